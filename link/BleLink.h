@@ -1,0 +1,108 @@
+#pragma once
+// The meter link over the BLE dongle: the port, the link text the port's reader fills, the receive
+// thread that cuts it into dongle events and acts on them by link state, the frame text of meter
+// payloads, and the Open / Scan / Connect command sequences. The main window owns one.
+#include "link/BleCommand.h"
+#include "link/ComPort.h"
+#include "link/HexText.h"
+
+#include <QObject>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// Guards every link text (m_strBleRx) and m_bBleRxNew; never held while calling out.
+extern std::mutex g_csBleRx;
+
+// Link states (m_nBleState).
+enum BleState : uint8_t {
+    BleIdle = 0,           // the first text is discarded
+    BleDiscardOnce = 1,    // one batch of text is discarded
+    BleScanning = 2,       // device reports fill the scan list
+    BleConnecting = 3,     // waiting for the status of the connection request
+    BleConnected = 4,      // notifications go to the frame text
+    BleCancelling = 6,     // waiting for the discovery cancel's status
+    BleInitialised = 7,    // waiting for Scan; text stays unprocessed
+};
+
+class CBleLink : public QObject {
+    Q_OBJECT
+public:
+    // Result codes of Open (the Scan Device dialog adds 1 for an empty port field).
+    enum OpenResult { OpenOk = 0, OpenNoPort = 1, OpenPortFailed = 2, OpenThreadFailed = 3 };
+
+    explicit CBleLink(QObject* parent = nullptr);
+    ~CBleLink() override; // stops the receive thread and closes the port
+
+    // Opens the dongle's port at 115200 baud (three tries), installs OnComData, sets the read size
+    // to 100, restarts the receive thread, empties the link text and initialises the dongle
+    // (device init -> state 1, terminate link -> state 7).
+    int Open(const QString& port);
+    // Open, then after a 500 ms pause (a timer, never a sleep) empties the link text and starts
+    // discovery (state 2). done(openResult) runs on the caller's thread once the request is out,
+    // or at once with the failing Open result. Resets the scan row counter.
+    void Scan(const QString& port, std::function<void(int)> done = {});
+    // mac: "aa:bb:cc:dd:ee:ff" as listed. Discovery cancel (state 6), establish link (state 3),
+    // a 600 ms pause, enable notifications (state 4); done() runs after the last write.
+    // Returns false (and sends nothing) for an address that does not parse.
+    bool Connect(const QString& mac, std::function<void()> done = {});
+    // Stops the receive thread and closes the port.
+    void Close();
+
+    // Wraps a 4-byte meter command into one characteristic-value write. Safe from any thread.
+    bool SendToMeter(const uint8_t* bytes, int count);
+
+    // Receive callback installed on the port (runs on the reader thread).
+    static void OnComData(void* owner, const uint8_t* bytes, size_t count);
+
+    // Called on the receive thread after each notification payload has been appended to
+    // m_strMeterRx (the frame dispatcher).
+    void SetFrameHook(std::function<void()> hook) { m_fnFrameHook = std::move(hook); }
+
+    void SetState(uint8_t state); // also wakes the receive thread
+    uint8_t State() const { return m_nBleState.load(); }
+
+    void StartReceiveThread(); // (re)starts it: a running one is stopped first
+    void StopReceiveThread();  // cooperative; joins
+    bool ReceiveThreadRunning() const { return m_receiveThread.joinable(); }
+
+    // Parses "aa:bb:cc:dd:ee:ff" into 6 bytes, least significant first.
+    static bool ParseAddress(const QString& mac, uint8_t out[6]);
+    // Maximum link text kept while no event header ("04ff") is in it.
+    static constexpr size_t kMaxJunkText = 64 * 1024;
+
+    CComPort m_ComPort;
+    HexText m_strBleRx;              // link text; guarded by g_csBleRx
+    bool m_bBleRxNew = false;        // guarded by g_csBleRx
+    std::atomic<bool> m_bMeterSeen { false };
+    std::atomic<qint64> m_timeLastRx { 0 }; // seconds since the epoch of the last arrival
+    std::atomic<uint8_t> m_nBleState { BleIdle };
+    HexText m_strMeterRx;            // frame text; receive thread only (and the frame hook)
+    CBleCommand m_bleCommand;
+
+signals:
+    // A device report while scanning: the four column texts ("%d" index, "Device Name:%s",
+    // address, RSSI). Emitted on the receive thread.
+    void scanRow(const QStringList& columns);
+    // The port's device failed or disappeared (emitted on the port's reader thread).
+    void portLost();
+
+private:
+    void ReceiveLoop();
+    // One pass over the link text; returns true when it consumed text or changed state.
+    bool ReceivePass();
+    void HandleEvent(const uint8_t* event, int length);
+    bool WritePacket(const uint8_t* packet, int length);
+    static void OnPortLost(void* owner, uint32_t error);
+
+    std::function<void()> m_fnFrameHook;
+    std::thread m_receiveThread;
+    std::condition_variable m_wake;
+    uint64_t m_nRxGeneration = 0; // guarded by g_csBleRx; bumped by every arrival and state change
+    bool m_bStopThread = false;   // guarded by g_csBleRx
+    std::atomic<int> m_nScanRows { 0 }; // rows listed since the last Scan
+};

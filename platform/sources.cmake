@@ -1,0 +1,5 @@
+if(METER_BUILD_GUI)
+  target_sources(meter_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/MessageBox.cpp
+  )
+endif()

@@ -1,0 +1,3 @@
+target_sources(meter_sim PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/SimPlaceholder.cpp
+)
