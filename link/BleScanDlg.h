@@ -1,0 +1,55 @@
+#pragma once
+// "Scan Device": the dialog through which the user opens the dongle's port, scans for meters and
+// connects to one. It owns no protocol logic: the link does the work; the dialog shows it.
+#include <QDialog>
+#include <QTimer>
+
+class CBleLink;
+class CPortSettings;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+class CBleScan : public QDialog {
+    Q_OBJECT
+public:
+    enum { IDD = 305 };
+
+    CBleScan(CBleLink* link, CPortSettings* settings, QWidget* parent = nullptr);
+
+    // 0 on success, 1 when the port field is 0 or empty, 2 when the port cannot be opened (after a
+    // warning), 3 when the receive thread cannot be started.
+    int OpenDongle();
+
+    QLineEdit* portEdit() const { return m_pPort; }
+    QPushButton* scanButton() const { return m_pScan; }
+    QPushButton* connectButton() const { return m_pConnect; }
+    QTableWidget* deviceList() const { return m_pList; }
+    QLabel* statusLine() const { return m_pStatus; }
+
+public slots:
+    void OnOpen();
+    void OnScan();
+    void OnConnect();
+
+signals:
+    // Connect has sent its last command: the main window starts its link watchdog.
+    void connected();
+
+private:
+    void AddRow(const QStringList& columns);
+
+    CBleLink* m_pLink;
+    CPortSettings* m_pSettings;
+    QLineEdit* m_pPort;
+    QPushButton* m_pOpen;
+    QPushButton* m_pScan;
+    QPushButton* m_pConnect;
+    QTableWidget* m_pList;
+    QLabel* m_pStatus;
+    QTimer m_scanTimer; // timer 1: re-enables Scan after 10 s
+};
+
+// The text of the "can't open" warning for a port: "COM%d" for a number, else the name itself.
+QString PortOpenWarning(const QString& port);

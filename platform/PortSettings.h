@@ -1,0 +1,35 @@
+#pragma once
+// The program's own settings file, "MultipleSetInfo.ini" in the user's application-data folder
+// (on Linux the user's config folder), section "PELLAN_PORT": the COM port number of the last
+// successful open (COMPORT, default 3), the device path where the port had no number (COMPORT_PATH)
+// and the address of the device last chosen in the Scan Device dialog (MAC).
+#include <QString>
+
+class CPortSettings {
+public:
+    static constexpr int kDefaultComPort = 3;
+
+    // Uses the user's application-data folder, or `folder` when given (tests).
+    explicit CPortSettings(const QString& folder = QString());
+
+    QString FilePath() const { return m_strPath; }
+
+    int ReadComPort() const;
+    // The port to offer: the remembered device path when the last port had no number, otherwise
+    // the COMPORT number as text.
+    QString ReadPort() const;
+    // Remembers a successful open: a number (or "COMn") goes to COMPORT and clears COMPORT_PATH;
+    // any other name (a device path, "sim") goes to COMPORT_PATH and leaves COMPORT alone.
+    void WritePort(const QString& port);
+    void WriteComPort(int port);
+    void WriteMac(const QString& mac);
+    QString ReadMac() const;
+
+    // The folder of the settings file on this platform.
+    static QString DefaultFolder();
+    // Makes every CPortSettings built without a folder use this one (tests); empty restores.
+    static void OverrideDefaultFolder(const QString& folder);
+
+private:
+    QString m_strPath;
+};

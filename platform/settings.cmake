@@ -1,0 +1,3 @@
+target_sources(meter_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/PortSettings.cpp
+)
