@@ -8,10 +8,12 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -20,13 +22,13 @@ extern std::mutex g_csBleRx;
 
 // Link states (m_nBleState).
 enum BleState : uint8_t {
-    BleIdle = 0,           // the first text is discarded
-    BleDiscardOnce = 1,    // one batch of text is discarded
-    BleScanning = 2,       // device reports fill the scan list
-    BleConnecting = 3,     // waiting for the status of the connection request
-    BleConnected = 4,      // notifications go to the frame text
-    BleCancelling = 6,     // waiting for the discovery cancel's status
-    BleInitialised = 7,    // waiting for Scan; text stays unprocessed
+    BleIdle = 0, // the first text is discarded
+    BleDiscardOnce = 1, // one batch of text is discarded
+    BleScanning = 2, // device reports fill the scan list
+    BleConnecting = 3, // waiting for the status of the connection request
+    BleConnected = 4, // notifications go to the frame text
+    BleCancelling = 6, // waiting for the discovery cancel's status
+    BleInitialised = 7, // waiting for Scan; text stays unprocessed
 };
 
 class CBleLink : public QObject {
@@ -46,12 +48,17 @@ public:
     // discovery (state 2). done(openResult) runs on the caller's thread once the request is out,
     // or at once with the failing Open result. Resets the scan row counter.
     void Scan(const QString& port, std::function<void(int)> done = {});
+    // The part of Scan after Open: the 500 ms pause, then the link text is emptied, discovery is
+    // requested and the state becomes 2; done() runs after that write.
+    void StartDiscovery(std::function<void()> done = {});
     // mac: "aa:bb:cc:dd:ee:ff" as listed. Discovery cancel (state 6), establish link (state 3),
     // a 600 ms pause, enable notifications (state 4); done() runs after the last write.
     // Returns false (and sends nothing) for an address that does not parse.
     bool Connect(const QString& mac, std::function<void()> done = {});
-    // Stops the receive thread and closes the port.
+    // Stops the receive thread and closes the port; a pending Scan or Connect step is dropped.
     void Close();
+    // True while a Scan or Connect pause is pending.
+    bool StepPending() const { return m_stepTimer.isActive(); }
 
     // Wraps a 4-byte meter command into one characteristic-value write. Safe from any thread.
     bool SendToMeter(const uint8_t* bytes, int count);
@@ -66,22 +73,38 @@ public:
     void SetState(uint8_t state); // also wakes the receive thread
     uint8_t State() const { return m_nBleState.load(); }
 
-    void StartReceiveThread(); // (re)starts it: a running one is stopped first
-    void StopReceiveThread();  // cooperative; joins
+    bool StartReceiveThread(); // (re)starts it: a running one is stopped first; false if none
+    void StopReceiveThread(); // cooperative; joins (from the receive thread itself: only asks)
     bool ReceiveThreadRunning() const { return m_receiveThread.joinable(); }
+
+    // For code on the receive thread (the frame hook) that must run something on the GUI thread
+    // and wait for it: runs fn in context's thread and waits until it has run, unless the receive
+    // thread is being stopped, in which case it gives up and fn never runs. Returns true when fn
+    // ran. Waiting this way, instead of a blocking queued call, lets the GUI thread stop the link
+    // while such a call is pending.
+    bool InvokeOnGui(QObject* context, std::function<void()> fn);
+
+    // One pass of the receive thread on the calling thread, for tests and fuzzing only (never
+    // while the receive thread runs). Returns true when it consumed text or changed state.
+    bool RunReceivePass() { return ReceivePass(); }
 
     // Parses "aa:bb:cc:dd:ee:ff" into 6 bytes, least significant first.
     static bool ParseAddress(const QString& mac, uint8_t out[6]);
     // Maximum link text kept while no event header ("04ff") is in it.
     static constexpr size_t kMaxJunkText = 64 * 1024;
+    // Link text beyond this is not being consumed (no receive thread, or one stuck in a hook);
+    // the oldest text is dropped down to kMaxJunkText.
+    static constexpr size_t kMaxLinkText = 16 * kMaxJunkText;
+    // Events longer than this (L > 106) are dropped whole.
+    static constexpr int kMaxEventBytes = CBleCommand::kMaxEventBytes;
 
     CComPort m_ComPort;
-    HexText m_strBleRx;              // link text; guarded by g_csBleRx
-    bool m_bBleRxNew = false;        // guarded by g_csBleRx
+    HexText m_strBleRx; // link text; guarded by g_csBleRx
+    bool m_bBleRxNew = false; // guarded by g_csBleRx
     std::atomic<bool> m_bMeterSeen { false };
     std::atomic<qint64> m_timeLastRx { 0 }; // seconds since the epoch of the last arrival
     std::atomic<uint8_t> m_nBleState { BleIdle };
-    HexText m_strMeterRx;            // frame text; receive thread only (and the frame hook)
+    HexText m_strMeterRx; // frame text; receive thread only (and the frame hook)
     CBleCommand m_bleCommand;
 
 signals:
@@ -92,17 +115,27 @@ signals:
     void portLost();
 
 private:
+    struct GuiCalls; // the state InvokeOnGui shares with the calls it posts
+
     void ReceiveLoop();
     // One pass over the link text; returns true when it consumed text or changed state.
     bool ReceivePass();
-    void HandleEvent(const uint8_t* event, int length);
+    // Acts on one whole event taken off the link text while the link was in state.
+    void HandleEvent(const uint8_t* event, int length, uint8_t state);
     bool WritePacket(const uint8_t* packet, int length);
+    // The receive thread's own state changes apply only if nobody changed the state meanwhile.
+    void AdvanceState(uint8_t from, uint8_t to);
+    void Wake();
+    void RunAfter(int ms, std::function<void()> step);
     static void OnPortLost(void* owner, uint32_t error);
 
     std::function<void()> m_fnFrameHook;
     std::thread m_receiveThread;
     std::condition_variable m_wake;
     uint64_t m_nRxGeneration = 0; // guarded by g_csBleRx; bumped by every arrival and state change
-    bool m_bStopThread = false;   // guarded by g_csBleRx
+    bool m_bStopThread = false; // guarded by g_csBleRx
     std::atomic<int> m_nScanRows { 0 }; // rows listed since the last Scan
+    std::shared_ptr<GuiCalls> m_pGuiCalls;
+    QTimer m_stepTimer; // the pauses of Scan and Connect
+    std::function<void()> m_fnPendingStep;
 };

@@ -17,8 +17,8 @@ class CSerialPort;
 // receive(owner, bytes, count): bytes valid only during the call; runs on the reader thread.
 using ComReceiveCallback = void (*)(void* owner, const uint8_t* bytes, size_t count);
 // event(port, mask, status, inQueue, outQueue): communications events (the program ignores them).
-using ComEventCallback = void (*)(CSerialPort* port, uint32_t mask, uint32_t status, uint32_t inQueue,
-    uint32_t outQueue);
+using ComEventCallback
+    = void (*)(CSerialPort* port, uint32_t mask, uint32_t status, uint32_t inQueue, uint32_t outQueue);
 // lost(owner, error): the device failed or disappeared and the reader has ended; runs on the
 // reader thread just before it ends.
 using ComLostCallback = void (*)(void* owner, uint32_t error);
@@ -29,8 +29,10 @@ public:
     explicit CReadComThread(CComPort* port);
     virtual ~CReadComThread();
 
+    // Starts the thread; throws std::system_error when the system cannot create it.
     void Start();
     // Cooperative stop: sets the stop flag, wakes the read and joins. No callback runs after it.
+    // Called on the reader thread itself (from a callback) it only asks the thread to end.
     void Stop();
 
     std::atomic<int> m_nReadSize { 100 };
@@ -59,11 +61,15 @@ public:
     bool Open(int port, int mode, int baud, int parity = ParityNone, int dataBits = 8, int stopBits = StopBitsOne,
         int flowControl = FlowNone);
     // Stops and joins the reader, then closes the device. Returns promptly; no callback runs after.
+    // A write pending on another thread is abandoned (it returns what it had written). From
+    // inside a callback it only asks the reader to end; the next Close or Open finishes the job.
     void Close();
     // Writes the whole buffer; blocks until written. Returns the count written, 0 when not open or
     // on failure. Safe from any thread.
     size_t Write(const void* buffer, size_t length);
 
+    // The callbacks may be replaced while the reader runs; a call already under way finishes
+    // with the old one.
     void SetReceiveCallback(ComReceiveCallback fn, void* owner);
     void SetEventCallback(ComEventCallback fn);
     void SetLostCallback(ComLostCallback fn);
@@ -91,7 +97,10 @@ private:
     void Deliver(const uint8_t* bytes, size_t count);
     void ReaderFailed(uint32_t error);
 
+    void FinishClose();
+
     std::unique_ptr<CSerialPort> m_pSerialPort;
+    mutable std::mutex m_callbackLock; // guards the three callbacks and their owner
     void* m_pCallbackOwner = nullptr;
     ComReceiveCallback m_pfnReceive = nullptr;
     ComEventCallback m_pfnEvent = nullptr;
@@ -102,6 +111,8 @@ private:
     std::atomic<bool> m_bOpen { false };
     std::atomic<bool> m_bFailed { false };
     std::atomic<uint32_t> m_nLastError { 0 };
+    std::atomic<int> m_nReadSize { 100 }; // kept for the next reader while none runs
+    std::mutex m_threadLock; // guards m_pReadThread against SetReadSize from other threads
     std::mutex m_writeLock; // one writer at a time; Close takes it to retire the device
     QString m_strPortName;
 };

@@ -1,3 +1,7 @@
 target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/HexText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SerialPort.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ComPort.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/BleCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/BleLink.cpp
 )
