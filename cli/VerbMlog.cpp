@@ -1,0 +1,94 @@
+// multimeter-cli mlog: ".mLog" data-log files as JSON (dump, build) and as CSV (export).
+#include "cli/CliVerbs.h"
+#include "datalog/MLogFile.h"
+#include "datalog/MLogJson.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <cstdio>
+
+namespace {
+
+int ioError(const QString& message)
+{
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(line));
+    return cli::ExitIo;
+}
+
+bool writeWhole(const QString& path, const QByteArray& bytes, QString* message)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *message = QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+int dump(const QString& path)
+{
+    CDataLog log;
+    QString message;
+    if (!mlog::Load(path, log, &message))
+        return ioError(message);
+    QByteArray json = mlog::ToJson(log);
+    json += '\n';
+    if (std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout) != static_cast<size_t>(json.size())
+        || std::fflush(stdout) != 0)
+        return ioError(QStringLiteral("Cannot write the output."));
+    return cli::ExitOk;
+}
+
+int build(const QString& jsonPath, const QString& out)
+{
+    QFile file(jsonPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return ioError(
+            QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), file.errorString()));
+    CDataLog log;
+    QString why;
+    if (!mlog::FromJson(file.readAll(), log, &why))
+        return ioError(QStringLiteral("Cannot read \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), why));
+    QString message;
+    if (!mlog::Save(out, log, &message))
+        return ioError(message);
+    return cli::ExitOk;
+}
+
+int exportCsv(const QString& path, const QString& out)
+{
+    CDataLog log;
+    QString message;
+    if (!mlog::Load(path, log, &message))
+        return ioError(message);
+    if (!writeWhole(out, mlog::ToCsv(log), &message))
+        return ioError(message);
+    return cli::ExitOk;
+}
+
+int run(const QStringList& args)
+{
+    const cli::Args parsed(args, {}, {});
+    if (!parsed.ok())
+        return cli::usageError(parsed.error());
+    const QStringList& p = parsed.positionals();
+    const QString sub = p.value(0);
+    if (sub == QLatin1String("dump") && p.size() == 2)
+        return dump(p[1]);
+    if (sub == QLatin1String("build") && p.size() == 3)
+        return build(p[1], p[2]);
+    if (sub == QLatin1String("export") && p.size() == 3)
+        return exportCsv(p[1], p[2]);
+    return cli::usageError(QStringLiteral("mlog: wrong arguments"));
+}
+
+const cli::CliVerbRegistration registration({
+    "mlog",
+    "mlog dump FILE | mlog build JSON OUT | mlog export FILE OUT.csv",
+    run,
+});
+
+} // namespace

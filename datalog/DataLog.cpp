@@ -1,0 +1,162 @@
+#include "datalog/DataLog.h"
+
+#include "platform/Archive.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// The least a new point of a known class takes in the file: class reference, two doubles, an
+// int, three empty strings and a float.
+constexpr qint64 kMinPointBytes = 2 + 8 + 4 + 8 + 4 + 4 + 4 + 4;
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
+const archive::ClassInfo& CDataLog::PointClass()
+{
+    static const archive::ClassInfo info { QByteArrayLiteral("CObData"), 1 };
+    return info;
+}
+
+bool CDataLog::AddPoint(int series, double value, const QString& unit, double sampleRate, int index,
+    const QString& dateTime, const QString& type, float limit, float bandValue)
+{
+    if (series < 0 || series >= kSeriesCount)
+        return false;
+    CDataSeries& s = m_arrSeries[static_cast<size_t>(series)];
+    s.Append(value, unit, sampleRate, index, dateTime, type, limit);
+    if (series != 0)
+        return false;
+
+    if (-limit < bandValue && bandValue < limit) {
+        if (value > m_dMax) {
+            m_dMax = value;
+            m_strMaxTime = dateTime;
+            m_strExtremeUnit = unit;
+        }
+        if (value < m_dMin) {
+            m_dMin = value;
+            m_strMinTime = dateTime;
+            m_strExtremeUnit = unit;
+        }
+        m_strType = type;
+        ++m_nAvgCount;
+        m_dSum += value;
+        m_dAverage = m_dSum / m_nAvgCount;
+        m_strStartTime = s.DateTime(0);
+        m_strEndTime = s.DateTime(s.Size() - 1);
+    }
+    m_nDataNumber = static_cast<qint32>(s.Size());
+    return true;
+}
+
+void CDataLog::DeleteContents()
+{
+    // Last series first, as the points were always released.
+    for (int i = kSeriesCount - 1; i >= 0; --i)
+        m_arrSeries[static_cast<size_t>(i)].Clear();
+}
+
+void CDataLog::Serialize(archive::CArchiveWriter& ar) const
+{
+    const archive::ClassInfo& cls = PointClass();
+    for (const CDataSeries& s : m_arrSeries) {
+        ar.WriteCount(static_cast<quint64>(s.Size()));
+        for (qsizetype i = 0; i < s.Size(); ++i) {
+            if (s.IsNull(i)) {
+                ar.WriteNullObject();
+                continue;
+            }
+            ar.WriteNewObject(cls);
+            ar.WriteDouble(s.Value(i));
+            ar.WriteString(s.Unit(i));
+            ar.WriteDouble(s.SampleRate(i));
+            ar.WriteInt32(s.Index(i));
+            ar.WriteString(s.DateTimeView(i));
+            ar.WriteString(s.Type(i));
+            ar.WriteFloat(s.Range(i));
+        }
+    }
+    ar.WriteDouble(m_dAverage);
+    ar.WriteDouble(m_dMax);
+    ar.WriteString(m_strMaxTime);
+    ar.WriteDouble(m_dMin);
+    ar.WriteString(m_strMinTime);
+    ar.WriteDouble(m_dSampleRate);
+    ar.WriteDouble(m_dSum);
+    ar.WriteInt32(m_nDataNumber);
+    ar.WriteString(m_strStartTime);
+    ar.WriteString(m_strEndTime);
+    ar.WriteString(m_strType);
+}
+
+void CDataLog::Serialize(archive::CArchiveReader& ar)
+{
+    const int pointClass = ar.RegisterClass(PointClass());
+    // Where each numbered object went, for back-references: series in the top bits.
+    std::vector<quint64> placeOf;
+    QString unit, dateTime, type;
+
+    for (int si = 0; si < kSeriesCount; ++si) {
+        CDataSeries& s = m_arrSeries[static_cast<size_t>(si)];
+        const quint64 count = ar.ReadCount(2);
+        // Reserve only what the remaining bytes can really hold as points.
+        s.Reserve(static_cast<qsizetype>(std::min<quint64>(count, ar.Remaining() / kMinPointBytes)));
+        for (quint64 k = 0; k < count; ++k) {
+            const qint64 tagAt = ar.Position();
+            const auto tag = ar.ReadObjectTag();
+            if (tag.kind == archive::CArchiveReader::ObjectTag::Null) {
+                s.AppendNull();
+                continue;
+            }
+            if (tag.classId != pointClass)
+                throw archive::Error(archive::Cause::BadClass, tagAt);
+            if (tag.kind == archive::CArchiveReader::ObjectTag::Reference) {
+                const quint64 place = tag.number < placeOf.size() ? placeOf[tag.number] : 0;
+                const int fromSeries = static_cast<int>(place >> 56);
+                const auto fromIndex = static_cast<qsizetype>(place & ((quint64(1) << 56) - 1));
+                if (place == 0)
+                    throw archive::Error(archive::Cause::BadIndex, tagAt);
+                s.AppendCopy(m_arrSeries[static_cast<size_t>(fromSeries - 1)], fromIndex);
+                continue;
+            }
+            const double value = ar.ReadDouble();
+            ar.ReadString(unit);
+            const double rate = ar.ReadDouble();
+            const qint32 index = ar.ReadInt32();
+            ar.ReadString(dateTime);
+            ar.ReadString(type);
+            const float range = ar.ReadFloat();
+            if (placeOf.size() <= tag.number)
+                placeOf.resize(static_cast<size_t>(tag.number) + 1, 0);
+            // Series stored plus one, so that 0 stays "no object here".
+            placeOf[tag.number] = (quint64(si + 1) << 56) | quint64(s.Size());
+            s.Append(value, unit, rate, index, dateTime, type, range);
+        }
+    }
+    m_dAverage = ar.ReadDouble();
+    m_dMax = ar.ReadDouble();
+    ar.ReadString(m_strMaxTime);
+    m_dMin = ar.ReadDouble();
+    ar.ReadString(m_strMinTime);
+    m_dSampleRate = ar.ReadDouble();
+    m_dSum = ar.ReadDouble();
+    m_nDataNumber = ar.ReadInt32();
+    ar.ReadString(m_strStartTime);
+    ar.ReadString(m_strEndTime);
+    ar.ReadString(m_strType);
+}
+
+bool CDataLog::SameStoredContents(const CDataLog& o) const
+{
+    return m_arrSeries == o.m_arrSeries && sameBits(m_dAverage, o.m_dAverage) && sameBits(m_dMax, o.m_dMax)
+        && m_strMaxTime == o.m_strMaxTime && sameBits(m_dMin, o.m_dMin) && m_strMinTime == o.m_strMinTime
+        && sameBits(m_dSampleRate, o.m_dSampleRate) && sameBits(m_dSum, o.m_dSum) && m_nDataNumber == o.m_nDataNumber
+        && m_strStartTime == o.m_strStartTime && m_strEndTime == o.m_strEndTime && m_strType == o.m_strType;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The contents of a data-log document: three series of points and the running statistics of
+// the readings, and their stored form (the ".mLog" object archive).
+#include "datalog/DataSeries.h"
+
+#include <QString>
+#include <array>
+
+namespace archive {
+class CArchiveReader;
+class CArchiveWriter;
+struct ClassInfo;
+} // namespace archive
+
+class CDataLog {
+public:
+    static constexpr int kSeriesCount = 3;
+    static constexpr double kInitialMax = -60000.0;
+    static constexpr double kInitialMin = 60000.0;
+    // The class record of a point in the archive.
+    static const archive::ClassInfo& PointClass();
+
+    // Series 0: the readings. Series 1: statistics recorded with a reading, matched to it by
+    // m_nIndex. Series 2: kept and stored, not filled by this program.
+    std::array<CDataSeries, kSeriesCount> m_arrSeries;
+    double m_dSum = 0.0;
+    double m_dAverage = 0.0;
+    double m_dMax = kInitialMax;
+    double m_dMin = kInitialMin;
+    QString m_strMaxTime;
+    QString m_strExtremeUnit; // not stored
+    QString m_strMinTime;
+    QString m_strStartTime;
+    QString m_strEndTime;
+    QString m_strType;
+    qint32 m_nDataNumber = 0;
+    double m_dSampleRate = 1.0;
+    qint32 m_nAvgCount = 0; // not stored
+
+    // Appends a point to `series` (0 to 2; anything else is ignored and returns false). For series
+    // 0 the statistics follow: the reading counts when -limit < bandValue < limit (strictly),
+    // where limit and bandValue are the over-range limit and the reading of the reading record in
+    // force; a larger maximum or smaller minimum (strictly) takes the point's time. Returns true
+    // when the point went to series 0.
+    bool AddPoint(int series, double value, const QString& unit, double sampleRate, int index, const QString& dateTime,
+        const QString& type, float limit, float bandValue);
+
+    // Deletes every point; the statistics stay.
+    void DeleteContents();
+
+    // Writes everything in the stored order: the three series, then the statistics.
+    void Serialize(archive::CArchiveWriter& ar) const;
+    // Reads the stored form into this object, which should be freshly made: after an
+    // archive::Error it holds whatever was read up to the fault. Back-references become copies.
+    void Serialize(archive::CArchiveReader& ar);
+
+    // Same contents, numbers compared bit for bit; in-memory-only members are not compared.
+    bool SameStoredContents(const CDataLog& o) const;
+};

@@ -1,0 +1,29 @@
+#pragma once
+// ".mLog" files: a data-log document in the object archive, with no header of its own.
+//
+// Loading reads into a fresh object and hands it over only when the whole file was good; a
+// damaged or foreign file is refused with a message that names the file and the fault. Saving
+// goes through a temporary file beside the target that replaces it only once complete, so a
+// failed save leaves the previous file as it was.
+#include "datalog/DataLog.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace mlog {
+
+// The document's stored form.
+QByteArray ToBytes(const CDataLog& log);
+// Parses a whole stored document; nothing may follow it. On failure `why` says what is wrong.
+bool FromBytes(const QByteArray& bytes, CDataLog& out, QString* why = nullptr);
+
+// Reads `path` into `out`, which is left untouched when the file cannot be used. `message` gets a
+// one-line text for the user.
+bool Load(const QString& path, CDataLog& out, QString* message = nullptr);
+// Writes `log` to `path` safely. `message` gets a one-line text for the user on failure.
+bool Save(const QString& path, const CDataLog& log, QString* message = nullptr);
+
+// Tests: makes every following Save fail once `bytes` bytes have been written (negative: off).
+void SetWriteFaultForTesting(qint64 bytes);
+
+} // namespace mlog

@@ -1,0 +1,262 @@
+// The data-log document: statistics, the exact ".mLog" bytes, and refusal of damaged files.
+#include "datalog/MLogFile.h"
+#include "datalog/MyOrvelDoc.h"
+#include "protocol/MeterData.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray hex(const char* h)
+{
+    return QByteArray::fromHex(h);
+}
+
+QByteArray d64(double v)
+{
+    QByteArray b(8, 0);
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+QByteArray str(const QString& s)
+{
+    QByteArray b = hex("fffeff");
+    b += char(s.size());
+    b.append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
+    return b;
+}
+
+// The statistics block of a document with its initial values.
+QByteArray initialStats()
+{
+    return d64(0.0) + d64(-60000.0) + str({}) + d64(60000.0) + str({}) + d64(1.0) + d64(0.0) + hex("00000000") + str({})
+        + str({}) + str({});
+}
+
+QByteArray pointBody(
+    double v, const QString& unit, double rate, qint32 index, const QString& time, const QString& type, float range)
+{
+    QByteArray b = d64(v) + str(unit) + d64(rate);
+    b.append(reinterpret_cast<const char*>(&index), 4);
+    b += str(time) + str(type);
+    b.append(reinterpret_cast<const char*>(&range), 4);
+    return b;
+}
+
+const QByteArray kNewClass = QByteArray::fromHex("ffff01000700434f6244617461");
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestDataLog : public QObject {
+    Q_OBJECT
+private slots:
+    void emptyDocumentBytes()
+    {
+        CMyOrvelDoc doc;
+        QVERIFY(doc.m_bLive);
+        QCOMPARE(mlog::ToBytes(doc), hex("000000000000") + initialStats());
+    }
+
+    void smallDocumentBytes()
+    {
+        CMyOrvelDoc doc;
+        doc.AddPoint(0, 1.5, "VDC", 0.0, 0, "2024/03/05 10:07:09", "VDC", 6.0f);
+        doc.AddPoint(1, 2.0, "VDC", 1.0, 0, "2024/03/05 10:07:09", "Max", 6.0f);
+        doc.AddPoint(0, 500000.0, "VDC", 0.0, 1, "2024/03/05 10:07:10", "VDC", 6.0f);
+
+        QByteArray expected = hex("0200") + kNewClass
+            + pointBody(1.5, "VDC", 0.0, 0, "2024/03/05 10:07:09", "VDC", 6.0f) + hex("0180")
+            + pointBody(500000.0, "VDC", 0.0, 1, "2024/03/05 10:07:10", "VDC", 6.0f) + hex("0100") + hex("0180")
+            + pointBody(2.0, "VDC", 1.0, 0, "2024/03/05 10:07:09", "Max", 6.0f) + hex("0000");
+        expected += d64(1.5) + d64(1.5) + str("2024/03/05 10:07:09") + d64(1.5) + str("2024/03/05 10:07:09") + d64(1.0)
+            + d64(1.5) + hex("02000000") + str("2024/03/05 10:07:09") + str("2024/03/05 10:07:09") + str("VDC");
+        const QByteArray bytes = mlog::ToBytes(doc);
+        QCOMPARE(bytes.toHex(), expected.toHex());
+
+        CDataLog back;
+        QVERIFY(mlog::FromBytes(bytes, back));
+        QVERIFY(back.SameStoredContents(doc));
+        QCOMPARE(back.m_arrSeries[1].At(0), CObData(2.0, "VDC", 1.0, 0, "2024/03/05 10:07:09", "Max", 6.0f));
+        QCOMPARE(mlog::ToBytes(back), bytes);
+    }
+
+    void longForms()
+    {
+        CDataLog log;
+        const QString longText(300, QLatin1Char('u'));
+        for (int i = 0; i < 70000; ++i)
+            log.AddPoint(0, i, "mVDC", 0.0, i, QStringLiteral("t%1").arg(i), i == 5 ? longText : "mVDC", 600.0f, i);
+        const QByteArray bytes = mlog::ToBytes(log);
+        QCOMPARE(bytes.left(6), hex("ffff70110100"));
+        QVERIFY(bytes.contains(hex("fffeffff2c01") + QByteArray("u\0u\0", 4)));
+        CDataLog back;
+        QVERIFY(mlog::FromBytes(bytes, back));
+        QVERIFY(back.SameStoredContents(log));
+        QCOMPARE(back.m_arrSeries[0].Type(5), longText);
+        QCOMPARE(back.m_arrSeries[0].DateTime(69999), QStringLiteral("t69999"));
+    }
+
+    void backReferencesAndNulls()
+    {
+        const QByteArray a = pointBody(3.0, "A", 0.0, 7, "x", "T", 1.0f);
+        const QByteArray b = pointBody(4.0, "B", 0.0, 8, "y", "T", 1.0f);
+        // Series 0: A(2), null, B(3), ref A; series 1: big-form ref B, class ref by big tag; series 2 empty.
+        const QByteArray file = hex("0400") + kNewClass + a + hex("0000") + hex("0180") + b + hex("0200") + hex("0200")
+            + hex("ff7f03000000") + hex("ff7f01000080") + a + hex("0000") + initialStats();
+        CDataLog log;
+        QString why;
+        QVERIFY2(mlog::FromBytes(file, log, &why), qPrintable(why));
+        const CDataSeries& s0 = log.m_arrSeries[0];
+        QCOMPARE(s0.Size(), 4);
+        QVERIFY(s0.IsNull(1));
+        QCOMPARE(s0.At(3), s0.At(0));
+        QCOMPARE(s0.At(2).m_strUnit, QStringLiteral("B"));
+        QCOMPARE(log.m_arrSeries[1].At(0), s0.At(2));
+        QCOMPARE(log.m_arrSeries[1].At(1).m_nIndex, 7);
+        // Written back, references become new objects and nulls stay.
+        CDataLog again;
+        QVERIFY(mlog::FromBytes(mlog::ToBytes(log), again));
+        QVERIFY(again.SameStoredContents(log));
+        QVERIFY(!mlog::ToBytes(log).contains(hex("ff7f")));
+    }
+
+    void statistics()
+    {
+        CMyOrvelDoc doc;
+        QSignalSpy refresh(&doc, &CMyOrvelDoc::summaryRefreshRequested);
+        doc.AddPoint(0, 7.0, "VDC", 0.0, 0, "t0", "VDC", 6.0f); // out of band: stored only
+        QCOMPARE(doc.m_dMax, -60000.0);
+        QCOMPARE(doc.m_strStartTime, QString());
+        doc.AddPoint(0, 2.0, "VDC", 0.0, 1, "t1", "VDC", 6.0f);
+        doc.AddPoint(0, 2.0, "mV", 0.0, 2, "t2", "VDC", 6.0f); // equal maximum keeps the first time
+        doc.AddPoint(0, -1.0, "mV", 0.0, 3, "t3", "VAC", 6.0f);
+        doc.AddPoint(0, 6.0, "VDC", 0.0, 4, "t4", "VDC", 6.0f); // on the limit: not inside
+        doc.AddPoint(1, 99.0, "VDC", 1.0, 4, "t5", "Max", 6.0f); // series 1 changes nothing
+        QCOMPARE(doc.m_dMax, 2.0);
+        QCOMPARE(doc.m_strMaxTime, QStringLiteral("t1"));
+        QCOMPARE(doc.m_dMin, -1.0);
+        QCOMPARE(doc.m_strMinTime, QStringLiteral("t3"));
+        QCOMPARE(doc.m_strExtremeUnit, QStringLiteral("mV"));
+        QCOMPARE(doc.m_nAvgCount, 3);
+        QCOMPARE(doc.m_dSum, 3.0);
+        QCOMPARE(doc.m_dAverage, 1.0);
+        QCOMPARE(doc.m_strType, QStringLiteral("VAC"));
+        QCOMPARE(doc.m_strStartTime, QStringLiteral("t0")); // the first point, counted or not
+        QCOMPARE(doc.m_strEndTime, QStringLiteral("t3"));
+        QCOMPARE(doc.m_nDataNumber, 5);
+        QCOMPARE(doc.m_arrSeries[0].Range(0), 6.0f);
+        QCOMPARE(refresh.count(), 5);
+        QCOMPARE(refresh.last().at(0).toFloat(), 6.0f);
+        QVERIFY(doc.IsModified());
+
+        // With a reading record, its reading decides, not the stored value.
+        MeterData rec;
+        rec.m_fLimit = 60.0f;
+        rec.m_fValue = 70.0f;
+        doc.AddPoint(0, 10.0, "VDC", 0.0, 5, "t6", "VDC", rec);
+        QCOMPARE(doc.m_dMax, 2.0);
+        QCOMPARE(doc.m_arrSeries[0].Range(5), 60.0f);
+        rec.m_fValue = 10.0f;
+        doc.AddPoint(0, 10.0, "VDC", 0.0, 6, "t7", "VDC", rec);
+        QCOMPARE(doc.m_dMax, 10.0);
+    }
+
+    void damagedFilesRefused()
+    {
+        QTemporaryDir dir;
+        CMyOrvelDoc good;
+        good.AddPoint(0, 1.25, "VDC", 0.0, 0, "2024/03/05 10:07:09", "VDC", 6.0f);
+        good.AddPoint(1, 1.5, "VDC", 1.0, 0, "2024/03/05 10:07:09", "Max", 6.0f);
+        const QByteArray bytes = mlog::ToBytes(good);
+        const QString path = dir.filePath("d.mLog");
+
+        CMyOrvelDoc doc;
+        doc.AddPoint(0, 3.0, "A", 0.0, 0, "keep", "VAC", 6.0f);
+        const QByteArray before = mlog::ToBytes(doc);
+        auto refused = [&](const QByteArray& content, const char* expect) {
+            writeFile(path, content);
+            QString message;
+            const bool ok = doc.OnOpenDocument(path, &message);
+            if (ok || !message.contains(QDir::toNativeSeparators(path)) || !message.contains(QLatin1String(expect))
+                || mlog::ToBytes(doc) != before || !doc.m_bLive)
+                return QStringLiteral("accepted or wrong: ") + message;
+            return QString();
+        };
+        for (int n = 0; n < bytes.size(); ++n)
+            QCOMPARE(refused(bytes.left(n), n ? "end" : "empty"), QString());
+        QByteArray wrongSchema = bytes;
+        wrongSchema[4] = 2;
+        QCOMPARE(refused(wrongSchema, "incompatible format"), QString());
+        QCOMPARE(refused(bytes + "x", "after the end"), QString());
+        QCOMPARE(refused(hex("ffffffffff7f") + bytes, "count"), QString());
+        QCOMPARE(refused(hex("89504e470d0a1a0a0000000d49484452"), "byte"), QString());
+        QCOMPARE(refused(hex("0100") + hex("0500"), "reference"), QString());
+
+        QString message;
+        QVERIFY(!doc.OnOpenDocument(dir.filePath("missing.mLog"), &message));
+        QVERIFY(message.contains("missing.mLog"));
+        QVERIFY(!doc.OnOpenDocument(dir.path(), &message));
+        QVERIFY(message.contains("folder"));
+
+        writeFile(path, bytes);
+        QSignalSpy loaded(&doc, &CMyOrvelDoc::contentsLoaded);
+        QVERIFY(doc.OnOpenDocument(path, &message));
+        QVERIFY(!doc.m_bLive);
+        QVERIFY(!doc.IsModified());
+        QCOMPARE(doc.GetTitle(), QStringLiteral("d.mLog"));
+        QCOMPARE(loaded.count(), 1);
+        QVERIFY(doc.SameStoredContents(good));
+    }
+
+    void failedSaveKeepsOldFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("old.mLog");
+        CMyOrvelDoc old;
+        old.AddPoint(0, 1.0, "V", 0.0, 0, "a", "VDC", 6.0f);
+        QVERIFY(old.OnSaveDocument(path));
+        const QByteArray oldBytes = readFile(path);
+
+        CMyOrvelDoc bigger;
+        for (int i = 0; i < 5000; ++i)
+            bigger.AddPoint(0, i, "V", 0.0, i, "b", "VDC", 6000.0f);
+        for (qint64 fault : { qint64(0), qint64(100), qint64(200000) }) {
+            mlog::SetWriteFaultForTesting(fault);
+            QString message;
+            const bool ok = bigger.OnSaveDocument(path, &message);
+            mlog::SetWriteFaultForTesting(-1);
+            QVERIFY(!ok);
+            QVERIFY(message.contains(QDir::toNativeSeparators(path)));
+            QVERIFY(message.contains("unchanged"));
+            QVERIFY(bigger.IsModified());
+            QCOMPARE(readFile(path), oldBytes);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { "old.mLog" });
+
+        QString message;
+        QVERIFY(!bigger.OnSaveDocument(dir.filePath("no/such/folder/x.mLog"), &message));
+        QVERIFY(message.startsWith("Cannot save"));
+        QVERIFY(bigger.OnSaveDocument(path));
+        QVERIFY(!bigger.IsModified());
+        QCOMPARE(readFile(path), mlog::ToBytes(bigger));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataLog)
+#include "test_datalog.moc"

@@ -1,0 +1,105 @@
+// multimeter-cli mlog: the JSON round trip through the tool, CSV export and exit statuses.
+#include "datalog/MLogFile.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(METER_CLI_PATH), QStringList { "mlog" } + args);
+    p.waitForFinished(60000);
+    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+        p.readAllStandardError() };
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestMLogCli : public QObject {
+    Q_OBJECT
+private slots:
+    void dumpBuildIsByteIdentical()
+    {
+        QTemporaryDir dir;
+        CDataLog log;
+        for (int i = 0; i < 300; ++i)
+            log.AddPoint(0, i * 0.37 - 20, i % 7 ? "mVDC" : QString::fromUtf8("\u00b5A"), 0.5, i,
+                QStringLiteral("2024/03/05 10:%1:00").arg(i % 60, 2, 10, QLatin1Char('0')), "VDC", 60.0f,
+                float(i * 0.37 - 20));
+        log.AddPoint(1, 1.0 / 3, "mVDC", 1.0, 3, QString(300, QLatin1Char('x')), "Max", 60.0f, 0);
+        log.m_arrSeries[2].AppendNull();
+        const QString file = dir.filePath("a.mLog");
+        QVERIFY(mlog::Save(file, log));
+
+        const Run dump = cli({ "dump", file });
+        QCOMPARE(dump.status, 0);
+        QVERIFY(dump.out.startsWith("{\"series\":[[{\"m_dValue\":-20,"));
+        QVERIFY(dump.out.endsWith("}\n"));
+        QVERIFY(writeFile(dir.filePath("a.json"), dump.out));
+        const Run build = cli({ "build", dir.filePath("a.json"), dir.filePath("b.mLog") });
+        QCOMPARE(build.status, 0);
+        QCOMPARE(readFile(dir.filePath("b.mLog")), readFile(file));
+
+        const Run exported = cli({ "export", file, dir.filePath("a.csv") });
+        QCOMPARE(exported.status, 0);
+        const QList<QByteArray> lines = readFile(dir.filePath("a.csv")).split('\n');
+        QCOMPARE(lines.size(), 302);
+        QCOMPARE(lines[0], QByteArray("index,time,unit,value,type\r"));
+        QCOMPARE(lines[1],
+            QByteArray("1,2024/03/05 10:00:00,\xc2\xb5"
+                       "A,-20,VDC\r"));
+    }
+
+    void errors()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("bad.mLog"), "\x01\x00"));
+        QVERIFY(writeFile(dir.filePath("bad.json"), "{\"series\":"));
+
+        const Run usage = cli({ "dump" });
+        QCOMPARE(usage.status, 1);
+        QCOMPARE(cli({ "frobnicate", "x" }).status, 1);
+        QCOMPARE(cli({ "build", "x" }).status, 1);
+
+        for (const QStringList& args :
+            { QStringList { "dump", dir.filePath("bad.mLog") }, QStringList { "dump", dir.filePath("none.mLog") },
+                QStringList { "build", dir.filePath("bad.json"), dir.filePath("o.mLog") },
+                QStringList { "export", dir.filePath("bad.mLog"), dir.filePath("o.csv") } }) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, 2);
+            QVERIFY(r.out.isEmpty());
+            QCOMPARE(r.err.count('\n'), 1);
+            QVERIFY2(r.err.contains(QFileInfo(args[1]).fileName().toUtf8()), r.err.constData());
+        }
+        QVERIFY(!QFile::exists(dir.filePath("o.mLog")));
+        QVERIFY(!QFile::exists(dir.filePath("o.csv")));
+
+        // An output that cannot be written.
+        QVERIFY(mlog::Save(dir.filePath("ok.mLog"), CDataLog()));
+        QCOMPARE(cli({ "export", dir.filePath("ok.mLog"), dir.filePath("no/dir/o.csv") }).status, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMLogCli)
+#include "test_mlog_cli.moc"
