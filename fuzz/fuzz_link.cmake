@@ -1,0 +1,1 @@
+meter_add_fuzzer(fuzz_link fuzz_link.cpp)
