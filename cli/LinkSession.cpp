@@ -1,0 +1,95 @@
+#include "cli/LinkSession.h"
+
+#include "link/BleLink.h"
+#include "sim/SimSerialPort.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+std::mutex g_outputLock;
+int g_signalPipe[2] = { -1, -1 };
+
+void OnSignal(int)
+{
+    const char c = 's';
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+} // namespace
+
+void PrepareLinkSession()
+{
+    sim::RegisterSimPort();
+}
+
+bool ParseSeconds(const Args& args, double* seconds)
+{
+    if (!args.has(QStringLiteral("--seconds")))
+        return true;
+    bool ok = false;
+    const double s = args.value(QStringLiteral("--seconds")).toDouble(&ok);
+    if (!ok || !(s > 0) || s > 1e7)
+        return false;
+    *seconds = s;
+    return true;
+}
+
+int PortError(const QString& port, int)
+{
+    std::fprintf(stderr, "multimeter-cli: cannot open port %s\n", qPrintable(port));
+    return ExitIo;
+}
+
+void PrintLine(const char* text, size_t length)
+{
+    std::lock_guard<std::mutex> lock(g_outputLock);
+    std::fwrite(text, 1, length, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void PrintLine(const QString& line)
+{
+    const QByteArray bytes = line.toUtf8();
+    PrintLine(bytes.constData(), size_t(bytes.size()));
+}
+
+void RunEventLoop(CBleLink* link, double seconds, int* status)
+{
+    QObject guard;
+    QObject::connect(
+        link, &CBleLink::portLost, &guard,
+        [link, status] {
+            std::fprintf(stderr, "multimeter-cli: lost the port %s\n", qPrintable(link->m_ComPort.PortName()));
+            *status = ExitIo;
+            QCoreApplication::quit();
+        },
+        Qt::QueuedConnection);
+    if (seconds > 0)
+        QTimer::singleShot(qint64(seconds * 1000.0), &guard, [] { QCoreApplication::quit(); });
+
+    // SIGINT and SIGTERM end the loop, so that the link is closed in order.
+    std::unique_ptr<QSocketNotifier> notifier;
+    if (g_signalPipe[0] < 0 && ::pipe(g_signalPipe) != 0)
+        g_signalPipe[0] = g_signalPipe[1] = -1;
+    if (g_signalPipe[0] >= 0) {
+        notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &guard, [] { QCoreApplication::quit(); });
+        std::signal(SIGINT, OnSignal);
+        std::signal(SIGTERM, OnSignal);
+    }
+    QCoreApplication::exec();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+} // namespace cli

@@ -1,0 +1,26 @@
+#pragma once
+// What the verbs that talk to the meter over the dongle share: the port names they accept, the
+// error for a port that will not open, line output from any thread, and an event loop that ends
+// after a given time, on SIGINT/SIGTERM or when the port is lost.
+#include "cli/CliVerbs.h"
+
+#include <QString>
+
+class CBleLink;
+
+namespace cli {
+
+// Registers the in-process simulated dongle ("sim") and anything else a port name may need.
+void PrepareLinkSession();
+// --seconds: a positive number; absent leaves *seconds unchanged. False on a bad value.
+bool ParseSeconds(const Args& args, double* seconds);
+// Prints "multimeter-cli: cannot open port PORT" and returns ExitIo.
+int PortError(const QString& port, int openResult);
+// Writes one line to stdout and flushes; safe from any thread.
+void PrintLine(const QString& line);
+void PrintLine(const char* text, size_t length);
+// Runs the event loop until seconds have passed (seconds <= 0: until interrupted). When the
+// port is lost, prints an error, sets *status to ExitIo and ends.
+void RunEventLoop(CBleLink* link, double seconds, int* status);
+
+} // namespace cli
