@@ -1,0 +1,1 @@
+meter_add_fuzzer(fuzz_dispatcher fuzz_dispatcher.cpp)

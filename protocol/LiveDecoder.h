@@ -1,0 +1,88 @@
+#pragma once
+// The seven live-frame decoders. Each fills the working record from one complete frame, moves
+// the dial position, builds the reading's date text, decides which recording path the reading
+// takes and sends the result out as one MeterEvent. Runs on the link's receive thread; the GUI
+// thread only calls the thread-safe setters (recording on/off, dial reset).
+#include "protocol/MeterData.h"
+#include "protocol/MeterEvent.h"
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <string_view>
+
+// Where decoded readings are recorded. Called synchronously on the receive thread, after the
+// frame's event has been emitted; record is the decoder's working record, which the recorder
+// may change (an over-range value is marked in it).
+class IReadingRecorder {
+public:
+    virtual ~IReadingRecorder() = default;
+    // A live frame while recording runs: series 0, the reading, its unit, interval 0.0,
+    // reserved 0, the date text and the function name as label.
+    virtual void RecordLiveReading(int series, float value, const QString& unit, double interval, int reserved,
+        const QString& timeText, const QString& label, MeterData& record)
+        = 0;
+    // A frame after the meter's store marker, with its saved-reading kind 1..9.
+    virtual void RecordSavedReading(int kind, const QString& timeText, MeterData& record) = 0;
+};
+
+class CLiveDecoder : public QObject {
+    Q_OBJECT
+public:
+    // Frame lengths in characters by display mode (index 1..7).
+    static constexpr int kFrameChars[8] = { 0, 54, 118, 70, 94, 72, 68, 42 };
+    static constexpr const char* kDateWarningText = "DateTime is wrong, please correct datetime!";
+
+    explicit CLiveDecoder(QObject* parent = nullptr);
+
+    // Decodes one whole frame of display mode 1..7 (its text from header to trailer).
+    // savedReadings is the dispatcher's flag: saved readings follow the store marker.
+    void Decode(int mode, std::string_view frame, bool savedReadings);
+
+    void DecodeNormal(std::string_view frame, bool savedReadings = false);
+    void DecodeMinMax(std::string_view frame, bool savedReadings = false);
+    void DecodeRelative(std::string_view frame, bool savedReadings = false);
+    void DecodePeak(std::string_view frame, bool savedReadings = false);
+    void DecodeDcAc(std::string_view frame, bool savedReadings = false);
+    void DecodeDualAc(std::string_view frame, bool savedReadings = false);
+    void DecodeFrequency(std::string_view frame, bool savedReadings = false);
+
+    // Receiver of the recording hand-off; none by default (nothing is recorded).
+    void SetRecorder(IReadingRecorder* recorder) { m_pRecorder = recorder; }
+
+    // Start / Stop of live recording; any thread.
+    void SetRecording(bool on) { m_bRecording.store(on); }
+    bool Recording() const { return m_bRecording.load(); }
+
+    // Dial position after the last frame (0 before any); any thread. The GUI resets it to 0
+    // when it blanks the display.
+    int DialPos() const { return m_nDialPos.load(); }
+    void ResetDialPos() { m_nDialPos.store(0); }
+
+    // The working record; receive thread only.
+    const MeterData& Record() const { return m_MeterData; }
+
+    // The saved-reading kind of a decoded frame of the given mode, 0 when it has none.
+    static int SavedKind(int mode, const MeterData& data);
+
+signals:
+    // One decoded frame, emitted on the receive thread. Connect queued from the GUI.
+    void frameDecoded(const MeterEvent& event);
+
+private:
+    void ReadStatus(uint8_t status, bool withBit4);
+    void ReadClock(std::string_view frame, int k);
+    void ReadFlags(uint8_t flags);
+    // Date text of modes 1, 3, 5, 6 and 7: the meter's clock as sent.
+    QString ClockDateText() const;
+    // Date text of modes 2 and 4: the start of the meter's recording. Sets warning when the
+    // clock is unset and the warning has not been raised since the last good clock.
+    QString RecordingStartText(bool& warning);
+    void Finish(int mode, std::string_view frame, bool savedReadings, const QString& dateText, bool warning);
+
+    MeterData m_MeterData;
+    IReadingRecorder* m_pRecorder = nullptr;
+    std::atomic<bool> m_bRecording { false };
+    std::atomic<int> m_nDialPos { 0 };
+    bool m_bDateWarned = false; // raised for the current run of unset clocks
+};

@@ -1,0 +1,33 @@
+#pragma once
+// The meter protocol as one piece: the frame dispatcher wired to the live decoders and to the
+// command writer. Its owner appends each notification to the frame text and calls
+// MeterFrameDispatcher(); everything else it needs comes in as functions, so it runs without
+// a link (tests, the command-line tool, benchmarks).
+#include "link/HexText.h"
+#include "protocol/FrameDispatcher.h"
+#include "protocol/LiveDecoder.h"
+#include "protocol/MeterCommands.h"
+
+#include <functional>
+
+class CMeterProtocol {
+public:
+    using SendFn = std::function<bool(const uint8_t* bytes, int count)>;
+    using ReadSizeFn = std::function<void(int size)>;
+
+    // text: the frame text (the link's m_strMeterRx); send: the link's SendToMeter;
+    // setReadSize: the port reader's SetReadSize. Further consumers are set on Hooks().
+    CMeterProtocol(HexText& text, SendFn send, ReadSizeFn setReadSize);
+
+    void MeterFrameDispatcher() { m_dispatcher.MeterFrameDispatcher(); }
+
+    CFrameDispatcher& Dispatcher() { return m_dispatcher; }
+    FrameDispatcherHooks& Hooks() { return m_dispatcher.Hooks(); }
+    CLiveDecoder& Decoder() { return m_decoder; }
+    const CMeterCommander& Commander() const { return m_commander; }
+
+private:
+    CLiveDecoder m_decoder;
+    CMeterCommander m_commander;
+    CFrameDispatcher m_dispatcher;
+};

@@ -1,0 +1,335 @@
+// The frame dispatcher: framing of live frames, the store marker, the logger transfer with its
+// acknowledgements, the oscilloscope frames and markers, trimming and read sizes.
+#include "FrameBuilder.h"
+#include "protocol/FrameDispatcher.h"
+
+#include <QTest>
+
+namespace {
+
+const std::string kAck = "f30001f4";
+
+struct Harness {
+    HexText text;
+    CFrameDispatcher disp { text };
+    std::vector<std::string> log; // what the hooks were handed, in order
+    std::vector<std::string> frames;
+    std::vector<bool> savedFlags;
+    std::vector<std::string> sent;
+    int readSize = 0;
+
+    Harness()
+    {
+        FrameDispatcherHooks& h = disp.Hooks();
+        h.liveFrame = [this](int mode, std::string_view f, bool saved) {
+            log.push_back("live" + std::to_string(mode));
+            frames.emplace_back(f);
+            savedFlags.push_back(saved);
+        };
+        h.send = [this](const uint8_t* b, int n) {
+            sent.push_back(BytesToHex(b, size_t(n)));
+            log.push_back("send " + sent.back());
+            return true;
+        };
+        h.setReadSize = [this](int n) { readSize = n; };
+        h.loggerHeader = [this](const uint8_t* b) {
+            log.push_back("header " + BytesToHex(b, 26));
+            disp.SetTotalBlocks(b[21] | b[22] << 8);
+        };
+        h.killRequestTimer = [this] { log.push_back("kill3"); };
+        h.clearSinglePoints = [this] { log.push_back("clearSingle"); };
+        h.progressWindow = [this](int open) { log.push_back("progress " + std::to_string(open)); };
+        h.progressPosition = [this](int n) { log.push_back("position " + std::to_string(n)); };
+        h.loggerBlock = [this](std::string_view t, int records) {
+            log.push_back("block " + std::to_string(records) + " " + std::string(t));
+        };
+        h.transferComplete = [this](HexText&) { log.push_back("complete"); };
+        h.loggerList = [this](HexText& t) {
+            log.push_back("list " + t.str());
+            t.clear();
+        };
+        h.listHeader = [this](std::string_view entry, HexText&) { log.push_back("listHeader " + std::string(entry)); };
+        h.oscRecord = [this](HexText& t) { log.push_back("osc " + std::string(t.substr(0, 8))); };
+        h.oscMode = [this] { log.push_back("oscMode"); };
+        h.transferAbandoned = [this] { log.push_back("abandoned"); };
+    }
+
+    // Appends a payload and runs the dispatcher, as the link does per notification.
+    void feed(const std::string& hex)
+    {
+        text.appendText(hex);
+        disp.MeterFrameDispatcher();
+    }
+    // Cuts bytes into notifications of at most 20 bytes.
+    void notify(const std::string& hex)
+    {
+        for (size_t i = 0; i < hex.size(); i += 40)
+            feed(hex.substr(i, 40));
+    }
+};
+
+std::string Normal(bool saved = false, uint8_t function = 2)
+{
+    return FrameBuilder(1, saved).byte(2, function).unit(12, "V").hex();
+}
+
+// A logger record header announcing the given number of blocks.
+std::string LoggerHeader(int blocks)
+{
+    std::vector<uint8_t> b(26, 0);
+    b[0] = 0xA0;
+    b[1] = 0xA8;
+    b[2] = 2;
+    b[21] = uint8_t(blocks);
+    b[22] = uint8_t(blocks >> 8);
+    return BytesToHex(b.data(), b.size());
+}
+
+// Block header and body: records of 8 bytes, then two bytes and the A1 trailer.
+std::string Block(int number, int records)
+{
+    std::vector<uint8_t> b = { 0xA0, 0xA9, uint8_t(records), uint8_t(number), uint8_t(number >> 8) };
+    for (int r = 0; r < records; ++r)
+        for (int i = 0; i < 8; ++i)
+            b.push_back(uint8_t(0x10 + r));
+    b.insert(b.end(), { 0x00, 0x00, 0xA1 });
+    return BytesToHex(b.data(), b.size());
+}
+
+int count(const std::vector<std::string>& v, const std::string& s)
+{
+    return int(std::count(v.begin(), v.end(), s));
+}
+
+} // namespace
+
+class TestDispatcher : public QObject {
+    Q_OBJECT
+private slots:
+    void noiseBeforeAFrame()
+    {
+        Harness h;
+        h.feed("abcd" + Normal());
+        QCOMPARE(h.frames.size(), size_t(1));
+        QCOMPARE(h.frames[0], Normal());
+        QVERIFY(h.text.empty());
+
+        // five characters of noise: only the trimming of the next call brings the frame forward
+        Harness g;
+        g.feed("abcde" + Normal());
+        QVERIFY(g.frames.empty());
+        QCOMPARE(g.text.str(), Normal());
+        g.feed("");
+        QCOMPARE(g.frames.size(), size_t(1));
+    }
+
+    void oneFramePerCall()
+    {
+        Harness h;
+        const std::string second = FrameBuilder(7).hex();
+        h.feed(Normal() + second);
+        QCOMPARE(h.log, std::vector<std::string>({ "live1" }));
+        QCOMPARE(h.text.str(), second);
+        h.feed("");
+        QCOMPARE(h.log, std::vector<std::string>({ "live1", "live7" }));
+        QCOMPARE(h.frames[1], second);
+    }
+
+    void frameOverNotifications()
+    {
+        Harness h;
+        const std::string f = FrameBuilder(2).hex(); // 59 bytes: three notifications
+        h.notify(f);
+        QCOMPARE(h.frames, std::vector<std::string>({ f }));
+        QVERIFY(h.text.empty());
+
+        // every kind, each split as the link splits it
+        for (int mode = 1; mode <= 7; ++mode) {
+            for (bool saved : { false, true }) {
+                const std::string frame = FrameBuilder(mode, saved).byte(3, 0x55).hex();
+                Harness k;
+                k.notify(frame);
+                QCOMPARE(k.log, std::vector<std::string>({ "live" + std::to_string(mode) }));
+                QCOMPARE(k.frames[0], frame);
+            }
+        }
+    }
+
+    void damagedTrailer()
+    {
+        Harness h;
+        std::string bad = Normal();
+        bad.replace(bad.size() - 2, 2, "a2");
+        h.feed(bad);
+        QVERIFY(h.frames.empty());
+        QCOMPARE(h.text.str(), bad); // left for a later call
+        h.feed(std::string(160, '1'));
+        QVERIFY(h.text.empty()); // over 200 characters without a frame: emptied
+        h.feed("1" + Normal());
+        QCOMPARE(h.frames.size(), size_t(1));
+    }
+
+    void storeMarkerAndSavedReadings()
+    {
+        Harness h;
+        h.feed("f8f8f8f8" + Normal(true));
+        QVERIFY(h.disp.m_bStoreMarker);
+        QVERIFY(h.disp.m_bSavedReadings);
+        QCOMPARE(h.savedFlags, std::vector<bool>({ true }));
+        h.feed(Normal(true));
+        h.feed(Normal());
+        QCOMPARE(h.savedFlags, std::vector<bool>({ true, true, false }));
+        QVERIFY(!h.disp.m_bStoreMarker);
+        QVERIFY(!h.disp.m_bSavedReadings);
+
+        // "a09" frames without the marker are not saved readings
+        h.feed(Normal(true));
+        QCOMPARE(h.savedFlags.back(), false);
+    }
+
+    void loggerTransfer()
+    {
+        Harness h;
+        h.feed(LoggerHeader(2));
+        QCOMPARE(h.readSize, 1000);
+        QVERIFY(h.disp.m_bLoggerDownload);
+        QVERIFY(h.disp.m_bExpectBlockHeader);
+        QCOMPARE(h.log,
+            std::vector<std::string>(
+                { "kill3", "header " + LoggerHeader(2), "clearSingle", "send " + kAck, "progress 1" }));
+        h.log.clear();
+
+        // live frames are not decoded while the transfer runs
+        h.feed(Normal());
+        QVERIFY(h.frames.empty());
+        h.text.clear();
+
+        const std::string b1 = Block(1, 3);
+        h.notify(b1);
+        QCOMPARE(h.log, std::vector<std::string>({ "block 3 " + b1.substr(10), "send " + kAck, "position 1" }));
+        QVERIFY(h.disp.m_bExpectBlockHeader);
+        h.log.clear();
+        const std::string b2 = Block(2, 2);
+        h.notify(b2);
+        // the last block: handed over, not acknowledged, and the transfer ends
+        QCOMPARE(h.log, std::vector<std::string>({ "block 2 " + b2.substr(10), "complete" }));
+        QVERIFY(!h.disp.m_bLoggerDownload);
+        QVERIFY(!h.disp.m_bExpectBlockHeader);
+        QCOMPARE(h.disp.m_nBlocksDone.load(), 2);
+
+        h.feed(Normal());
+        QCOMPARE(h.frames.size(), size_t(1));
+    }
+
+    void listedRecordKeepsSinglePoints()
+    {
+        Harness h;
+        h.disp.m_nLoggerListSize = 52;
+        h.feed("12" + LoggerHeader(1).substr(0, 30));
+        QCOMPARE(h.log, std::vector<std::string>({ "kill3" })); // header not complete yet
+        QCOMPARE(h.readSize, 1000);
+        h.feed(LoggerHeader(1).substr(30));
+        QCOMPARE(h.log[1], std::string("kill3"));
+        QCOMPARE(h.log[2], "header " + LoggerHeader(1));
+        QCOMPARE(count(h.log, "clearSingle"), 0);
+        QCOMPARE(count(h.log, "send " + kAck), 1);
+    }
+
+    void blockNumbersMustRunOn()
+    {
+        Harness h;
+        h.notify(LoggerHeader(5));
+        h.notify(Block(1, 2));
+        h.notify(Block(2, 2));
+        QCOMPARE(count(h.sent, kAck), 3);
+        h.notify(Block(4, 2));
+        QCOMPARE(count(h.sent, kAck), 3); // block 4's header is dropped; no acknowledgement
+        QCOMPARE(h.disp.m_nBlocksDone.load(), 2);
+        QVERIFY(h.disp.m_bExpectBlockHeader);
+        QVERIFY(h.disp.m_bLoggerDownload);
+
+        // the user starts over: the stalled transfer is given up and a new header is taken
+        h.disp.AbortLoggerTransfer();
+        h.text.clear();
+        h.notify(LoggerHeader(1));
+        QCOMPARE(count(h.log, "abandoned"), 1);
+        QCOMPARE(count(h.sent, kAck), 4);
+        QCOMPARE(h.disp.m_nBlocksDone.load(), 0);
+    }
+
+    void stalledTransferGivesWay()
+    {
+        Harness h;
+        h.notify(LoggerHeader(3));
+        h.notify(Block(2, 1)); // wrong number: the transfer stalls
+        // the meter goes back to live frames; they cannot be held back for ever
+        for (int i = 0; i < 400 && h.frames.empty(); ++i) {
+            h.notify(Normal());
+            QVERIFY(h.text.size() <= CFrameDispatcher::kMaxTransferText);
+        }
+        QCOMPARE(count(h.log, "abandoned"), 1);
+        QVERIFY(!h.disp.m_bLoggerDownload);
+        QVERIFY(!h.frames.empty());
+    }
+
+    void oscilloscope()
+    {
+        Harness h;
+        std::string record = "e0e0" + std::string(1024, '5');
+        h.feed("a1b2" + record.substr(0, 500));
+        QVERIFY(h.disp.m_bOscActive);
+        QCOMPARE(h.readSize, 512);
+        QCOMPARE(h.text.str().substr(0, 4), std::string("e0e0")); // text before it dropped
+        h.feed(record.substr(500) + "a2");
+        QCOMPARE(h.log, std::vector<std::string>({ "osc e0e05555" }));
+        QCOMPARE(h.text.str(), std::string("a2"));
+
+        // mode marker: the display switches, the markers are removed from the front
+        Harness m;
+        m.feed("a2a2a2a2a2a2a2a2" + Normal().substr(0, 20));
+        QCOMPARE(m.log, std::vector<std::string>({ "oscMode" }));
+        QCOMPARE(m.text.str(), Normal().substr(0, 20));
+        m.feed(Normal().substr(20));
+        QCOMPARE(m.frames.size(), size_t(1));
+
+        // a two-byte marker followed by noise does not hold the text for ever
+        Harness n;
+        n.feed("a2a2ff");
+        for (int i = 0; i < 20; ++i)
+            n.feed(std::string(40, '3'));
+        QVERIFY(n.text.size() <= CFrameDispatcher::kMaxIdleText + 40);
+
+        // while the oscilloscope store is downloaded the marker and the trimming wait
+        Harness d;
+        d.disp.m_bOscDownload = true;
+        d.feed("a2a2" + std::string(300, '3'));
+        QVERIFY(d.log.empty());
+        QCOMPARE(d.text.size(), size_t(304));
+    }
+
+    void loggerList()
+    {
+        Harness h;
+        h.disp.m_nLoggerListSize = CFrameDispatcher::kListSizeRequested;
+        const std::string entry = "a0aa0102" + std::string(44, '0');
+        h.feed("99" + entry.substr(0, 30));
+        QVERIFY(h.log.empty());
+        QVERIFY(h.disp.m_bStoreMarker);
+        QCOMPARE(h.readSize, 100);
+        h.feed(entry.substr(30) + entry.substr(0, 10));
+        QCOMPARE(h.log, std::vector<std::string>({ "listHeader " + entry }));
+
+        // the list size known: the list goes over once the whole list is in
+        h.log.clear();
+        h.text.clear();
+        h.disp.m_nLoggerListSize = 52;
+        h.feed(entry);
+        QVERIFY(h.log.empty());
+        h.feed(entry);
+        QCOMPARE(h.log, std::vector<std::string>({ "list " + entry + entry }));
+        QVERIFY(h.text.empty());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDispatcher)
+#include "test_dispatcher.moc"
