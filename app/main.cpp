@@ -1,12 +1,10 @@
-// The windowed program. A bare main window until the application shell lands.
-#include <QApplication>
-#include <QMainWindow>
+// The windowed program.
+#include "app/MyOrvelApp.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("Multimeter"));
-    w.showMaximized();
+    CMyOrvelApp app(argc, argv);
+    if (!app.InitInstance())
+        return 1;
     return app.exec();
 }

@@ -1,0 +1,448 @@
+#include "app/MainFrame.h"
+
+#include "app/ToolbarIcons.h"
+#include "display/LeftDlg.h"
+#include "link/BleScanDlg.h"
+#include "link/BluetoothSearch.h"
+#include "link/PortDlg.h"
+#include "platform/MessageBox.h"
+#include "protocol/MeterProtocol.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+static void initHelpResource() { Q_INIT_RESOURCE(app); }
+
+CMainFrame::CMainFrame(QWidget* parent)
+    : QMainWindow(parent)
+    , m_fnNow([] { return QDateTime::currentSecsSinceEpoch(); })
+{
+    initHelpResource();
+    qRegisterMetaType<MeterEvent>();
+    setWindowTitle(QStringLiteral("Multimeter"));
+    setObjectName(QStringLiteral("MainFrame"));
+
+    m_pProtocol = std::make_unique<CMeterProtocol>(
+        m_link.m_strMeterRx, [this](const uint8_t* bytes, int count) { return m_link.SendToMeter(bytes, count); },
+        [this](int size) { m_link.m_ComPort.SetReadSize(size); });
+    m_link.SetFrameHook([this] { m_pProtocol->MeterFrameDispatcher(); });
+    // Decoded frames cross to the GUI thread in order; the receive thread never waits for them.
+    connect(&m_pProtocol->Decoder(), &CLiveDecoder::frameDecoded, this, &CMainFrame::OnMeterEvent,
+        Qt::QueuedConnection);
+    m_commandWriters.setMaxThreadCount(1);
+
+    m_pMdiArea = new QMdiArea(this);
+    m_pMdiArea->setViewMode(QMdiArea::SubWindowView);
+    setCentralWidget(m_pMdiArea);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+
+    m_pStatusMessage = new QLabel(QStringLiteral("Ready"), this);
+    statusBar()->addWidget(m_pStatusMessage, 1);
+    for (const char* indicator : { "CAP", "NUM", "SCRL" }) {
+        auto* label = new QLabel(QLatin1String(indicator), this);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setEnabled(false); // key-lock states are not readable on every platform
+        statusBar()->addPermanentWidget(label);
+    }
+
+    CreatePanes();
+
+    m_timer1.setSingleShot(true);
+    m_timer1.setInterval(500);
+    connect(&m_timer1, &QTimer::timeout, this, &CMainFrame::BlankDisplay);
+    m_timer1.start();
+    m_timer2.setInterval(1000);
+    connect(&m_timer2, &QTimer::timeout, this, &CMainFrame::OnWatchdog);
+}
+
+CMainFrame::~CMainFrame()
+{
+    if (m_pSearch)
+        m_pSearch->Cancel();
+    m_link.Close();
+    m_commandWriters.waitForDone();
+}
+
+QAction* CMainFrame::action(const QString& name) const { return m_actions.value(name); }
+
+CBleScan* CMainFrame::scanDialog() const { return m_pBleScan.data(); }
+
+void CMainFrame::CreateActions()
+{
+    auto add = [this](const QString& name, const QString& text, auto slot, int icon = -1) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(name);
+        if (icon >= 0)
+            a->setIcon(ToolbarIcons::make(static_cast<ToolbarIcons::Kind>(icon)));
+        connect(a, &QAction::triggered, this, slot);
+        m_actions.insert(name, a);
+        return a;
+    };
+    add(QStringLiteral("connectBle"), QStringLiteral("ConnectBle"), &CMainFrame::OnConnectBle,
+        (ToolbarIcons::Connect));
+    add(QStringLiteral("portOther"), QStringLiteral("Other"), &CMainFrame::OnPortOther);
+    add(QStringLiteral("searchBluetooth"), QStringLiteral("Search Bluetooth Ports"), &CMainFrame::OnSearchBluetooth);
+    add(QStringLiteral("disconnect"), QStringLiteral("Disconnect"), &CMainFrame::OnDisconnect);
+    auto* pane = add(QStringLiteral("realTimeShow"), QStringLiteral("RealTime Show"), &CMainFrame::OnTogglePane);
+    pane->setCheckable(true);
+    pane->setChecked(true);
+    pane->setStatusTip(QStringLiteral("Show or hide the real time show"));
+    add(QStringLiteral("start"), QStringLiteral("Start"), &CMainFrame::OnStart, (ToolbarIcons::Start));
+    add(QStringLiteral("stop"), QStringLiteral("Stop"), &CMainFrame::OnStop, (ToolbarIcons::Stop));
+    add(QStringLiteral("help"), QStringLiteral("&Help"), &CMainFrame::OnHelp);
+    add(QStringLiteral("about"), QStringLiteral("&About Multimeter..."), &CMainFrame::OnAbout,
+        (ToolbarIcons::About));
+    auto* exit = add(QStringLiteral("exit"), QStringLiteral("E&xit"), &QWidget::close);
+    exit->setShortcut(QKeySequence::Quit);
+    UpdateRecordingActions();
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    file->addAction(action(QStringLiteral("exit")));
+
+    m_pViewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    m_pViewMenu->setObjectName(QStringLiteral("viewMenu"));
+
+    QMenu* com = menuBar()->addMenu(QStringLiteral("&Com Port"));
+    com->setObjectName(QStringLiteral("comPortMenu"));
+    com->addAction(action(QStringLiteral("connectBle")));
+    com->addAction(action(QStringLiteral("portOther")));
+    com->addAction(action(QStringLiteral("searchBluetooth")));
+    com->addSeparator();
+    com->addAction(action(QStringLiteral("disconnect")));
+
+    QMenu* realTime = menuBar()->addMenu(QStringLiteral("&Real Time"));
+    realTime->addAction(action(QStringLiteral("start")));
+    realTime->addAction(action(QStringLiteral("stop")));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(action(QStringLiteral("help")));
+    help->addAction(action(QStringLiteral("about")));
+}
+
+void CMainFrame::CreateToolBar()
+{
+    QToolBar* bar = addToolBar(QStringLiteral("Standard"));
+    bar->setObjectName(QStringLiteral("toolBar"));
+    bar->setIconSize(QSize(32, 32));
+    bar->addAction(action(QStringLiteral("connectBle")));
+    bar->addSeparator();
+    bar->addAction(action(QStringLiteral("start")));
+    bar->addAction(action(QStringLiteral("stop")));
+    bar->addSeparator();
+    bar->addAction(action(QStringLiteral("about")));
+
+    // The View menu: tool bar, status bar, then the live pane (the third item).
+    QAction* toolBarToggle = bar->toggleViewAction();
+    toolBarToggle->setText(QStringLiteral("&Toolbar"));
+    m_pViewMenu->addAction(toolBarToggle);
+    auto* statusToggle = new QAction(QStringLiteral("&Status Bar"), this);
+    statusToggle->setCheckable(true);
+    statusToggle->setChecked(true);
+    connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    m_pViewMenu->addAction(statusToggle);
+    m_pViewMenu->addAction(action(QStringLiteral("realTimeShow")));
+}
+
+void CMainFrame::CreatePanes()
+{
+    m_pDockPageBar = new QDockWidget(QStringLiteral("RealTime Show"), this);
+    m_pDockPageBar->setObjectName(QStringLiteral("DockPageBar"));
+    m_pDockPageBar->setAllowedAreas(Qt::AllDockWidgetAreas);
+    m_pDockPageBar->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_pPages = new QTabWidget(m_pDockPageBar);
+    m_pPages->setTabPosition(QTabWidget::South);
+
+    m_pLeftDlg = new CLeftDlg();
+    auto* scroll = new QScrollArea(m_pPages);
+    scroll->setWidget(m_pLeftDlg);
+    scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    scroll->setFrameShape(QFrame::NoFrame);
+    m_pPages->addTab(scroll, QStringLiteral("Display"));
+    connect(m_pLeftDlg, &CLeftDlg::keyCode, this, &CMainFrame::OnMeterKey);
+    connect(m_pLeftDlg, &CLeftDlg::dateWarningDue, this, [this] {
+        emit dateWarning();
+        msgbox::Show(this, QString::fromLatin1(CLiveDecoder::kDateWarningText), QString(), msgbox::Warning, msgbox::Ok);
+    });
+
+    m_pLoggerList = new QTreeWidget(m_pPages);
+    m_pLoggerList->setObjectName(QStringLiteral("loggerList"));
+    m_pLoggerList->setRootIsDecorated(false);
+    m_pLoggerList->setHeaderLabels({ QStringLiteral("Funtion"), QStringLiteral("Record Time"),
+        QStringLiteral("Data Points"), QStringLiteral("SampleRate(sec.)"), QStringLiteral("Record Address") });
+    m_pPages->addTab(m_pLoggerList, QStringLiteral("Logger List"));
+
+    m_pDockPageBar->setWidget(m_pPages);
+    addDockWidget(Qt::LeftDockWidgetArea, m_pDockPageBar);
+    // The pane is as wide as the panel it carries, plus room for a scroll bar.
+    resizeDocks({ m_pDockPageBar }, { m_pLeftDlg->sizeHint().width() + 24 }, Qt::Horizontal);
+    connect(m_pDockPageBar, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!isMinimized())
+            action(QStringLiteral("realTimeShow"))->setChecked(visible || !m_pDockPageBar->isHidden());
+    });
+}
+
+void CMainFrame::BlankDisplay()
+{
+    m_pProtocol->Decoder().ResetDialPos();
+    m_pLeftDlg->Blank();
+}
+
+void CMainFrame::OnMeterEvent(const MeterEvent& event)
+{
+    m_pLeftDlg->OnMeterEvent(event);
+}
+
+void CMainFrame::StartWatchdog()
+{
+    m_link.m_timeLastRx.store(Now());
+    m_timer2.start();
+}
+
+void CMainFrame::OnWatchdog()
+{
+    const qint64 silent = Now() - m_link.m_timeLastRx.load();
+    CFrameDispatcher& d = m_pProtocol->Dispatcher();
+    if (d.m_bStoreMarker.load()) {
+        // Saved readings come in bursts with long pauses; give the meter longer.
+        if (silent >= 21) {
+            d.m_bStoreMarker.store(false);
+            m_link.m_bMeterSeen.store(false);
+        }
+        return;
+    }
+    if (silent >= 4)
+        OnLinkLost();
+}
+
+void CMainFrame::OnLinkLost()
+{
+    m_link.m_bMeterSeen.store(false);
+    ++m_nLostCount;
+    // Only the first loss blanks the display; later ones leave the last reading up.
+    if (m_nLostCount == 1)
+        BlankDisplay();
+}
+
+void CMainFrame::OnMeterKey(int code)
+{
+    if (!m_link.m_bMeterSeen.load())
+        return;
+    if (code == meter_cmd::KeyMenu) {
+        m_pLeftDlg->ShowFunctionMenu();
+        return;
+    }
+    // The write waits for the port; keep it off the GUI thread.
+    m_commandWriters.start([this, code] { m_pProtocol->Commander().SendKeyCode(code); });
+}
+
+bool CMainFrame::OpenMeterPort(const QString& port)
+{
+    CComPort& com = m_link.m_ComPort;
+    com.Close();
+    bool opened = false;
+    for (int attempt = 0; attempt < 3 && !opened; ++attempt)
+        opened = com.Open(port, 2, 9600);
+    if (!opened) {
+        msgbox::Show(this, PortOpenWarning(port), QString(), msgbox::Information);
+        return false;
+    }
+    m_settings.WritePort(port);
+    com.SetReadSize(100);
+    com.SetReceiveCallback(&CBleLink::OnComData, &m_link);
+    com.SetEventCallback(nullptr);
+    return true;
+}
+
+void CMainFrame::OnConnectBle()
+{
+    // Each showing starts with an empty list and enabled buttons.
+    auto* dlg = new CBleScan(&m_link, &m_settings, this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    m_pBleScan = dlg;
+    connect(dlg, &CBleScan::connected, this, &CMainFrame::StartWatchdog);
+    dlg->open();
+}
+
+void CMainFrame::OnPortOther()
+{
+    m_nComPort = m_settings.ReadComPort();
+    CPort dlg(this);
+    dlg.SetPort(m_settings.ReadPort());
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    const QString port = dlg.Port();
+    if (!OpenMeterPort(port))
+        return;
+    StartWatchdog();
+    QString device;
+    CComPort::ResolvePortName(port, &device, &m_nComPort);
+}
+
+void CMainFrame::OnSearchBluetooth()
+{
+    if (m_pSearch && m_pSearch->IsRunning())
+        return;
+    QStringList candidates;
+    try {
+        candidates = EnumerateBluetoothPorts();
+    } catch (const std::exception&) {
+        msgbox::Show(this, QStringLiteral("can't get the comport, you may try to enter the comport by manual!"));
+        return;
+    }
+    if (!m_pSearch) {
+        m_pSearch = new CBluetoothPortSearch(
+            [this](const QString& port) {
+                CComPort& com = m_link.m_ComPort;
+                com.Close();
+                for (int attempt = 0; attempt < 3; ++attempt) {
+                    if (com.Open(port, 2, 9600)) {
+                        com.SetReadSize(100);
+                        com.SetReceiveCallback(&CBleLink::OnComData, &m_link);
+                        com.SetEventCallback(nullptr);
+                        return true;
+                    }
+                }
+                return false;
+            },
+            [this] { return m_link.m_bMeterSeen.load(); }, this);
+        connect(m_pSearch, &CBluetoothPortSearch::found, this, [this](const QString& port) {
+            m_settings.WritePort(port);
+            StartWatchdog();
+        });
+    }
+    auto* progress = new QProgressDialog(QStringLiteral("Searching Bluetooth serial ports..."),
+        QStringLiteral("Cancel"), 0, 0, this);
+    progress->setAttribute(Qt::WA_DeleteOnClose);
+    progress->setWindowModality(Qt::NonModal);
+    progress->setMinimumDuration(0);
+    connect(m_pSearch, &CBluetoothPortSearch::trying, progress,
+        [progress](const QString& port) { progress->setLabelText(QStringLiteral("Trying %1...").arg(port)); });
+    connect(progress, &QProgressDialog::canceled, m_pSearch, &CBluetoothPortSearch::Cancel);
+    connect(m_pSearch, &CBluetoothPortSearch::finished, progress, &QProgressDialog::close);
+    progress->show();
+    m_pSearch->Start(candidates, m_settings.ReadPort());
+}
+
+void CMainFrame::OnDisconnect()
+{
+    m_link.m_ComPort.Close();
+    m_link.m_bMeterSeen.store(false);
+    m_timer2.stop();
+    BlankDisplay();
+}
+
+void CMainFrame::OnTogglePane()
+{
+    QAction* a = action(QStringLiteral("realTimeShow"));
+    const bool show = m_pDockPageBar->isHidden();
+    m_pDockPageBar->setVisible(show);
+    a->setChecked(show);
+}
+
+void CMainFrame::OnHelp()
+{
+    const QString chm = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help.chm"));
+    if (QFileInfo::exists(chm) && QDesktopServices::openUrl(QUrl::fromLocalFile(chm)))
+        return;
+    auto* dlg = new QDialog(this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->setWindowTitle(QStringLiteral("Multimeter Help"));
+    auto* v = new QVBoxLayout(dlg);
+    auto* text = new QTextBrowser(dlg);
+    text->setObjectName(QStringLiteral("userGuide"));
+    text->setSource(QUrl(QStringLiteral("qrc:/help/user-guide.html")));
+    v->addWidget(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dlg);
+    connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::close);
+    v->addWidget(buttons);
+    dlg->resize(560, 480);
+    dlg->show();
+}
+
+void CMainFrame::OnAbout()
+{
+    QDialog dlg(this);
+    dlg.setWindowTitle(QStringLiteral("About Multimeter"));
+    auto* v = new QVBoxLayout(&dlg);
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel(&dlg);
+    icon->setPixmap(ToolbarIcons::make(ToolbarIcons::About).pixmap(32, 32));
+    row->addWidget(icon);
+    row->addWidget(new QLabel(QStringLiteral("True RMS Multimeter & Oscillometer Version 2.1"), &dlg), 1);
+    v->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dlg);
+    connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    v->addWidget(buttons);
+    dlg.exec();
+}
+
+void CMainFrame::OnStart()
+{
+    if (!m_link.m_bMeterSeen.load())
+        return;
+    m_pProtocol->Decoder().SetRecording(true);
+    UpdateRecordingActions();
+}
+
+void CMainFrame::OnStop()
+{
+    m_pProtocol->Decoder().SetRecording(false);
+    UpdateRecordingActions();
+}
+
+void CMainFrame::UpdateRecordingActions()
+{
+    // Recording into documents needs the data-log view; until it lands both stay disabled.
+    action(QStringLiteral("start"))->setEnabled(false);
+    action(QStringLiteral("stop"))->setEnabled(false);
+}
+
+void CMainFrame::StartDemo()
+{
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(&m_link, &CBleLink::scanRow, this, [this, connection](const QStringList& row) {
+        // The first device that advertises a name is the meter.
+        if (row.size() < 3 || row[1] == QLatin1String("Device Name:"))
+            return;
+        disconnect(*connection);
+        m_link.Connect(row[2], [this] { StartWatchdog(); });
+    }, Qt::QueuedConnection);
+    m_link.Scan(QStringLiteral("sim"));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_pSearch)
+        m_pSearch->Cancel();
+    m_link.Close();
+    m_commandWriters.waitForDone();
+    event->accept();
+}
