@@ -6,8 +6,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,22 @@ int HexDigit(char c)
     return -1;
 }
 
-// The payload bytes of one input line; false when the line is not hexadecimal.
-bool ParseLine(const QByteArray& line, std::vector<uint8_t>& bytes)
+// Reads one line without its end; false at the end of the input or on a read error.
+bool ReadLine(std::FILE* in, std::string& line)
+{
+    line.clear();
+    char chunk[512];
+    while (std::fgets(chunk, sizeof chunk, in)) {
+        line += chunk;
+        if (!line.empty() && line.back() == '\n')
+            return true;
+    }
+    return !line.empty() && !std::ferror(in);
+}
+
+// The payload bytes of one input line (empty for a blank line); false when the line is not
+// hexadecimal.
+bool ParseLine(const std::string& line, std::vector<uint8_t>& bytes)
 {
     bytes.clear();
     int high = -1;
@@ -55,18 +71,17 @@ int RunDecode(const QStringList& args)
     if (a.positionals().size() > 1)
         return cli::usageError(QStringLiteral("decode takes at most one file"));
 
-    QFile input;
     const QString path = a.positionals().value(0);
-    bool opened;
-    if (path.isEmpty() || path == QLatin1String("-")) {
-        opened = input.open(stdin, QIODevice::ReadOnly);
-    } else {
-        opened = !QFileInfo(path).isDir() && (input.setFileName(path), input.open(QIODevice::ReadOnly));
-    }
-    if (!opened) {
-        std::fprintf(stderr, "multimeter-cli: cannot read %s\n", qPrintable(path.isEmpty() ? "stdin" : path));
+    const bool fromStdin = path.isEmpty() || path == QLatin1String("-");
+    const QString name = fromStdin ? QStringLiteral("standard input") : path;
+    std::FILE* input = fromStdin ? stdin : nullptr;
+    if (!fromStdin && !QFileInfo(path).isDir())
+        input = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!input) {
+        std::fprintf(stderr, "multimeter-cli: cannot read %s\n", qPrintable(name));
         return cli::ExitIo;
     }
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(fromStdin ? nullptr : input, &std::fclose);
 
     HexText text;
     CMeterProtocol protocol(
@@ -84,23 +99,22 @@ int RunDecode(const QStringList& args)
         Qt::DirectConnection);
 
     std::vector<uint8_t> bytes;
+    std::string line;
     int lineNumber = 0;
-    while (!input.atEnd()) {
-        const QByteArray line = input.readLine();
+    while (ReadLine(input, line)) {
         ++lineNumber;
-        if (line.trimmed().isEmpty())
-            continue;
         if (!ParseLine(line, bytes)) {
             std::fprintf(stderr, "multimeter-cli: line %d is not hexadecimal payload\n", lineNumber);
             return cli::ExitIo;
         }
+        // The link delivers at most 20 bytes per notification and runs the dispatcher after each.
         for (size_t i = 0; i < bytes.size(); i += kNotificationBytes) {
             text.appendBytes(bytes.data() + i, std::min(kNotificationBytes, bytes.size() - i));
             protocol.MeterFrameDispatcher();
         }
     }
-    if (input.error() != QFileDevice::NoError) {
-        std::fprintf(stderr, "multimeter-cli: cannot read %s\n", qPrintable(path.isEmpty() ? "stdin" : path));
+    if (std::ferror(input)) {
+        std::fprintf(stderr, "multimeter-cli: cannot read %s\n", qPrintable(name));
         return cli::ExitIo;
     }
     return cli::ExitOk;

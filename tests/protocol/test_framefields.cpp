@@ -1,8 +1,10 @@
 // Field readers, tables and commands shared by the decoders.
 #include "protocol/FrameFields.h"
 #include "protocol/MeterCommands.h"
+#include "protocol/MeterEventFormat.h"
 
 #include <QTest>
+#include <limits>
 #include <vector>
 
 class TestFrameFields : public QObject {
@@ -158,6 +160,35 @@ private slots:
         };
         QVERIFY(sent == expected);
         QVERIFY(!CMeterCommander().SendAck()); // nothing to send through
+    }
+
+    void eventFormats()
+    {
+        MeterEvent e;
+        e.m_nMode = 1;
+        e.m_strDate = QStringLiteral("5/12/26 9:3:7");
+        MeterData& d = e.m_data;
+        d.m_strFunction = QStringLiteral("VDC");
+        d.m_fValue = 1.25f;
+        d.m_fLimit = 6.0f;
+        d.m_nDecimals = 3;
+        d.m_strUnit = QStringLiteral("V");
+        QCOMPARE(MeterEventToText(e), std::string("VDC 1.250 V 5/12/26 9:3:7"));
+        d.m_fValue = -7.0f;
+        d.m_bHold = true;
+        QCOMPARE(MeterEventToText(e), std::string("VDC OL V HOLD 5/12/26 9:3:7"));
+        e.m_nMode = 7;
+        d.m_fValue = 50.0f;
+        d.m_strFunction = QString();
+        QCOMPARE(MeterEventToText(e), std::string("50.000 V HOLD 5/12/26 9:3:7"));
+
+        // strings escaped, non-finite floats as null
+        d.m_strAux = QStringLiteral("a\"\\\x01\u2103");
+        d.m_fAux = std::numeric_limits<float>::quiet_NaN();
+        d.m_fDuty = -0.1f;
+        const std::string json = MeterEventToJson(e);
+        QVERIFY(json.find("\"m_fAux\":null,\"m_strAux\":\"a\\\"\\\\\\u0001\xe2\x84\x83\",") != std::string::npos);
+        QVERIFY(json.find("\"m_fDuty\":-0.100000001,") != std::string::npos);
     }
 };
 
