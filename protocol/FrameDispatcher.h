@@ -46,7 +46,7 @@ struct FrameDispatcherHooks {
     // A whole oscilloscope record is at the front of the text (message 0x469).
     std::function<void(HexText& text)> oscRecord;
     // The meter switched to its oscilloscope: display mode 10, function "OSC", show the
-    // stored-waveform pane.
+    // stored-waveform pane. CMeterProtocol routes it to CLiveDecoder::EnterOscMode.
     std::function<void()> oscMode;
 
     // A logger transfer was given up (see CFrameDispatcher::kMaxTransferText and

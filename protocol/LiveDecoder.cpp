@@ -348,14 +348,26 @@ int CLiveDecoder::SavedKind(int mode, const MeterData& data)
     }
 }
 
+int CLiveDecoder::MoveDial(const QString& unit)
+{
+    // The GUI may reset the position at any time; classify against the value actually replaced.
+    const bool subMode2 = m_MeterData.m_bSubMode2;
+    int dial = m_nDialPos.load();
+    int newDial = ClassifyDial(unit, subMode2, dial);
+    while (!m_nDialPos.compare_exchange_weak(dial, newDial))
+        newDial = ClassifyDial(unit, subMode2, dial);
+    return newDial;
+}
+
+void CLiveDecoder::EnterOscMode()
+{
+    emit oscModeEntered(MoveDial(QStringLiteral("OSC")));
+}
+
 void CLiveDecoder::Finish(int mode, std::string_view frame, bool savedReadings, const QString& dateText, bool warning)
 {
     MeterData& d = m_MeterData;
-    // The GUI may reset the position at any time; classify against the value actually replaced.
-    int dial = m_nDialPos.load();
-    int newDial = ClassifyDial(d.m_strUnit, d.m_bSubMode2, dial);
-    while (!m_nDialPos.compare_exchange_weak(dial, newDial))
-        newDial = ClassifyDial(d.m_strUnit, d.m_bSubMode2, dial);
+    const int newDial = MoveDial(d.m_strUnit);
     const bool liveFrame = frame.size() > 2 && frame[2] == '8';
     const int kind = SavedKind(mode, d);
 

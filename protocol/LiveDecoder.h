@@ -59,6 +59,10 @@ public:
     int DialPos() const { return m_nDialPos.load(); }
     void ResetDialPos() { m_nDialPos.store(0); }
 
+    // The meter switched to its oscilloscope (the dispatcher saw its mode marker): the dial
+    // moves as for the unit text "OSC" and oscModeEntered is emitted. Receive thread.
+    void EnterOscMode();
+
     // The working record; receive thread only.
     const MeterData& Record() const { return m_MeterData; }
 
@@ -68,6 +72,9 @@ public:
 signals:
     // One decoded frame, emitted on the receive thread. Connect queued from the GUI.
     void frameDecoded(const MeterEvent& event);
+    // The oscilloscope mode marker, emitted on the receive thread: the display goes to mode 10
+    // with the function "OSC" and shows the stored-waveform pane. dialPos is the new position.
+    void oscModeEntered(int dialPos);
 
 private:
     void ReadStatus(uint8_t status, bool withBit4);
@@ -78,6 +85,7 @@ private:
     // Date text of modes 2 and 4: the start of the meter's recording. Sets warning when the
     // clock is unset and the warning has not been raised since the last good clock.
     QString RecordingStartText(bool& warning);
+    int MoveDial(const QString& unit);
     void Finish(int mode, std::string_view frame, bool savedReadings, const QString& dateText, bool warning);
 
     MeterData m_MeterData;

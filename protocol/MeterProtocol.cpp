@@ -10,4 +10,5 @@ CMeterProtocol::CMeterProtocol(HexText& text, SendFn send, ReadSizeFn setReadSiz
     hooks.liveFrame = [this](int mode, std::string_view frame, bool savedReadings) {
         m_decoder.Decode(mode, frame, savedReadings);
     };
+    hooks.oscMode = [this] { m_decoder.EnterOscMode(); };
 }

@@ -16,7 +16,9 @@ public:
     using ReadSizeFn = std::function<void(int size)>;
 
     // text: the frame text (the link's m_strMeterRx); send: the link's SendToMeter;
-    // setReadSize: the port reader's SetReadSize. Further consumers are set on Hooks().
+    // setReadSize: the port reader's SetReadSize. Live frames and the oscilloscope mode marker
+    // go to Decoder() (connect to its signals); the logger and oscilloscope consumers are set
+    // on Hooks().
     CMeterProtocol(HexText& text, SendFn send, ReadSizeFn setReadSize);
 
     void MeterFrameDispatcher() { m_dispatcher.MeterFrameDispatcher(); }

@@ -2,6 +2,7 @@
 // recording hand-off and the events they send out.
 #include "FrameBuilder.h"
 #include "protocol/LiveDecoder.h"
+#include "protocol/MeterProtocol.h"
 
 #include <QTest>
 #include <ctime>
@@ -378,6 +379,43 @@ private slots:
         QCOMPARE(events.back().m_nDialPos, 0);
         decode(1, Normal("V", 1.0f, 6.0f, 2).byte(3, 0x08));
         QCOMPARE(dec.DialPos(), 10);
+    }
+
+    void protocolWiring()
+    {
+        HexText text;
+        std::vector<std::string> sent;
+        int readSize = 0;
+        CMeterProtocol p(
+            text,
+            [&sent](const uint8_t* b, int n) {
+                sent.push_back(BytesToHex(b, size_t(n)));
+                return true;
+            },
+            [&readSize](int n) { readSize = n; });
+        std::vector<int> modes, osc;
+        connect(&p.Decoder(), &CLiveDecoder::frameDecoded, this,
+            [&modes](const MeterEvent& e) { modes.push_back(e.m_nMode); });
+        connect(&p.Decoder(), &CLiveDecoder::oscModeEntered, this, [&osc](int dial) { osc.push_back(dial); });
+
+        text.appendText(Normal("VDC", 1.0f, 6.0f, 2).hex());
+        p.MeterFrameDispatcher();
+        QCOMPARE(modes, std::vector<int>({ 1 }));
+        QCOMPARE(p.Decoder().DialPos(), 6);
+        text.appendText("a2a2a2a2");
+        p.MeterFrameDispatcher();
+        QCOMPARE(osc, std::vector<int>({ 11 }));
+        QCOMPARE(p.Decoder().DialPos(), 11);
+        text.appendText(Normal("V", 1.0f, 6.0f, 2).byte(3, 0x08).hex() + "a2a2a2a2");
+        p.MeterFrameDispatcher();
+        QCOMPARE(osc, std::vector<int>({ 11, 10 })); // the sub-mode row comes before "OSC"
+
+        text.appendText("a0a8" + std::string(48, '0'));
+        p.MeterFrameDispatcher();
+        QCOMPARE(sent, std::vector<std::string>({ "f30001f4" }));
+        QCOMPARE(readSize, 1000);
+        QVERIFY(p.Commander().SendKeyCode(meter_cmd::KeyRange));
+        QCOMPARE(sent.back(), std::string("b09400b1"));
     }
 };
 
