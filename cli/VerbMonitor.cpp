@@ -41,6 +41,7 @@ int RunMonitor(const QStringList& argv)
     std::vector<PayloadSink> sinks;
     sinks.push_back([](std::string_view hex) { cli::PrintLine(hex.data(), hex.size()); });
 
+    std::atomic<bool> listed { false };
     cli::PrepareLinkSession();
     CBleLink link;
 
@@ -55,7 +56,6 @@ int RunMonitor(const QStringList& argv)
         link.m_strMeterRx.clear();
     });
 
-    std::atomic<bool> listed { false };
     QObject::connect(
         &link, &CBleLink::scanRow, &link,
         [&link, &listed, address](const QStringList& columns) {

@@ -3,6 +3,7 @@
 #include "SimTestUtil.h"
 #include "sim/SimScenario.h"
 
+#include <QDir>
 #include <QTest>
 #include <cmath>
 
@@ -330,6 +331,23 @@ private slots:
         }
         QVERIFY(!sim::LoadScenarioFile(QStringLiteral("/nonexistent/run.scn"), &s, &error));
         QVERIFY(error.contains(QLatin1String("/nonexistent/run.scn")));
+    }
+
+    void shippedScenariosParseAndPlay()
+    {
+        const QDir dir(qEnvironmentVariable("METER_SOURCE_DIR") + QStringLiteral("/sim/scenarios"));
+        const QStringList files = dir.entryList({ QStringLiteral("*.scn") }, QDir::Files);
+        QVERIFY(files.contains(QStringLiteral("tour.scn")));
+        for (const QString& name : files) {
+            sim::Scenario s;
+            QString error;
+            QVERIFY2(sim::LoadScenarioFile(dir.filePath(name), &s, &error), qPrintable(error));
+            Harness h;
+            h.Connect();
+            h.engine.PlayScenario(s);
+            h.Run(120000);
+            QVERIFY2(CutFrames(h.Payload()).size() > 20, qPrintable(name));
+        }
     }
 
     void scenarioPlaysInOrderWithItsPausesOnceNotificationsAreOn()
