@@ -90,7 +90,10 @@ CDocManager::~CDocManager()
         delete doc;
 }
 
-void CDocManager::SetFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
+void CDocManager::SetFileChooser(FileChooser chooser)
+{
+    m_chooser = std::move(chooser);
+}
 
 QString CDocManager::ChooseFile(FileDialogKind kind, const QString& caption, const QString& proposed)
 {
@@ -179,24 +182,35 @@ bool CDocManager::DoSave(CMyOrvelDoc* doc, bool askForName)
     return true;
 }
 
-bool CDocManager::OnFileSave() { return DoSave(m_active, false); }
+bool CDocManager::OnFileSave()
+{
+    return DoSave(m_active, false);
+}
 
-bool CDocManager::OnFileSaveAs() { return DoSave(m_active, true); }
+bool CDocManager::OnFileSaveAs()
+{
+    return DoSave(m_active, true);
+}
 
-bool CDocManager::OnFileClose() { return m_active && CloseDocument(m_active, true); }
+bool CDocManager::OnFileClose()
+{
+    return m_active && CloseDocument(m_active, true);
+}
 
 bool CDocManager::SaveModified(CMyOrvelDoc* doc)
 {
     if (!doc || !doc->IsModified())
         return true;
-    const QString name
-        = doc->GetPathName().isEmpty() ? doc->GetTitle() : QDir::toNativeSeparators(doc->GetPathName());
+    const QString name = doc->GetPathName().isEmpty() ? doc->GetTitle() : QDir::toNativeSeparators(doc->GetPathName());
     const msgbox::Button answer = msgbox::Show(m_dialogParent, tr("Save changes to %1?").arg(name), QString(),
         msgbox::Question, msgbox::Yes | msgbox::No | msgbox::Cancel);
     switch (answer) {
-    case msgbox::Yes: return DoSave(doc, false);
-    case msgbox::No: return true;
-    default: return false;
+    case msgbox::Yes:
+        return DoSave(doc, false);
+    case msgbox::No:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -326,7 +340,10 @@ CMyOrvelDoc* CDocManager::OpenRecentFile(int index)
     return doc;
 }
 
-QList<QAction*> CDocManager::RecentFileActions() const { return QList<QAction*> { m_actRecentNone } + m_actRecent; }
+QList<QAction*> CDocManager::RecentFileActions() const
+{
+    return QList<QAction*> { m_actRecentNone } + m_actRecent;
+}
 
 void CDocManager::AddFileMenuItems(QMenu* menu, QAction* before)
 {

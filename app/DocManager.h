@@ -26,12 +26,12 @@ public:
     // The document template: "True RMS Multimeter & Oscillometer\nNew File\nSave\nData
     // Files(*.mLog)\n.mLog\nMultimeter.Document\nMultimeter".
     enum class DocString {
-        WindowTitle,     // "True RMS Multimeter & Oscillometer"
-        DocName,         // "New File": new documents are titled "New File1", "New File2", ...
-        FileNewName,     // "Save"
-        FilterName,      // "Data Files(*.mLog)"
-        FilterExt,       // ".mLog"
-        RegFileTypeId,   // "Multimeter.Document"
+        WindowTitle, // "True RMS Multimeter & Oscillometer"
+        DocName, // "New File": new documents are titled "New File1", "New File2", ...
+        FileNewName, // "Save"
+        FilterName, // "Data Files(*.mLog)"
+        FilterExt, // ".mLog"
+        RegFileTypeId, // "Multimeter.Document"
         RegFileTypeName, // "Multimeter"
     };
     static QString TemplateString();

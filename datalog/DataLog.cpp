@@ -107,7 +107,9 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
         CDataSeries& s = m_arrSeries[static_cast<size_t>(si)];
         const quint64 count = ar.ReadCount(2);
         // Reserve only what the remaining bytes can really hold as points.
-        s.Reserve(static_cast<qsizetype>(std::min<quint64>(count, ar.Remaining() / kMinPointBytes)));
+        const quint64 fit = std::min<quint64>(count, static_cast<quint64>(ar.Remaining()) / kMinPointBytes);
+        s.Reserve(static_cast<qsizetype>(fit), static_cast<qsizetype>(std::min<quint64>(fit * 24, ar.Remaining() / 2)));
+        placeOf.reserve(placeOf.size() + static_cast<size_t>(fit) + 2);
         for (quint64 k = 0; k < count; ++k) {
             const qint64 tagAt = ar.Position();
             const auto tag = ar.ReadObjectTag();

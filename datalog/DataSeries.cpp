@@ -47,10 +47,7 @@ void CDataSeries::Append(double value, QStringView unit, double sampleRate, qint
 {
     const quint32 unitId = Intern(unit, m_lastUnit);
     const quint32 typeId = Intern(type, m_lastType);
-    const size_t at = m_chars.size();
-    m_chars.resize(at + static_cast<size_t>(dateTime.size()));
-    if (!dateTime.isEmpty())
-        std::memcpy(m_chars.data() + at, dateTime.data(), static_cast<size_t>(dateTime.size()) * sizeof(char16_t));
+    m_chars.insert(m_chars.end(), dateTime.utf16(), dateTime.utf16() + dateTime.size());
     m_recs.push_back(Rec { value, sampleRate, m_chars.size(), index, range, unitId, typeId });
 }
 
@@ -76,9 +73,10 @@ void CDataSeries::AppendCopy(const CDataSeries& from, qsizetype i)
     Append(from.At(i));
 }
 
-void CDataSeries::Reserve(qsizetype points)
+void CDataSeries::Reserve(qsizetype points, qsizetype chars)
 {
     m_recs.reserve(static_cast<size_t>(points));
+    m_chars.reserve(static_cast<size_t>(chars));
 }
 
 void CDataSeries::Clear()

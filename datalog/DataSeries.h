@@ -37,7 +37,8 @@ public:
     // Appends a copy of point `i` of `from` (which may be this series).
     void AppendCopy(const CDataSeries& from, qsizetype i);
 
-    void Reserve(qsizetype points);
+    // Room for `points` points with `chars` characters of time stamps in all.
+    void Reserve(qsizetype points, qsizetype chars = 0);
     // Deletes every point.
     void Clear();
 

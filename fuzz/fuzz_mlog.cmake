@@ -1,0 +1,1 @@
+meter_add_fuzzer(fuzz_mlog fuzz_mlog.cpp)
