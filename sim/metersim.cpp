@@ -36,6 +36,10 @@ int Usage(const char* why)
     std::fprintf(stderr,
         "usage: metersim [--link PATH] [--scenario FILE] [--function NAME] [--name TEXT]\n"
         "                [--period MS] [--seed N]\n"
+        "                [--garbage-every N] [--split BYTES] [--drop-every N]\n"
+        "  --garbage-every N  stray bytes before every Nth event\n"
+        "  --split BYTES      every event delivered in pieces of BYTES bytes\n"
+        "  --drop-every N     one byte missing from every Nth event\n"
         "functions:");
     for (const sim::MeterFunction& f : sim::MeterFunctions())
         std::fprintf(stderr, " %s", f.id);
@@ -103,6 +107,7 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     QString linkPath, scenarioPath;
     sim::SimConfig config;
+    sim::FaultSwitches faults;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         auto value = [&](QString* out) {
@@ -133,6 +138,15 @@ int main(int argc, char** argv)
         } else if (a == QLatin1String("--seed")) {
             ok = value(&v);
             config.seed = v.toUInt(&ok);
+        } else if (a == QLatin1String("--garbage-every") || a == QLatin1String("--split")
+            || a == QLatin1String("--drop-every")) {
+            ok = value(&v);
+            const int n = v.toInt(&ok);
+            ok = ok && n >= 0 && n <= 255;
+            int& field = a == QLatin1String("--garbage-every") ? faults.garbageEvery
+                : a == QLatin1String("--split")                ? faults.splitBytes
+                                                               : faults.dropEvery;
+            field = n;
         } else {
             return Usage(qPrintable(QStringLiteral("unknown argument %1").arg(a)));
         }
@@ -188,8 +202,11 @@ int main(int argc, char** argv)
             WriteAll(master, bytes, count);
     };
     runner.Attach(std::move(attachment));
-    if (!scenario.empty())
-        runner.WithEngine([&](sim::CSimEngine& e) { e.PlayScenario(scenario); });
+    runner.WithEngine([&](sim::CSimEngine& e) {
+        e.SetFaults(faults);
+        if (!scenario.empty())
+            e.PlayScenario(scenario);
+    });
     runner.Start();
 
     std::printf("%s\n", slavePath.c_str());

@@ -128,8 +128,15 @@ private slots:
                             "00a1"));
             link.Close();
 
-            // Closed and opened again, the terminal still carries the whole dialogue.
+            // Closed and opened again, the terminal still carries the whole dialogue, both ways:
+            // the meter answers a key press with HOLD in its frames.
             ScanAndConnect(link, probe, ptyPath);
+            const uint8_t hold[4] = { 0xB0, 0x90, 0x00, 0xB1 };
+            QVERIFY(link.SendToMeter(hold, 4));
+            QTest::qWait(100);
+            probe.ClearText();
+            QTRY_VERIFY_WITH_TIMEOUT(probe.NormalFrames().size() >= 1, 2000);
+            QCOMPARE(probe.NormalFrames().back().substr(6, 2), std::string("01"));
             link.Close();
         }
         metersim.terminate();
