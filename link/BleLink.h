@@ -42,7 +42,8 @@ public:
 
     // Opens the dongle's port at 115200 baud (three tries), installs OnComData, sets the read size
     // to 100, restarts the receive thread, empties the link text and initialises the dongle
-    // (device init -> state 1, terminate link -> state 7).
+    // (device init -> state 1, terminate link -> state 7). Open, Scan, StartDiscovery, Connect
+    // and Close belong to the thread the link lives in (their pauses are its timers).
     int Open(const QString& port);
     // Open, then after a 500 ms pause (a timer, never a sleep) empties the link text and starts
     // discovery (state 2). done(openResult) runs on the caller's thread once the request is out,
@@ -67,7 +68,7 @@ public:
     static void OnComData(void* owner, const uint8_t* bytes, size_t count);
 
     // Called on the receive thread after each notification payload has been appended to
-    // m_strMeterRx (the frame dispatcher).
+    // m_strMeterRx (the frame dispatcher). Set it while no receive thread runs.
     void SetFrameHook(std::function<void()> hook) { m_fnFrameHook = std::move(hook); }
 
     void SetState(uint8_t state); // also wakes the receive thread
