@@ -1,12 +1,16 @@
-// multimeter-cli monitor --port PORT --address MAC [--seconds S] [--raw]
+// multimeter-cli monitor --port PORT --address MAC [--seconds S] [--raw | --json]
 // Opens the dongle at PORT and scans as the Scan Device dialog does; as soon as MAC is listed it
-// connects, and from then on prints every notification payload of the meter. With --raw (the only
-// output form so far, and the default) each payload is one line of lowercase hex.
+// connects, and from then on prints what the meter sends: each decoded reading as one
+// human-readable line, or with --json as one JSON object per line (the form of the decode verb),
+// or with --raw each notification payload as one line of lowercase hex.
 #include "cli/CliVerbs.h"
 #include "cli/LinkSession.h"
 #include "link/BleLink.h"
+#include "protocol/MeterEventFormat.h"
+#include "protocol/MeterProtocol.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -22,7 +26,7 @@ using PayloadSink = std::function<void(std::string_view hex)>;
 int RunMonitor(const QStringList& argv)
 {
     const cli::Args args(argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") },
-        { QStringLiteral("--raw") });
+        { QStringLiteral("--raw"), QStringLiteral("--json") });
     if (!args.ok())
         return cli::usageError(args.error());
     if (!args.positionals().isEmpty())
@@ -38,22 +42,48 @@ int RunMonitor(const QStringList& argv)
     if (!cli::ParseSeconds(args, &seconds))
         return cli::usageError(QStringLiteral("--seconds needs a positive number"));
 
-    std::vector<PayloadSink> sinks;
-    sinks.push_back([](std::string_view hex) { cli::PrintLine(hex.data(), hex.size()); });
+    const bool raw = args.has(QStringLiteral("--raw"));
+    const bool json = args.has(QStringLiteral("--json"));
+    if (raw && json)
+        return cli::usageError(QStringLiteral("--raw and --json exclude each other"));
 
     std::atomic<bool> listed { false };
     cli::PrepareLinkSession();
     CBleLink link;
 
+    std::vector<PayloadSink> sinks;
+    if (raw) {
+        sinks.push_back([](std::string_view hex) { cli::PrintLine(hex.data(), hex.size()); });
+    }
+    // The real dispatcher and decoders, on the receive thread like in the program.
+    CMeterProtocol protocol(
+        link.m_strMeterRx, [&link](const uint8_t* bytes, int count) { return link.SendToMeter(bytes, count); },
+        [&link](int size) { link.m_ComPort.SetReadSize(size); });
+    QObject::connect(
+        &protocol.Decoder(), &CLiveDecoder::frameDecoded, &link,
+        [json](const MeterEvent& event) {
+            if (event.m_bDateWarning)
+                std::fprintf(stderr, "%s\n", CLiveDecoder::kDateWarningText);
+            const std::string line = json ? MeterEventToJson(event) : MeterEventToText(event);
+            cli::PrintLine(line.data(), line.size());
+        },
+        Qt::DirectConnection);
+
     // The frame hook runs on the receive thread after each payload was appended to the frame
-    // text; nothing else consumes that text here, so it is handed on whole and emptied.
-    link.SetFrameHook([&link, &sinks] {
-        const std::string_view payload = link.m_strMeterRx.view();
-        if (payload.empty())
-            return;
+    // text. The new payload is what lies beyond the text left over from the last call.
+    size_t seen = 0;
+    link.SetFrameHook([&link, &sinks, &protocol, &seen, raw] {
+        const std::string_view text = link.m_strMeterRx.view();
+        const std::string_view payload = text.substr(std::min(seen, text.size()));
         for (const PayloadSink& sink : sinks)
             sink(payload);
-        link.m_strMeterRx.clear();
+        if (raw) {
+            link.m_strMeterRx.clear();
+            seen = 0;
+            return;
+        }
+        protocol.MeterFrameDispatcher();
+        seen = link.m_strMeterRx.size();
     });
 
     QObject::connect(
@@ -87,6 +117,6 @@ int RunMonitor(const QStringList& argv)
 }
 
 const cli::CliVerbRegistration registration(
-    { "monitor", "monitor --port PORT --address MAC [--seconds S] [--raw]", RunMonitor });
+    { "monitor", "monitor --port PORT --address MAC [--seconds S] [--raw | --json]", RunMonitor });
 
 } // namespace
