@@ -203,10 +203,6 @@ void CMainFrame::CreatePanes()
     addDockWidget(Qt::LeftDockWidgetArea, m_pDockPageBar);
     // The pane is as wide as the panel it carries, plus room for a scroll bar.
     resizeDocks({ m_pDockPageBar }, { m_pLeftDlg->sizeHint().width() + 24 }, Qt::Horizontal);
-    connect(m_pDockPageBar, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (!isMinimized())
-            action(QStringLiteral("realTimeShow"))->setChecked(visible || !m_pDockPageBar->isHidden());
-    });
 }
 
 void CMainFrame::BlankDisplay()
