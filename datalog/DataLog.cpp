@@ -2,6 +2,7 @@
 
 #include "platform/Archive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -99,8 +100,14 @@ void CDataLog::Serialize(archive::CArchiveWriter& ar) const
 void CDataLog::Serialize(archive::CArchiveReader& ar)
 {
     const int pointClass = ar.RegisterClass(PointClass());
-    // Where each numbered object went, for back-references: series in the top bits.
-    std::vector<quint64> placeOf;
+    // Where each numbered object went, for back-references. New objects take consecutive numbers
+    // and consecutive places, so runs of them are kept: number n of a run lies at n - offset.
+    struct Run {
+        quint32 first;
+        int series;
+        qint64 offset;
+    };
+    std::vector<Run> runs;
     QString unit, dateTime, type;
 
     for (int si = 0; si < kSeriesCount; ++si) {
@@ -109,7 +116,6 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
         // Reserve only what the remaining bytes can really hold as points.
         const quint64 fit = std::min<quint64>(count, static_cast<quint64>(ar.Remaining()) / kMinPointBytes);
         s.Reserve(static_cast<qsizetype>(fit), static_cast<qsizetype>(std::min<quint64>(fit * 24, ar.Remaining() / 2)));
-        placeOf.reserve(placeOf.size() + static_cast<size_t>(fit) + 2);
         for (quint64 k = 0; k < count; ++k) {
             const qint64 tagAt = ar.Position();
             const auto tag = ar.ReadObjectTag();
@@ -120,12 +126,16 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
             if (tag.classId != pointClass)
                 throw archive::Error(archive::Cause::BadClass, tagAt);
             if (tag.kind == archive::CArchiveReader::ObjectTag::Reference) {
-                const quint64 place = tag.number < placeOf.size() ? placeOf[tag.number] : 0;
-                const int fromSeries = static_cast<int>(place >> 56);
-                const auto fromIndex = static_cast<qsizetype>(place & ((quint64(1) << 56) - 1));
-                if (place == 0)
+                auto it = std::upper_bound(
+                    runs.begin(), runs.end(), tag.number, [](quint32 n, const Run& r) { return n < r.first; });
+                if (it == runs.begin())
                     throw archive::Error(archive::Cause::BadIndex, tagAt);
-                s.AppendCopy(m_arrSeries[static_cast<size_t>(fromSeries - 1)], fromIndex);
+                const Run& run = *std::prev(it);
+                const CDataSeries& from = m_arrSeries[static_cast<size_t>(run.series)];
+                const qint64 at = static_cast<qint64>(tag.number) - run.offset;
+                if (at < 0 || at >= from.Size())
+                    throw archive::Error(archive::Cause::BadIndex, tagAt);
+                s.AppendCopy(from, at);
                 continue;
             }
             const double value = ar.ReadDouble();
@@ -135,10 +145,9 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
             ar.ReadString(dateTime);
             ar.ReadString(type);
             const float range = ar.ReadFloat();
-            if (placeOf.size() <= tag.number)
-                placeOf.resize(static_cast<size_t>(tag.number) + 1, 0);
-            // Series stored plus one, so that 0 stays "no object here".
-            placeOf[tag.number] = (quint64(si + 1) << 56) | quint64(s.Size());
+            const qint64 offset = static_cast<qint64>(tag.number) - s.Size();
+            if (runs.empty() || runs.back().series != si || runs.back().offset != offset)
+                runs.push_back(Run { tag.number, si, offset });
             s.Append(value, unit, rate, index, dateTime, type, range);
         }
     }

@@ -1,6 +1,46 @@
 #include "datalog/DataSeries.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#if defined(Q_OS_LINUX)
+#include <sys/mman.h>
+#endif
+
+namespace datalog_detail {
+
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kBulkBytes = size_t(4) << 20;
+} // namespace
+
+void* BulkAllocate(size_t bytes)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    if (bytes >= kBulkBytes) {
+        const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        void* p = std::aligned_alloc(kHugePage, rounded);
+        if (!p)
+            throw std::bad_alloc();
+        madvise(p, rounded, MADV_HUGEPAGE); // advice only: without it the block still works
+        return p;
+    }
+#endif
+    return ::operator new(bytes);
+}
+
+void BulkFree(void* p, size_t bytes)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    if (bytes >= kBulkBytes) {
+        std::free(p);
+        return;
+    }
+#endif
+    ::operator delete(p);
+}
+
+} // namespace datalog_detail
 
 const QString& CDataSeries::text(quint32 id) const
 {
@@ -26,8 +66,11 @@ CObData CDataSeries::At(qsizetype i) const
 quint32 CDataSeries::Intern(QStringView s, quint32& lastHit)
 {
     // Readings come in runs of the same unit and label: try the last one first.
-    if (lastHit < m_texts.size() && m_texts[lastHit] == s)
-        return lastHit;
+    if (lastHit < m_texts.size()) {
+        const QString& t = m_texts[lastHit];
+        if (t.size() == s.size() && std::memcmp(t.constData(), s.data(), static_cast<size_t>(s.size()) * 2) == 0)
+            return lastHit;
+    }
     // A key that borrows the caller's characters, so that a lookup allocates nothing.
     const QString key = QString::fromRawData(reinterpret_cast<const QChar*>(s.data()), s.size());
     auto it = m_textIds.constFind(key);
@@ -81,8 +124,8 @@ void CDataSeries::Reserve(qsizetype points, qsizetype chars)
 
 void CDataSeries::Clear()
 {
-    std::vector<Rec>().swap(m_recs);
-    std::vector<char16_t>().swap(m_chars);
+    decltype(m_recs)().swap(m_recs);
+    decltype(m_chars)().swap(m_chars);
     std::vector<QString>().swap(m_texts);
     m_textIds.clear();
     m_lastUnit = m_lastType = kNullId;

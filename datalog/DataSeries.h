@@ -12,6 +12,23 @@
 #include <QStringView>
 #include <vector>
 
+namespace datalog_detail {
+// Large blocks come from the system in huge pages where it offers them: a million-point series
+// then costs a few dozen page faults instead of tens of thousands.
+void* BulkAllocate(size_t bytes);
+void BulkFree(void* p, size_t bytes);
+
+template <typename T> struct BulkAllocator {
+    using value_type = T;
+    BulkAllocator() = default;
+    template <typename U> BulkAllocator(const BulkAllocator<U>&) noexcept { }
+    T* allocate(size_t n) { return static_cast<T*>(BulkAllocate(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) noexcept { BulkFree(p, n * sizeof(T)); }
+    template <typename U> bool operator==(const BulkAllocator<U>&) const noexcept { return true; }
+    template <typename U> bool operator!=(const BulkAllocator<U>&) const noexcept { return false; }
+};
+} // namespace datalog_detail
+
 class CDataSeries {
 public:
     qsizetype Size() const { return static_cast<qsizetype>(m_recs.size()); }
@@ -63,8 +80,8 @@ private:
     quint32 Intern(QStringView s, quint32& lastHit);
     quint64 TimeEnd() const { return m_recs.empty() ? 0 : m_recs.back().timeEnd; }
 
-    std::vector<Rec> m_recs;
-    std::vector<char16_t> m_chars;
+    std::vector<Rec, datalog_detail::BulkAllocator<Rec>> m_recs;
+    std::vector<char16_t, datalog_detail::BulkAllocator<char16_t>> m_chars;
     std::vector<QString> m_texts;
     QHash<QString, quint32> m_textIds;
     quint32 m_lastUnit = kNullId;

@@ -65,16 +65,17 @@ QByteArray ToBytes(const CDataLog& log)
     return out;
 }
 
-bool FromBytes(const QByteArray& bytes, CDataLog& out, QString* why)
+namespace {
+
+bool parse(archive::CArchiveReader& ar, CDataLog& out, QString* why)
 {
-    if (bytes.isEmpty()) {
+    if (ar.AtEnd()) {
         if (why)
             *why = QStringLiteral("the file is empty");
         return false;
     }
     CDataLog fresh;
     try {
-        archive::CArchiveReader ar(bytes);
         fresh.Serialize(ar);
         ar.ExpectEnd();
     } catch (const archive::Error& e) {
@@ -90,6 +91,14 @@ bool FromBytes(const QByteArray& bytes, CDataLog& out, QString* why)
     return true;
 }
 
+} // namespace
+
+bool FromBytes(const QByteArray& bytes, CDataLog& out, QString* why)
+{
+    archive::CArchiveReader ar(bytes);
+    return parse(ar, out, why);
+}
+
 bool Load(const QString& path, CDataLog& out, QString* message)
 {
     auto fail = [&](const QString& why) {
@@ -100,15 +109,16 @@ bool Load(const QString& path, CDataLog& out, QString* message)
     QFile file(path);
     if (QFileInfo(path).isDir())
         return fail(QStringLiteral("it is a folder"));
-    if (!file.open(QIODevice::ReadOnly))
+    // Unbuffered: the archive reader keeps a window of its own.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
+    if (file.isSequential())
+        return fail(QStringLiteral("it is not a regular file"));
     if (file.size() > kMaxFileBytes)
         return fail(QStringLiteral("the file is too large (%1 bytes)").arg(file.size()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
+    archive::CArchiveReader ar(&file);
     QString why;
-    if (!FromBytes(bytes, out, &why))
+    if (!parse(ar, out, &why))
         return fail(why);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace archive {
@@ -278,8 +279,19 @@ CArchiveReader::CArchiveReader(const char* data, qsizetype size)
     : m_begin(data)
     , m_end(data + size)
     , m_p(data)
+    , m_size(size)
 {
-    m_map.push_back(0); // number 0 is the null element
+}
+
+CArchiveReader::CArchiveReader(QIODevice* device, qsizetype window)
+    : m_begin(nullptr)
+    , m_end(nullptr)
+    , m_p(nullptr)
+    , m_size(qMax<qint64>(0, device->size() - device->pos()))
+    , m_device(device)
+    , m_window(static_cast<size_t>(qMax<qsizetype>(window, 64)))
+{
+    m_begin = m_end = m_p = m_window.data();
 }
 
 int CArchiveReader::RegisterClass(const ClassInfo& cls)
@@ -293,46 +305,47 @@ void CArchiveReader::Fail(Cause cause, const QString& detail) const
     throw Error(cause, Position(), detail);
 }
 
-void CArchiveReader::Need(qint64 n) const
+void CArchiveReader::Refill(qint64 n)
 {
     if (n > Remaining())
         throw Error(Cause::EndOfFile, Size(), QStringLiteral("%1 more bytes needed at byte %2").arg(n).arg(Position()));
+    if (!m_device)
+        Fail(Cause::EndOfFile); // memory input holds everything: not reached
+    // Keep the unread tail, then fill the window up from the device.
+    const qint64 tail = m_end - m_p;
+    m_base = Position();
+    m_begin = m_p;
+    if (static_cast<size_t>(n) > m_window.size()) {
+        // A value larger than the window (a long text): a window that holds it.
+        std::vector<char> bigger(static_cast<size_t>(n));
+        std::memcpy(bigger.data(), m_p, static_cast<size_t>(tail));
+        m_window.swap(bigger);
+    } else {
+        std::memmove(m_window.data(), m_p, static_cast<size_t>(tail));
+    }
+    char* buf = m_window.data();
+    qint64 have = tail;
+    const qint64 want = std::min<qint64>(static_cast<qint64>(m_window.size()), Remaining());
+    while (have < want) {
+        const qint64 got = m_device->read(buf + have, want - have);
+        if (got <= 0) {
+            const QString why = got < 0 ? m_device->errorString() : QStringLiteral("the file became shorter");
+            m_begin = m_p = buf;
+            m_end = buf + have;
+            if (have >= n)
+                break;
+            throw Error(Cause::EndOfFile, m_base + have, QStringLiteral("read failed: %1").arg(why));
+        }
+        have += got;
+    }
+    m_begin = m_p = buf;
+    m_end = buf + have;
 }
 
 void CArchiveReader::ExpectEnd() const
 {
     if (!AtEnd())
         Fail(Cause::TrailingData, QStringLiteral("%1 bytes").arg(Remaining()));
-}
-
-quint8 CArchiveReader::ReadUInt8()
-{
-    Need(1);
-    return static_cast<quint8>(*m_p++);
-}
-
-quint16 CArchiveReader::ReadUInt16()
-{
-    Need(2);
-    const quint16 v = qFromLittleEndian<quint16>(m_p);
-    m_p += 2;
-    return v;
-}
-
-quint32 CArchiveReader::ReadUInt32()
-{
-    Need(4);
-    const quint32 v = qFromLittleEndian<quint32>(m_p);
-    m_p += 4;
-    return v;
-}
-
-quint64 CArchiveReader::ReadUInt64()
-{
-    Need(8);
-    const quint64 v = qFromLittleEndian<quint64>(m_p);
-    m_p += 8;
-    return v;
 }
 
 double CArchiveReader::ReadDouble()
@@ -379,12 +392,28 @@ qint64 CArchiveReader::ReadStringLength(bool& wide)
 
 void CArchiveReader::ReadString(QString& out)
 {
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    // The form almost every string takes: the UTF-16 mark and a one-byte length, all at hand.
+    if (m_end - m_p >= 4 + 2 * 254) {
+        const auto* u = reinterpret_cast<const unsigned char*>(m_p);
+        if (u[0] == 0xFF && u[1] == 0xFE && u[2] == 0xFF && u[3] < 0xFF) {
+            const qsizetype len = u[3];
+            if (out.size() != len)
+                out.resize(len);
+            if (len)
+                std::memcpy(out.data(), m_p + 4, static_cast<size_t>(len) * 2);
+            m_p += 4 + 2 * len;
+            return;
+        }
+    }
+#endif
     const qint64 at = Position();
     bool wide = false;
     const qint64 len = ReadStringLength(wide);
     const qint64 bytes = wide ? len * 2 : len;
     if (bytes > Remaining())
         throw Error(Cause::BadLength, at, QStringLiteral("%1 characters, %2 bytes left").arg(len).arg(Remaining()));
+    Need(bytes);
     if (!wide) {
         out = DecodeWindows1252(m_p, static_cast<qsizetype>(len));
         m_p += len;
@@ -420,10 +449,19 @@ quint64 CArchiveReader::ReadCount(qint64 minElementBytes)
 
 quint32 CArchiveReader::AddToMap(qint32 entry)
 {
-    if (m_map.size() >= kMaxMapCount)
+    if (m_nextNumber >= kMaxMapCount)
         Fail(Cause::TooLarge);
-    m_map.push_back(entry);
-    return static_cast<quint32>(m_map.size() - 1);
+    if (m_runs.empty() || m_runs.back().second != entry)
+        m_runs.emplace_back(m_nextNumber, entry);
+    return m_nextNumber++;
+}
+
+qint32 CArchiveReader::MapEntry(quint32 n) const
+{
+    // The last run that starts at or before n.
+    auto it = std::upper_bound(m_runs.begin(), m_runs.end(), n,
+        [](quint32 v, const std::pair<quint32, qint32>& run) { return v < run.first; });
+    return std::prev(it)->second;
 }
 
 CArchiveReader::ObjectTag CArchiveReader::ReadObjectTag()
@@ -467,17 +505,17 @@ CArchiveReader::ObjectTag CArchiveReader::ReadObjectTag()
             // Null element or back-reference to an object already read.
             if (obTag == 0)
                 return tag;
-            if (obTag >= m_map.size() || m_map[obTag] < 0)
-                throw Error(Cause::BadIndex, at, QStringLiteral("object %1 of %2").arg(obTag).arg(m_map.size() - 1));
+            if (obTag >= m_nextNumber || MapEntry(obTag) < 0)
+                throw Error(Cause::BadIndex, at, QStringLiteral("object %1 of %2").arg(obTag).arg(m_nextNumber - 1));
             tag.kind = ObjectTag::Reference;
-            tag.classId = m_map[obTag];
+            tag.classId = MapEntry(obTag);
             tag.number = obTag;
             return tag;
         }
         const quint32 classNumber = obTag & ~kBigClassTag;
-        if (classNumber == 0 || classNumber >= m_map.size() || m_map[classNumber] >= 0)
+        if (classNumber == 0 || classNumber >= m_nextNumber || MapEntry(classNumber) >= 0)
             throw Error(Cause::BadIndex, at, QStringLiteral("class %1").arg(classNumber));
-        classId = -m_map[classNumber] - 1;
+        classId = -MapEntry(classNumber) - 1;
     }
     tag.kind = ObjectTag::NewObject;
     tag.classId = classId;

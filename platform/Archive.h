@@ -14,7 +14,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <QtEndian>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -121,23 +123,30 @@ public:
         : CArchiveReader(bytes.constData(), bytes.size())
     {
     }
+    // Reads from an open random-access device (a file) from its current position to its end,
+    // through a window of `window` bytes, so that the whole file never has to be in memory.
+    explicit CArchiveReader(QIODevice* device, qsizetype window = 1 << 20);
     CArchiveReader(const CArchiveReader&) = delete;
     CArchiveReader& operator=(const CArchiveReader&) = delete;
 
     // Makes a class readable; returns its id for ObjectTag::classId.
     int RegisterClass(const ClassInfo& cls);
 
-    qint64 Position() const { return m_p - m_begin; }
-    qint64 Size() const { return m_end - m_begin; }
-    qint64 Remaining() const { return m_end - m_p; }
-    bool AtEnd() const { return m_p == m_end; }
+    qint64 Position() const { return m_base + (m_p - m_begin); }
+    qint64 Size() const { return m_size; }
+    qint64 Remaining() const { return m_size - Position(); }
+    bool AtEnd() const { return Remaining() == 0; }
     // Throws Error(TrailingData) unless everything has been read.
     void ExpectEnd() const;
 
-    quint8 ReadUInt8();
-    quint16 ReadUInt16();
-    quint32 ReadUInt32();
-    quint64 ReadUInt64();
+    quint8 ReadUInt8()
+    {
+        Need(1);
+        return static_cast<quint8>(*m_p++);
+    }
+    quint16 ReadUInt16() { return Take<quint16>(); }
+    quint32 ReadUInt32() { return Take<quint32>(); }
+    quint64 ReadUInt64() { return Take<quint64>(); }
     qint32 ReadInt32() { return static_cast<qint32>(ReadUInt32()); }
     double ReadDouble();
     float ReadFloat();
@@ -163,17 +172,40 @@ public:
     ObjectTag ReadObjectTag();
 
 private:
-    void Need(qint64 n) const;
+    template <typename T> T Take()
+    {
+        Need(sizeof(T));
+        T v;
+        std::memcpy(&v, m_p, sizeof(T));
+        m_p += sizeof(T);
+        return qFromLittleEndian(v);
+    }
+    // Makes sure `n` bytes can be read at m_p.
+    void Need(qint64 n)
+    {
+        if (m_end - m_p < n)
+            Refill(n);
+    }
+    void Refill(qint64 n);
     [[noreturn]] void Fail(Cause cause, const QString& detail = QString()) const;
     quint32 AddToMap(qint32 entry);
+    // What number `n` (1 <= n < m_nextNumber) stands for, as an m_runs entry value.
+    qint32 MapEntry(quint32 n) const;
     qint64 ReadStringLength(bool& wide);
 
+    // The bytes at hand: [m_begin, m_end) is stream offset m_base onward; m_p is the next byte.
     const char* m_begin;
     const char* m_end;
     const char* m_p;
+    qint64 m_base = 0;
+    qint64 m_size;
+    QIODevice* m_device = nullptr;
+    std::vector<char> m_window;
     std::vector<ClassInfo> m_known;
-    // One entry per number: >= 0 an object of that class id, < 0 the class -(id + 1).
-    std::vector<qint32> m_map;
+    // What each number stands for: >= 0 an object of that class id, < 0 the class -(id + 1).
+    // Kept as runs (first number, value), as a file numbers thousands of objects of one class.
+    std::vector<std::pair<quint32, qint32>> m_runs;
+    quint32 m_nextNumber = 1;
 };
 
 } // namespace archive

@@ -223,6 +223,48 @@ private slots:
         QCOMPARE(int(got), cause);
     }
 
+    void smallWindowStreaming()
+    {
+        // Values straddling the window edge, and a text longer than the window.
+        const QString longText(300, QChar(0x3A9));
+        QByteArray bytes;
+        {
+            CArchiveWriter ar(&bytes);
+            for (int i = 0; i < 50; ++i) {
+                ar.WriteDouble(i + 0.5);
+                ar.WriteString(i % 7 ? QStringLiteral("ab") : longText);
+                ar.WriteUInt16(quint16(i));
+            }
+            ar.Flush();
+        }
+        QBuffer device(&bytes);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        CArchiveReader ar(&device, 64);
+        for (int i = 0; i < 50; ++i) {
+            QCOMPARE(ar.ReadDouble(), i + 0.5);
+            QCOMPARE(ar.ReadString(), i % 7 ? QStringLiteral("ab") : longText);
+            QCOMPARE(ar.ReadUInt16(), quint16(i));
+        }
+        QVERIFY(ar.AtEnd());
+        QCOMPARE(ar.Position(), bytes.size());
+
+        // Cut short: the same refusal as from memory.
+        QByteArray cut = bytes.left(bytes.size() - 1);
+        QBuffer shortDevice(&cut);
+        QVERIFY(shortDevice.open(QIODevice::ReadOnly));
+        CArchiveReader r(&shortDevice, 64);
+        try {
+            for (int i = 0; i < 50; ++i) {
+                r.ReadDouble();
+                r.ReadString();
+                r.ReadUInt16();
+            }
+            QFAIL("no error");
+        } catch (const archive::Error& e) {
+            QCOMPARE(e.cause(), Cause::EndOfFile);
+        }
+    }
+
     void writeFailure()
     {
         QBuffer closed; // not open: every write fails
