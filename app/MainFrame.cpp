@@ -187,6 +187,14 @@ void CMainFrame::CreatePanes()
     scroll->setFrameShape(QFrame::NoFrame);
     m_pPages->addTab(scroll, QStringLiteral("Display"));
     connect(m_pLeftDlg, &CLeftDlg::keyCode, this, &CMainFrame::OnMeterKey);
+    // The meter switched to its oscilloscope: no readout; the stored-waveform selector (a later
+    // addition) covers the display.
+    connect(&m_pProtocol->Decoder(), &CLiveDecoder::oscModeEntered, this,
+        [this](int dialPos) {
+            m_pLeftDlg->SetDialPos(dialPos);
+            m_pLeftDlg->SetDisplayMode(CLeftDlg::kModeOscilloscope);
+        },
+        Qt::QueuedConnection);
     connect(m_pLeftDlg, &CLeftDlg::dateWarningDue, this, [this] {
         emit dateWarning();
         msgbox::Show(this, QString::fromLatin1(CLiveDecoder::kDateWarningText), QString(), msgbox::Warning, msgbox::Ok);
