@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -222,6 +223,32 @@ private slots:
         QCOMPARE(commands.size(), size_t(1));
         QCOMPARE(commands[0], (sim::Bytes { 0xB0, 0x91, 0x00, 0xB1 }));
         frame.close();
+    }
+
+    void connectOverMetersimsPseudoTerminal()
+    {
+        QProcess metersim;
+        metersim.start(QStringLiteral(METERSIM_PATH), {});
+        QVERIFY(metersim.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(metersim.canReadLine(), 5000);
+        const QString pty = QString::fromLocal8Bit(metersim.readLine()).trimmed();
+        {
+            CMainFrame frame;
+            frame.show();
+            frame.OnConnectBle();
+            CBleScan* dlg = frame.scanDialog();
+            dlg->portEdit()->setText(pty);
+            dlg->scanButton()->click();
+            QTRY_VERIFY_WITH_TIMEOUT(dlg->deviceList()->rowCount() >= 1, 5000);
+            dlg->deviceList()->selectRow(0);
+            QCOMPARE(dlg->deviceList()->item(0, 1)->text(), QStringLiteral("Device Name:SimMeter"));
+            dlg->connectButton()->click();
+            QTRY_COMPARE_WITH_TIMEOUT(frame.leftDlg()->DisplayMode(), 1, 5000);
+            QCOMPARE(CPortSettings().ReadPort(), pty);
+            frame.close();
+        }
+        metersim.terminate();
+        QVERIFY(metersim.waitForFinished(5000));
     }
 
     void keysAreIgnoredUntilTheMeterHasTalked()
