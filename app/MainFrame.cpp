@@ -222,12 +222,17 @@ void CMainFrame::BlankDisplay()
 void CMainFrame::OnMeterEvent(const MeterEvent& event)
 {
     m_pLeftDlg->OnMeterEvent(event);
+    if (m_bSilenceShown) {
+        m_bSilenceShown = false;
+        m_pStatusMessage->setText(QStringLiteral("Connected on %1").arg(m_link.m_ComPort.PortName()));
+    }
 }
 
 void CMainFrame::StartWatchdog()
 {
     m_link.m_timeLastRx.store(Now());
     m_timer2.start();
+    m_pStatusMessage->setText(QStringLiteral("Connected on %1").arg(m_link.m_ComPort.PortName()));
 }
 
 void CMainFrame::OnWatchdog()
@@ -250,6 +255,8 @@ void CMainFrame::OnLinkLost()
 {
     m_link.m_bMeterSeen.store(false);
     ++m_nLostCount;
+    m_pStatusMessage->setText(QStringLiteral("No data from the meter"));
+    m_bSilenceShown = true;
     // Only the first loss blanks the display; later ones leave the last reading up.
     if (m_nLostCount == 1)
         BlankDisplay();
@@ -361,6 +368,7 @@ void CMainFrame::OnDisconnect()
     m_link.m_bMeterSeen.store(false);
     m_timer2.stop();
     BlankDisplay();
+    m_pStatusMessage->setText(QStringLiteral("Disconnected"));
 }
 
 void CMainFrame::OnTogglePane()

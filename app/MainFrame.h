@@ -92,6 +92,7 @@ private:
     CPortSettings m_settings;
     int m_nComPort = 1;
     int m_nLostCount = 0;
+    bool m_bSilenceShown = false; // the status bar says the meter went silent
     QThreadPool m_commandWriters; // one-shot meter command writes, off the GUI thread, in order
 
     QMdiArea* m_pMdiArea = nullptr;
