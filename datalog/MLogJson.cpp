@@ -1,6 +1,7 @@
 #include "datalog/MLogJson.h"
 
 #include <QLocale>
+#include <QStringDecoder>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -51,8 +52,9 @@ void putString(QByteArray& out, QStringView s)
         } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1].unicode())) {
             out += s.mid(i, 2).toUtf8();
             ++i;
-        } else if (QChar::isSurrogate(c)) {
-            // UTF-8 cannot carry a lone surrogate; the escape keeps it.
+        } else if (QChar::isSurrogate(c) || c == 0xFEFF) {
+            // UTF-8 cannot carry a lone surrogate; the escape keeps it. A byte-order mark is
+            // escaped too, as UTF-8 readers tend to drop it.
             out += QByteArray("\\u") + QByteArray::number(c, 16).rightJustified(4, '0');
         } else {
             out += s.mid(i, 1).toUtf8();
@@ -196,8 +198,11 @@ public:
         out.clear();
         const char* run = m_p;
         auto flush = [&] {
-            if (m_p > run)
-                out += QString::fromUtf8(run, m_p - run);
+            if (m_p > run) {
+                // Keeps a byte-order mark at the start of the run as a character.
+                QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+                out += utf8.decode(QByteArrayView(run, m_p - run));
+            }
         };
         while (m_p < m_end) {
             const char c = *m_p;

@@ -57,9 +57,9 @@ private slots:
             bitsToDouble(0xFFF8000000000000ull), bitsToDouble(0x7FF0000000000001ull), 1e21, 123456789012345678.0 };
         const float floats[] = { -0.0f, 1.4e-45f, 3.4028235e38f, bitsToFloat(0x7FC00000u), bitsToFloat(0xFFC00001u),
             std::numeric_limits<float>::infinity(), 0.1f, 1e-7f, 16777217.0f, 5.0f };
-        const QString texts[]
-            = { QString(), QStringLiteral("\"quoted\" \\ back"), QString::fromUtf8("\u00b5A \u03a9 \U0001F600"),
-                  QString(QChar(0xD800)) + "lone", QStringLiteral("tab\tnl\nnul") + QChar(0) + QChar(0x1F) };
+        const QString texts[] = { QString(), QStringLiteral("\"quoted\" \\ back"),
+            QString::fromUtf8("\u00b5A \u03a9 \U0001F600"), QString(QChar(0xD800)) + "lone" + QChar(0xFEFF),
+            QStringLiteral("tab\tnl\nnul") + QChar(0) + QChar(0x1F) };
         CDataLog log;
         for (int i = 0; i < 10; ++i)
             log.m_arrSeries[i % 3].Append(CObData(
