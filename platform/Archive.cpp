@@ -392,21 +392,6 @@ qint64 CArchiveReader::ReadStringLength(bool& wide)
 
 void CArchiveReader::ReadString(QString& out)
 {
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    // The form almost every string takes: the UTF-16 mark and a one-byte length, all at hand.
-    if (m_end - m_p >= 4 + 2 * 254) {
-        const auto* u = reinterpret_cast<const unsigned char*>(m_p);
-        if (u[0] == 0xFF && u[1] == 0xFE && u[2] == 0xFF && u[3] < 0xFF) {
-            const qsizetype len = u[3];
-            if (out.size() != len)
-                out.resize(len);
-            if (len)
-                std::memcpy(out.data(), m_p + 4, static_cast<size_t>(len) * 2);
-            m_p += 4 + 2 * len;
-            return;
-        }
-    }
-#endif
     const qint64 at = Position();
     bool wide = false;
     const qint64 len = ReadStringLength(wide);
