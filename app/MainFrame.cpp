@@ -1,6 +1,9 @@
 #include "app/MainFrame.h"
 
+#include "app/DocManager.h"
+#include "app/DocWindow.h"
 #include "app/ToolbarIcons.h"
+#include "datalog/MyOrvelDoc.h"
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "link/BluetoothSearch.h"
@@ -21,6 +24,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QScrollArea>
@@ -55,6 +59,24 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_pMdiArea = new QMdiArea(this);
     m_pMdiArea->setViewMode(QMdiArea::SubWindowView);
     setCentralWidget(m_pMdiArea);
+    m_pDocManager = new CDocManager(this, {}, this);
+    connect(m_pDocManager, &CDocManager::documentOpened, this, &CMainFrame::ShowDocument);
+    connect(m_pDocManager, &CDocManager::documentActivated, this, [this](CMyOrvelDoc* doc) {
+        for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
+            if (auto* dw = qobject_cast<CDocWindow*>(w); dw && dw->document() == doc)
+                m_pMdiArea->setActiveSubWindow(w);
+        }
+    });
+    connect(m_pDocManager, &CDocManager::documentClosed, this, [this](CMyOrvelDoc* doc) {
+        for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
+            if (auto* dw = qobject_cast<CDocWindow*>(w); dw && dw->document() == doc)
+                dw->CloseForDocument();
+        }
+    });
+    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+        if (auto* dw = qobject_cast<CDocWindow*>(w))
+            m_pDocManager->SetActiveDocument(dw->document());
+    });
 
     CreateActions();
     CreateMenus();
@@ -126,6 +148,7 @@ void CMainFrame::CreateMenus()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("fileMenu"));
     file->addAction(action(QStringLiteral("exit")));
+    m_pDocManager->AddFileMenuItems(file, action(QStringLiteral("exit")));
 
     m_pViewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     m_pViewMenu->setObjectName(QStringLiteral("viewMenu"));
@@ -152,6 +175,11 @@ void CMainFrame::CreateToolBar()
     QToolBar* bar = addToolBar(QStringLiteral("Standard"));
     bar->setObjectName(QStringLiteral("toolBar"));
     bar->setIconSize(QSize(32, 32));
+    m_pDocManager->OpenAction()->setIcon(ToolbarIcons::make(ToolbarIcons::Open));
+    m_pDocManager->SaveAction()->setIcon(ToolbarIcons::make(ToolbarIcons::Save));
+    bar->addAction(m_pDocManager->OpenAction());
+    bar->addAction(m_pDocManager->SaveAction());
+    bar->addSeparator();
     bar->addAction(action(QStringLiteral("connectBle")));
     bar->addSeparator();
     bar->addAction(action(QStringLiteral("start")));
@@ -450,8 +478,21 @@ void CMainFrame::StartDemo()
     m_link.Scan(QStringLiteral("sim"));
 }
 
+void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
+{
+    auto* window = new CDocWindow(doc, m_pDocManager);
+    m_pMdiArea->addSubWindow(window);
+    window->resize(m_pMdiArea->size() * 0.8);
+    window->show();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // Ask about unsaved documents first; the user may keep the program open.
+    if (!m_pDocManager->CloseAllDocuments(true)) {
+        event->ignore();
+        return;
+    }
     if (m_pSearch)
         m_pSearch->Cancel();
     m_link.Close();

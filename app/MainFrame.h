@@ -13,6 +13,8 @@
 #include <memory>
 
 class CBleScan;
+class CDocManager;
+class CMyOrvelDoc;
 class CBluetoothPortSearch;
 class CLeftDlg;
 class QAction;
@@ -58,6 +60,7 @@ public:
     CBleScan* scanDialog() const;
     CPortSettings& settings() { return m_settings; }
     QAction* action(const QString& name) const;
+    CDocManager* docManager() const { return m_pDocManager; }
 
 public slots:
     void OnConnectBle();
@@ -82,6 +85,7 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreatePanes();
+    void ShowDocument(CMyOrvelDoc* doc);
     void BlankDisplay();
     void OnMeterEvent(const MeterEvent& event);
     void UpdateRecordingActions();
@@ -96,6 +100,7 @@ private:
     QThreadPool m_commandWriters; // one-shot meter command writes, off the GUI thread, in order
 
     QMdiArea* m_pMdiArea = nullptr;
+    CDocManager* m_pDocManager = nullptr;
     QDockWidget* m_pDockPageBar = nullptr;
     QTabWidget* m_pPages = nullptr;
     CLeftDlg* m_pLeftDlg = nullptr;

@@ -1,6 +1,9 @@
 // The main window against the built-in simulated meter: start-up, connecting through the Scan
 // Device dialog, the meter keys, the link watchdog and the port dialogs' failure paths.
+#include "app/DocManager.h"
+#include "app/DocWindow.h"
 #include "app/MainFrame.h"
+#include "datalog/MyOrvelDoc.h"
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "platform/MessageBox.h"
@@ -11,9 +14,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -56,6 +62,7 @@ private:
 private slots:
     void initTestCase()
     {
+        QStandardPaths::setTestModeEnabled(true); // the recent-file list goes to a test store
         CPortSettings::OverrideDefaultFolder(m_settingsDir.path());
         msgbox::SetHandler([this](const msgbox::Request& r) {
             m_boxes << r.text;
@@ -249,6 +256,50 @@ private slots:
         }
         metersim.terminate();
         QVERIFY(metersim.waitForFinished(5000));
+    }
+
+    void fileMenuOpensDocumentsAndClosingAsksAboutUnsavedOnes()
+    {
+        CMainFrame frame;
+        frame.show();
+        QMenu* file = frame.menuBar()->findChild<QMenu*>(QStringLiteral("fileMenu"));
+        QVERIFY(file);
+        QStringList texts;
+        for (QAction* a : file->actions())
+            texts << a->text();
+        QVERIFY2(texts.contains(frame.docManager()->NewAction()->text()), qPrintable(texts.join(',')));
+        QCOMPARE(texts.last(), frame.action(QStringLiteral("exit"))->text());
+
+        frame.docManager()->NewAction()->trigger();
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
+        auto* window = qobject_cast<CDocWindow*>(frame.mdiArea()->subWindowList().first());
+        QVERIFY(window);
+        CMyOrvelDoc* doc = window->document();
+        doc->SetModifiedFlag(true);
+
+        // Cancel keeps the program and the document.
+        msgbox::SetHandler([this](const msgbox::Request& r) {
+            m_boxes << r.text;
+            return msgbox::Cancel;
+        });
+        QVERIFY(!frame.close());
+        QVERIFY(frame.isVisible());
+        QCOMPARE(frame.docManager()->Documents().size(), 1);
+        QCOMPARE(m_boxes.size(), 1);
+
+        // Closing the document's window asks too; No closes it unsaved.
+        msgbox::SetHandler([this](const msgbox::Request& r) {
+            m_boxes << r.text;
+            return msgbox::No;
+        });
+        window->close();
+        QTRY_COMPARE(frame.mdiArea()->subWindowList().size(), 0);
+        QVERIFY(frame.docManager()->Documents().isEmpty());
+        QVERIFY(frame.close());
+        msgbox::SetHandler([this](const msgbox::Request& r) {
+            m_boxes << r.text;
+            return msgbox::Ok;
+        });
     }
 
     void keysAreIgnoredUntilTheMeterHasTalked()
