@@ -41,7 +41,7 @@ constexpr MeterKeySpec kKeys[4] = {
     { kF1, "F1", QSize(43, 21), QRect(46, 281, 42, 21), 47, kCodeF1 },
 };
 
-// The spec of a control id, or nullptr.
+// The key of a control id, or nullptr.
 inline const MeterKeySpec* Find(int id)
 {
     for (const MeterKeySpec& k : kKeys) {
