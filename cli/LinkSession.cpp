@@ -93,3 +93,20 @@ void RunEventLoop(CBleLink* link, double seconds, int* status)
 }
 
 } // namespace cli
+
+int cli::ScanAndRun(CBleLink* link, const QString& port, double seconds)
+{
+    int status = ExitOk;
+    bool failed = false;
+    link->Scan(port, [&](int result) {
+        if (result != CBleLink::OpenOk) {
+            failed = true;
+            status = PortError(port, result);
+        }
+    });
+    if (failed)
+        return status;
+    RunEventLoop(link, seconds, &status);
+    link->Close();
+    return status;
+}

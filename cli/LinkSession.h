@@ -22,5 +22,9 @@ void PrintLine(const char* text, size_t length);
 // Runs the event loop until seconds have passed (seconds <= 0: until interrupted). When the
 // port is lost, prints an error, sets *status to ExitIo and ends.
 void RunEventLoop(CBleLink* link, double seconds, int* status);
+// Opens the dongle at port and starts a scan, then runs the event loop as RunEventLoop does and
+// closes the link. Returns ExitOk, or ExitIo (with the error printed) when the port would not open
+// or was lost.
+int ScanAndRun(CBleLink* link, const QString& port, double seconds);
 
 } // namespace cli

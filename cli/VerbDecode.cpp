@@ -1,6 +1,7 @@
 // multimeter-cli decode [FILE]: replays notification payloads through the frame dispatcher and
 // the live decoders and prints one JSON object per decoded live frame.
 #include "cli/CliVerbs.h"
+#include "link/HexText.h"
 #include "protocol/MeterEventFormat.h"
 #include "protocol/MeterProtocol.h"
 
@@ -17,16 +18,6 @@ namespace {
 
 constexpr size_t kNotificationBytes = 20;
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Reads one line without its end; false at the end of the input or on a read error.
 bool ReadLine(std::FILE* in, std::string& line)
@@ -50,7 +41,7 @@ bool ParseLine(const std::string& line, std::vector<uint8_t>& bytes)
     for (char c : line) {
         if (std::isspace(static_cast<unsigned char>(c)))
             continue;
-        const int v = HexDigit(c);
+        const int v = HexDigitValue(c);
         if (v < 0)
             return false;
         if (high < 0) {

@@ -97,18 +97,7 @@ int RunMonitor(const QStringList& argv)
         },
         Qt::DirectConnection);
 
-    int status = cli::ExitOk;
-    bool failed = false;
-    link.Scan(port, [&](int result) {
-        if (result != CBleLink::OpenOk) {
-            failed = true;
-            status = cli::PortError(port, result);
-        }
-    });
-    if (failed)
-        return status;
-    cli::RunEventLoop(&link, seconds, &status);
-    link.Close();
+    int status = cli::ScanAndRun(&link, port, seconds);
     if (status == cli::ExitOk && !listed) {
         std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));
         status = cli::ExitIo;

@@ -31,19 +31,7 @@ int RunScan(const QStringList& argv)
         &link, &CBleLink::scanRow, &link,
         [](const QStringList& columns) { cli::PrintLine(columns.join(QLatin1Char('\t'))); }, Qt::DirectConnection);
 
-    int status = cli::ExitOk;
-    bool failed = false;
-    link.Scan(port, [&](int result) {
-        if (result != CBleLink::OpenOk) {
-            failed = true;
-            status = cli::PortError(port, result);
-        }
-    });
-    if (failed)
-        return status;
-    cli::RunEventLoop(&link, seconds, &status);
-    link.Close();
-    return status;
+    return cli::ScanAndRun(&link, port, seconds);
 }
 
 const cli::CliVerbRegistration registration({ "scan", "scan --port PORT [--seconds S]", RunScan });

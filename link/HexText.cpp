@@ -2,8 +2,9 @@
 
 namespace {
 const char kDigits[] = "0123456789abcdef";
+} // namespace
 
-int hexValue(char c)
+int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -13,7 +14,6 @@ int hexValue(char c)
         return c - 'A' + 10;
     return -1;
 }
-} // namespace
 
 void HexText::appendBytes(const uint8_t* bytes, size_t count)
 {
@@ -54,11 +54,11 @@ void HexToBytes(int count, uint8_t* out, std::string_view text, int end)
         const long pos = static_cast<long>(end) + 2L * i - 2;
         int value = 0;
         if (pos >= 0 && static_cast<size_t>(pos) < text.size()) {
-            const int hi = hexValue(text[static_cast<size_t>(pos)]);
+            const int hi = HexDigitValue(text[static_cast<size_t>(pos)]);
             if (hi >= 0) {
                 value = hi;
                 if (static_cast<size_t>(pos) + 1 < text.size()) {
-                    const int lo = hexValue(text[static_cast<size_t>(pos) + 1]);
+                    const int lo = HexDigitValue(text[static_cast<size_t>(pos) + 1]);
                     if (lo >= 0)
                         value = hi * 16 + lo;
                 }

@@ -39,6 +39,9 @@ private:
     size_t m_head = 0;
 };
 
+// The value of one hexadecimal digit (either case), or -1.
+int HexDigitValue(char c);
+
 // Lowercase hexadecimal of a byte run, "%.2x" per byte.
 std::string BytesToHex(const uint8_t* bytes, size_t count);
 

@@ -1,3 +1,4 @@
+#include "link/HexText.h"
 #include "sim/SimFrames.h"
 
 #include <cstring>
@@ -59,16 +60,6 @@ private:
     Bytes m_bytes;
 };
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -238,7 +229,7 @@ bool FromHex(const std::string& text, Bytes* out)
     for (char c : text) {
         if (c == ' ' || c == '\t')
             continue;
-        const int d = HexDigit(c);
+        const int d = HexDigitValue(c);
         if (d < 0)
             return false;
         if (high < 0) {
