@@ -56,6 +56,8 @@ CBleScan::CBleScan(CBleLink* link, CPortSettings* settings, QWidget* parent)
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->setShowGrid(true);
+    m_pList->setWordWrap(false);
+    m_pList->verticalHeader()->setDefaultSectionSize(m_pList->fontMetrics().height() + 6);
     grid->addWidget(m_pList, 2, 0, 1, 4);
 
     m_pStatus = new QLabel(this);
@@ -130,6 +132,9 @@ void CBleScan::AddRow(const QStringList& columns)
 {
     const int row = m_pList->rowCount();
     m_pList->insertRow(row);
-    for (int c = 0; c < 4 && c < columns.size(); ++c)
-        m_pList->setItem(row, c, new QTableWidgetItem(columns[c]));
+    for (int c = 0; c < 4 && c < columns.size(); ++c) {
+        auto* item = new QTableWidgetItem(columns[c]);
+        item->setToolTip(columns[c]); // the columns keep their narrow widths; the text stays readable
+        m_pList->setItem(row, c, item);
+    }
 }

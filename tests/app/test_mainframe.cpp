@@ -51,6 +51,14 @@ MeterEvent normalReading(float value)
     return e;
 }
 
+// Keeps a picture of a window for a person to look at (not compared with anything).
+void saveArtefact(QWidget* w, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("METER_TEST_OUTPUT");
+    if (!dir.isEmpty())
+        w->grab().save(dir + QLatin1Char('/') + name);
+}
+
 } // namespace
 
 class TestMainFrame : public QObject {
@@ -200,12 +208,14 @@ private slots:
         }
         QVERIFY(meterRow >= 0);
         QVERIFY(!dlg->scanButton()->isEnabled());
+        saveArtefact(dlg, QStringLiteral("scan-device.png"));
         dlg->deviceList()->selectRow(meterRow);
         dlg->connectButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(frame.scanDialog() == nullptr || !frame.scanDialog()->isVisible(), 3000);
         QVERIFY(frame.watchdogRunning());
         QTRY_COMPARE_WITH_TIMEOUT(frame.leftDlg()->DisplayMode(), 1, 3000);
         QCOMPARE(frame.leftDlg()->Record().m_strFunction, QStringLiteral("VDC"));
+        saveArtefact(&frame, QStringLiteral("main-window-live.png"));
         QCOMPARE(CPortSettings().ReadPort(), QStringLiteral("sim"));
 
         // One press of MAX: exactly its command reaches the meter.
