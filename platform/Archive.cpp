@@ -128,6 +128,8 @@ void CArchiveWriter::Flush()
 
 void CArchiveWriter::Put(const void* data, size_t size)
 {
+    if (size == 0)
+        return;
     if (m_used + size > m_buf.size()) {
         Drain();
         if (size > m_buf.size()) {

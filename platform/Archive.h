@@ -123,6 +123,8 @@ public:
         : CArchiveReader(bytes.constData(), bytes.size())
     {
     }
+    // The bytes must outlive the reader: a temporary would leave it reading freed memory.
+    explicit CArchiveReader(QByteArray&&) = delete;
     // Reads from an open random-access device (a file) from its current position to its end,
     // through a window of `window` bytes, so that the whole file never has to be in memory.
     explicit CArchiveReader(QIODevice* device, qsizetype window = 1 << 20);

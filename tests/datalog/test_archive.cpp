@@ -100,10 +100,11 @@ private slots:
 
     void singleByteStrings()
     {
-        CArchiveReader ar(hex("04"
-                              "61809fff"
-                              "ff0001")
-            + QByteArray(256, 'x'));
+        const QByteArray bytes = hex("04"
+                                     "61809fff"
+                                     "ff0001")
+            + QByteArray(256, 'x');
+        CArchiveReader ar(bytes);
         QCOMPARE(ar.ReadString(), QString::fromUtf8("a\u20ac\u0178\u00ff"));
         QCOMPARE(ar.ReadString(), QString(256, QLatin1Char('x')));
         QVERIFY(ar.AtEnd());
@@ -163,7 +164,8 @@ private slots:
         QCOMPARE(n3, 5u); // class 4, object 5
 
         // Reading back: the numbering is shared by classes and objects.
-        CArchiveReader ar(b.chopped(6));
+        const QByteArray written = b.chopped(6);
+        CArchiveReader ar(written);
         const int p = ar.RegisterClass(point);
         const int o = ar.RegisterClass(other);
         using Tag = CArchiveReader::ObjectTag;
@@ -182,10 +184,11 @@ private slots:
     void bigTags()
     {
         // 0x7FFF with a 32-bit class reference (top bit) and with an object reference.
-        CArchiveReader ar(hex("ffff01000700434f6244617461"
-                              "ff7f01000080"
-                              "ff7f03000000"
-                              "ff7f00000000"));
+        const QByteArray bytes = hex("ffff01000700434f6244617461"
+                                     "ff7f01000080"
+                                     "ff7f03000000"
+                                     "ff7f00000000");
+        CArchiveReader ar(bytes);
         ar.RegisterClass({ "CObData", 1 });
         using Tag = CArchiveReader::ObjectTag;
         QVERIFY(ar.ReadObjectTag().number == 2);
