@@ -119,9 +119,22 @@ LcdBarScale ChooseBarScale(const QString& function, int decimals, int mode)
     return {};
 }
 
+// The combined DC+AC reading arrives with the unit text "dc+ac", which names no legend; the range
+// it is measured in stands in the function name ("DC+AC(mA)"), and with it the legend row
+// ("mAdc+ac"). Without this the combined reading would be shown with no unit at all.
+static QString LegendUnit(int mode, const MeterData& d)
+{
+    static const QString kCombined = QStringLiteral("dc+ac");
+    static const QString kPrefix = QStringLiteral("DC+AC(");
+    const QString& f = d.m_strFunction;
+    if (mode == 5 && d.m_strUnit == kCombined && f.startsWith(kPrefix) && f.endsWith(QLatin1Char(')')))
+        return f.mid(kPrefix.size(), f.size() - kPrefix.size() - 1) + kCombined;
+    return d.m_strUnit;
+}
+
 int LegendRowFor(int mode, const MeterData& d)
 {
-    int row = UnitIndex(d.m_strUnit);
+    int row = UnitIndex(LegendUnit(mode, d));
     if (row < 0)
         return -1; // an unknown unit draws no legend, whatever the variant's step
     switch (mode) {

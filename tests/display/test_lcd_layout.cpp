@@ -134,6 +134,14 @@ private slots:
         QCOMPARE(LegendRow(Layout(d, 1)), 37);
         d.m_strUnit = QStringLiteral("dc+ac");
         QVERIFY(!Layout(d, 1).Find(LcdRole::UnitLegend));
+        // The combined DC+AC reading takes its legend from the range in its function name.
+        MeterData combined = Reading("DC+AC(mA)", "dc+ac", 12.5f, 2, 60.0f);
+        combined.m_nSubKind = 2;
+        QCOMPARE(LegendRow(Layout(combined, 5)), 12); // "mAdc+ac"
+        combined.m_strFunction = QStringLiteral("DC+AC(V)");
+        QCOMPARE(LegendRow(Layout(combined, 5)), 8); // "Vdc+ac"
+        combined.m_strFunction = QStringLiteral("VDC");
+        QVERIFY(!Layout(combined, 5).Find(LcdRole::UnitLegend));
 
         MeterData v = Reading("Diode", "V", 0.5f, 4, 3.0f);
         QCOMPARE(LegendRow(Layout(v, 1)), 23); // diode V
