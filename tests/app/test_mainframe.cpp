@@ -24,6 +24,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 
 namespace {
 
@@ -105,6 +106,16 @@ private slots:
         frame.OnTogglePane();
         QVERIFY(!frame.dockPane()->isHidden());
         QVERIFY(frame.action(QStringLiteral("realTimeShow"))->isChecked());
+    }
+
+    void helpShowsTheBuiltInGuideWithoutHelpChm()
+    {
+        CMainFrame frame;
+        frame.OnHelp();
+        QTextBrowser* guide = nullptr;
+        QTRY_VERIFY((guide = frame.findChild<QTextBrowser*>(QStringLiteral("userGuide"))) != nullptr);
+        QVERIFY(guide->toPlainText().contains(QLatin1String("ConnectBle")));
+        saveArtefact(guide->window(), QStringLiteral("user-guide.png"));
     }
 
     void watchdogKeepsLosesAndBlanksOnlyOnce()
