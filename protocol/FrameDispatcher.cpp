@@ -132,6 +132,11 @@ void CFrameDispatcher::DispatchOtherHeaders()
                 m_hooks.progressWindow(1);
         }
         SetReadSize(1000);
+    } else if (LiveHeaderAtFront()) {
+        // The start of a live frame waits for the rest of it. What follows belongs to that
+        // frame, whatever it looks like (a reading's bytes may well read "e0e0" or "a2a2"), so
+        // only the bound on unrecognised text applies.
+        TrimIdleText();
     } else if ((p = m_text.find("e0e0")) != HexText::npos) {
         // Oscilloscope record.
         m_bOscActive = true;
@@ -146,8 +151,12 @@ void CFrameDispatcher::DispatchOtherHeaders()
         // Logger list.
         m_text.consume(p);
         if (m_text.size() >= 2 * static_cast<size_t>(std::max(0, m_nLoggerListSize.load()))) {
+            // Nobody to take the list (no download asked for it): drop it as the list handler
+            // would, rather than let it block every later frame.
             if (m_hooks.loggerList)
                 m_hooks.loggerList(m_text);
+            else
+                m_text.clear();
         }
         if (m_text.size() >= 52 && m_nLoggerListSize == kListSizeRequested) {
             std::array<char, 52> entry;
@@ -170,13 +179,28 @@ void CFrameDispatcher::DispatchOtherHeaders()
         if (m_text.size() > kMaxIdleText)
             m_text.clear();
     } else {
-        // Nothing recognised: keep from the first possible header on, within bounds.
-        p = m_text.find("a0");
-        if (p != HexText::npos)
-            m_text.consume(p);
-        if (m_text.size() > kMaxIdleText)
-            m_text.clear();
+        TrimIdleText();
     }
+}
+
+bool CFrameDispatcher::LiveHeaderAtFront() const
+{
+    const std::string_view front = m_text.substr(0, kFrontWindow + 3);
+    for (int k = 0; k < kLiveKinds; ++k) {
+        if (front.find(kMainHeader[k]) != std::string_view::npos || front.find(kAltHeader[k]) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+void CFrameDispatcher::TrimIdleText()
+{
+    // Nothing recognised: keep from the first possible header on, within bounds.
+    const size_t p = m_text.find("a0");
+    if (p != HexText::npos)
+        m_text.consume(p);
+    if (m_text.size() > kMaxIdleText)
+        m_text.clear();
 }
 
 void CFrameDispatcher::DispatchBlockHeader()

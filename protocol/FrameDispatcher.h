@@ -104,6 +104,9 @@ private:
     bool Send(const uint8_t* bytes);
     void SetReadSize(int size);
     void EndTransfer();
+    // A live frame's header starts within the first few characters.
+    bool LiveHeaderAtFront() const;
+    void TrimIdleText();
 
     HexText& m_text;
     FrameDispatcherHooks m_hooks;

@@ -155,6 +155,28 @@ private slots:
         }
     }
 
+    void frameBytesThatLookLikeOtherHeadersAreNotTakenForThem()
+    {
+        // A reading's bytes can read "e0e0", "a2a2" or "a0aa"; while the rest of the frame is
+        // on its way they must not be taken for an oscilloscope record, marker or logger list.
+        for (const char* look : { "e0e0", "a2a2", "a0aa" }) {
+            const std::vector<uint8_t> b = HexBytes(std::string(look) + "1234");
+            const std::string f = FrameBuilder(2).byte(8, b[0]).byte(9, b[1]).byte(10, b[2]).hex();
+            Harness h;
+            h.disp.Hooks().loggerList = nullptr;
+            h.notify(f);
+            QCOMPARE(h.log, std::vector<std::string>({ "live2" }));
+            QCOMPARE(h.frames, std::vector<std::string>({ f }));
+        }
+        // A stray "a0aa" with nobody asking for a list does not hold up the frames after it.
+        Harness h;
+        h.disp.Hooks().loggerList = nullptr;
+        h.feed("5a0aa5");
+        h.notify(Normal());
+        h.notify(Normal());
+        QCOMPARE(h.frames.size(), size_t(2));
+    }
+
     void damagedTrailer()
     {
         Harness h;
