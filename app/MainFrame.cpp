@@ -302,31 +302,42 @@ void CMainFrame::OnMeterKey(int code)
     m_commandWriters.start([this, code] { m_pProtocol->Commander().SendKeyCode(code); });
 }
 
-bool CMainFrame::OpenMeterPort(const QString& port)
+bool CMainFrame::TryOpenMeterPort(const QString& port)
 {
     CComPort& com = m_link.m_ComPort;
     com.Close();
-    bool opened = false;
-    for (int attempt = 0; attempt < 3 && !opened; ++attempt)
-        opened = com.Open(port, 2, 9600);
-    if (!opened) {
+    // The receive path goes in first, so that no early byte is lost.
+    com.SetReceiveCallback(&CBleLink::OnComData, &m_link);
+    com.SetEventCallback(nullptr);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (com.Open(port, 2, 9600)) {
+            com.SetReadSize(100);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CMainFrame::OpenMeterPort(const QString& port)
+{
+    if (!TryOpenMeterPort(port)) {
         msgbox::Show(this, PortOpenWarning(port), QString(), msgbox::Information);
         return false;
     }
     m_settings.WritePort(port);
-    com.SetReadSize(100);
-    com.SetReceiveCallback(&CBleLink::OnComData, &m_link);
-    com.SetEventCallback(nullptr);
     return true;
 }
 
 void CMainFrame::OnConnectBle()
 {
     // Each showing starts with an empty list and enabled buttons.
-    auto* dlg = new CBleScan(&m_link, &m_settings, this);
+    QPointer<CMainFrame> self(this);
+    auto* dlg = new CBleScan(&m_link, &m_settings, [self] {
+        if (self)
+            self->StartWatchdog();
+    }, this);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     m_pBleScan = dlg;
-    connect(dlg, &CBleScan::connected, this, &CMainFrame::StartWatchdog);
     dlg->open();
 }
 
@@ -358,19 +369,7 @@ void CMainFrame::OnSearchBluetooth()
     }
     if (!m_pSearch) {
         m_pSearch = new CBluetoothPortSearch(
-            [this](const QString& port) {
-                CComPort& com = m_link.m_ComPort;
-                com.Close();
-                for (int attempt = 0; attempt < 3; ++attempt) {
-                    if (com.Open(port, 2, 9600)) {
-                        com.SetReadSize(100);
-                        com.SetReceiveCallback(&CBleLink::OnComData, &m_link);
-                        com.SetEventCallback(nullptr);
-                        return true;
-                    }
-                }
-                return false;
-            },
+            [this](const QString& port) { return TryOpenMeterPort(port); },
             [this] { return m_link.m_bMeterSeen.load(); }, this);
         connect(m_pSearch, &CBluetoothPortSearch::found, this, [this](const QString& port) {
             m_settings.WritePort(port);
@@ -392,7 +391,8 @@ void CMainFrame::OnSearchBluetooth()
 
 void CMainFrame::OnDisconnect()
 {
-    m_link.m_ComPort.Close();
+    // Closing the whole link also drops a Scan or Connect step still pending.
+    m_link.Close();
     m_link.m_bMeterSeen.store(false);
     m_timer2.stop();
     BlankDisplay();

@@ -35,6 +35,8 @@ public:
     // Opens a meter's own serial port at 9600 baud (three tries); warns and returns false when it
     // cannot be opened. Installs the link's receive callback; starts no receive thread.
     bool OpenMeterPort(const QString& port);
+    // The same without the warning: three tries at 9600 baud with the receive path installed.
+    bool TryOpenMeterPort(const QString& port);
     // Link watchdog (timer 2, every second) and what it does when the meter has gone silent.
     void OnWatchdog();
     void OnLinkLost();

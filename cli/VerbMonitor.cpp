@@ -19,10 +19,6 @@
 
 namespace {
 
-// Receives each notification payload, as the hex text appended to the frame text, on the link's
-// receive thread. Decoded output forms add their own sink here.
-using PayloadSink = std::function<void(std::string_view hex)>;
-
 int RunMonitor(const QStringList& argv)
 {
     const cli::Args args(argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") },
@@ -51,10 +47,6 @@ int RunMonitor(const QStringList& argv)
     cli::PrepareLinkSession();
     CBleLink link;
 
-    std::vector<PayloadSink> sinks;
-    if (raw) {
-        sinks.push_back([](std::string_view hex) { cli::PrintLine(hex.data(), hex.size()); });
-    }
     // The real dispatcher and decoders, on the receive thread like in the program.
     CMeterProtocol protocol(
         link.m_strMeterRx, [&link](const uint8_t* bytes, int count) { return link.SendToMeter(bytes, count); },
@@ -70,20 +62,15 @@ int RunMonitor(const QStringList& argv)
         Qt::DirectConnection);
 
     // The frame hook runs on the receive thread after each payload was appended to the frame
-    // text. The new payload is what lies beyond the text left over from the last call.
-    size_t seen = 0;
-    link.SetFrameHook([&link, &sinks, &protocol, &seen, raw] {
-        const std::string_view text = link.m_strMeterRx.view();
-        const std::string_view payload = text.substr(std::min(seen, text.size()));
-        for (const PayloadSink& sink : sinks)
-            sink(payload);
+    // text. Raw output takes the payload whole; otherwise the dispatcher consumes the text.
+    link.SetFrameHook([&link, &protocol, raw] {
         if (raw) {
+            const std::string_view payload = link.m_strMeterRx.view();
+            cli::PrintLine(payload.data(), payload.size());
             link.m_strMeterRx.clear();
-            seen = 0;
             return;
         }
         protocol.MeterFrameDispatcher();
-        seen = link.m_strMeterRx.size();
     });
 
     QObject::connect(

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -22,10 +23,11 @@ QString PortOpenWarning(const QString& port)
     return QStringLiteral("Warning:Can't open %1!").arg(port);
 }
 
-CBleScan::CBleScan(CBleLink* link, CPortSettings* settings, QWidget* parent)
+CBleScan::CBleScan(CBleLink* link, CPortSettings* settings, std::function<void()> onConnected, QWidget* parent)
     : QDialog(parent)
     , m_pLink(link)
     , m_pSettings(settings)
+    , m_fnConnected(std::move(onConnected))
 {
     setWindowTitle(QStringLiteral("Scan Device"));
     resize(DialogUnits::toPixels(QSize(273, 164)));
@@ -118,9 +120,13 @@ void CBleScan::OnConnect()
     const QString mac = macItem ? macItem->text() : QString();
     m_pConnect->setEnabled(false);
     m_pSettings->WriteMac(mac);
-    const bool started = m_pLink->Connect(mac, [this] {
-        emit connected();
-        accept();
+    // The dialog may be closed during the connect pause: the callback must not need it.
+    QPointer<CBleScan> self(this);
+    const bool started = m_pLink->Connect(mac, [self, onConnected = m_fnConnected] {
+        if (onConnected)
+            onConnected();
+        if (self)
+            self->accept();
     });
     if (!started) {
         m_pStatus->setText(QStringLiteral(" no device selected!"));

@@ -3,6 +3,7 @@
 // connects to one. It owns no protocol logic: the link does the work; the dialog shows it.
 #include <QDialog>
 #include <QTimer>
+#include <functional>
 
 class CBleLink;
 class CPortSettings;
@@ -16,7 +17,9 @@ class CBleScan : public QDialog {
 public:
     enum { IDD = 305 };
 
-    CBleScan(CBleLink* link, CPortSettings* settings, QWidget* parent = nullptr);
+    // onConnected runs once Connect has sent its last command (the main window starts its link
+    // watchdog), also when the dialog was closed during the connect pause.
+    CBleScan(CBleLink* link, CPortSettings* settings, std::function<void()> onConnected, QWidget* parent = nullptr);
 
     // 0 on success, 1 when the port field is 0 or empty, 2 when the port cannot be opened (after a
     // warning), 3 when the receive thread cannot be started.
@@ -33,15 +36,12 @@ public slots:
     void OnScan();
     void OnConnect();
 
-signals:
-    // Connect has sent its last command: the main window starts its link watchdog.
-    void connected();
-
 private:
     void AddRow(const QStringList& columns);
 
     CBleLink* m_pLink;
     CPortSettings* m_pSettings;
+    std::function<void()> m_fnConnected;
     QLineEdit* m_pPort;
     QPushButton* m_pOpen;
     QPushButton* m_pScan;

@@ -323,6 +323,26 @@ private slots:
         });
     }
 
+    void closingTheScanDialogDuringTheConnectPauseIsSafe()
+    {
+        sim::ResetSharedSimulator();
+        CMainFrame frame;
+        frame.show();
+        frame.OnConnectBle();
+        QPointer<CBleScan> dlg = frame.scanDialog();
+        dlg->portEdit()->setText(QStringLiteral("sim"));
+        dlg->scanButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(dlg->deviceList()->rowCount() >= 1, 5000);
+        dlg->deviceList()->selectRow(0);
+        dlg->connectButton()->click();
+        dlg->close(); // within the 600 ms pause
+        QTRY_VERIFY(dlg.isNull());
+        // The link still completes the connection and the watchdog starts.
+        QTRY_VERIFY_WITH_TIMEOUT(frame.watchdogRunning(), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(frame.leftDlg()->DisplayMode(), 1, 3000);
+        frame.close();
+    }
+
     void keysAreIgnoredUntilTheMeterHasTalked()
     {
         auto simulator = sim::ResetSharedSimulator();

@@ -60,6 +60,28 @@ private slots:
         QVERIFY(lines[1].endsWith(QLatin1String("a1")));
     }
 
+    void monitorDecodesReadings()
+    {
+        // JSON lines of the decode verb's form, and one human line per reading by default.
+        Result r = RunCli({ "monitor", "--port", "sim", "--address", "a4:c1:38:00:11:22", "--seconds", "2", "--json" });
+        QCOMPARE(r.exitCode, 0);
+        QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(!lines.isEmpty(), qPrintable(r.err));
+        for (const QString& l : lines) {
+            QVERIFY2(l.startsWith(QLatin1String("{\"mode\":1,\"saved\":0,\"date\":\"")), qPrintable(l));
+            QVERIFY2(l.contains(QLatin1String("\"m_strFunction\":\"VDC\"")), qPrintable(l));
+        }
+        r = RunCli({ "monitor", "--port", "sim", "--address", "a4:c1:38:00:11:22", "--seconds", "2" });
+        QCOMPARE(r.exitCode, 0);
+        lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(!lines.isEmpty(), qPrintable(r.err));
+        const QRegularExpression human(QStringLiteral("^VDC -?[0-9]+\\.[0-9]{3} VDC .*[0-9]+/[0-9]+/[0-9]+ "));
+        for (const QString& l : lines)
+            QVERIFY2(human.match(l).hasMatch(), qPrintable(l));
+        QVERIFY(RunCli({ "monitor", "--port", "sim", "--address", "a4:c1:38:00:11:22", "--raw", "--json" }).exitCode
+            == 1);
+    }
+
     void portThatCannotBeOpenedExitsWithStatusTwo()
     {
         for (const char* port : { "/nonexistent/tty", "COM0" }) {
