@@ -2,6 +2,7 @@
 // annunciators, the bar graph's scale, labels and length. The measure is fixed-width, so every
 // position is an exact number: frame 231 x 174, W/2 = 115, H/2 = 87, big L = 36, small L = 17.
 #include "FixedMeasure.h"
+#include "Readings.h"
 #include "display/LcdLayout.h"
 #include "display/PanelGeometry.h"
 #include "display/UnitTable.h"
@@ -12,23 +13,6 @@ namespace {
 
 const QSize kFrame = PanelGeometry::DisplayFrame().size();
 
-MeterData Reading(const char* function, const char* unit, float value, int decimals, float limit)
-{
-    MeterData d;
-    d.m_strFunction = QString::fromLatin1(function);
-    d.m_strUnit = QString::fromUtf8(unit);
-    d.m_fValue = value;
-    d.m_nDecimals = decimals;
-    d.m_fLimit = limit;
-    d.m_byYear = 26;
-    d.m_byMonth = 5;
-    d.m_byDay = 12;
-    d.m_byHour = 14;
-    d.m_byMinute = 7;
-    d.m_bySecond = 33;
-    d.m_b24Hour = true;
-    return d;
-}
 
 LcdScene Layout(const MeterData& d, int mode)
 {

@@ -2,6 +2,7 @@
 // shows NO RECV, each key press sends exactly one code (repaints send nothing), the F1 pop-up
 // offers the right words, and the info box shows its values. Rendered pictures are kept in
 // METER_TEST_OUTPUT for a person to look at.
+#include "Readings.h"
 #include "display/LcdPainter.h"
 #include "display/LeftDlg.h"
 #include "display/MeterBtn.h"
@@ -22,18 +23,7 @@ MeterEvent Event(int mode, const char* function, const char* unit, float value, 
     MeterEvent e;
     e.m_nMode = mode;
     e.m_nDialPos = dial;
-    MeterData& d = e.m_data;
-    d.m_strFunction = QString::fromLatin1(function);
-    d.m_strUnit = QString::fromUtf8(unit);
-    d.m_fValue = value;
-    d.m_nDecimals = decimals;
-    d.m_fLimit = limit;
-    d.m_byYear = 26;
-    d.m_byMonth = 5;
-    d.m_byDay = 12;
-    d.m_byHour = 14;
-    d.m_byMinute = 7;
-    d.m_b24Hour = true;
+    e.m_data = Reading(function, unit, value, decimals, limit);
     return e;
 }
 
