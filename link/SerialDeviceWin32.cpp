@@ -18,6 +18,10 @@ namespace {
 
 // Read interval given to the driver until the first read asks for its own.
 constexpr DWORD kDefaultIntervalMs = 200;
+// The interval a read actually uses: a read hands its bytes over once the line has been silent
+// this long, so that a short packet reaches the reader within a few milliseconds (the next
+// byte of a packet follows in far less) instead of waiting out the whole allowed gap.
+constexpr DWORD kPromptIntervalMs = 10;
 // A read that fails while the device still answers is retried this often before the device
 // counts as lost (a line error, an abort by the driver).
 constexpr int kMaxReadFailures = 3;
@@ -210,7 +214,9 @@ struct CSerialDevice::Impl {
 
     void SetInterval(int interByteMs)
     {
-        const DWORD wanted = interByteMs > 0 ? DWORD(interByteMs) : kDefaultIntervalMs;
+        DWORD wanted = interByteMs > 0 ? DWORD(interByteMs) : kDefaultIntervalMs;
+        if (wanted > kPromptIntervalMs)
+            wanted = kPromptIntervalMs;
         if (wanted == interval)
             return;
         // A read returns once the buffer is full or the line was silent for the interval after

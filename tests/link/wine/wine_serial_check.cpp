@@ -16,7 +16,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -24,8 +24,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -54,34 +52,31 @@ bool OnPath(const char* program)
 }
 
 // Starts argv in a process group of its own; stdin/stdout as given (-1: /dev/null or the log).
+// The child is terminated when this program dies, so that nothing outlives a killed test.
 pid_t Spawn(const std::vector<std::string>& args, int in, int out, bool toLog)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (in >= 0)
-        posix_spawn_file_actions_adddup2(&actions, in, 0);
-    else
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (out >= 0)
-        posix_spawn_file_actions_adddup2(&actions, out, 1);
-    else
-        posix_spawn_file_actions_addopen(&actions, 1, g_log.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
-    if (toLog)
-        posix_spawn_file_actions_addopen(&actions, 2, g_log.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    return pid;
+    const char* log = g_log.c_str();
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    // The child: only async-signal-safe calls until exec.
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        _exit(127);
+    const int logFd = open(log, O_WRONLY | O_APPEND | O_CREAT, 0644);
+    const int nullFd = open("/dev/null", O_RDONLY);
+    dup2(in >= 0 ? in : nullFd, 0);
+    dup2(out >= 0 ? out : logFd, 1);
+    if (toLog)
+        dup2(logFd, 2);
+    execvp(argv[0], argv.data());
+    _exit(127);
 }
 
 // Waits for pid until deadline; kills its group when it does not end. Returns the exit status
@@ -346,7 +341,8 @@ int main(int argc, char** argv)
         std::printf("FAIL wineboot did not finish (see %s)\n", g_log.c_str());
         return finish(1, -1);
     }
-    server = Spawn({ "wineserver", "--foreground", "--persistent" }, -1, -1, true);
+    // Persistent, so that it does not come and go between the driver's steps, yet bounded.
+    server = Spawn({ "wineserver", "--foreground", "--persistent=20" }, -1, -1, true);
 
     const std::string devices = prefix + "/dosdevices";
     int simOut[2];
