@@ -1,5 +1,6 @@
 #include "app/MyOrvelApp.h"
 
+#include "app/DocManager.h"
 #include "app/MainFrame.h"
 #include "sim/SimSerialPort.h"
 
@@ -31,6 +32,9 @@ bool CMyOrvelApp::InitInstance()
         QStringLiteral("Milliseconds to wait before the screenshot (default 3000)."), QStringLiteral("MS"),
         QStringLiteral("3000"));
     parser.addOptions({ demo, shot, after });
+    // What the shell passes when a document is opened from Explorer.
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Data-log files (.mLog) to open."),
+        QStringLiteral("[files...]"));
     if (!parser.parse(arguments())) {
         std::fprintf(stderr, "%s\n%s", qPrintable(parser.errorText()), qPrintable(parser.helpText()));
         return false;
@@ -57,6 +61,8 @@ bool CMyOrvelApp::InitInstance()
     } else {
         m_pMainFrame->showMaximized();
     }
+    for (const QString& file : parser.positionalArguments())
+        m_pMainFrame->docManager()->OpenDocumentFile(file);
     if (parser.isSet(demo))
         m_pMainFrame->StartDemo();
     if (parser.isSet(shot)) {

@@ -9,13 +9,16 @@
 #include <csignal>
 #include <cstdio>
 #include <mutex>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace cli {
 
 namespace {
 
 std::mutex g_outputLock;
+#ifndef _WIN32
 int g_signalPipe[2] = { -1, -1 };
 
 void OnSignal(int)
@@ -23,6 +26,7 @@ void OnSignal(int)
     const char c = 's';
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
+#endif
 
 } // namespace
 
@@ -77,7 +81,9 @@ void RunEventLoop(CBleLink* link, double seconds, int* status)
     if (seconds > 0)
         QTimer::singleShot(qint64(seconds * 1000.0), &guard, [] { QCoreApplication::quit(); });
 
-    // SIGINT and SIGTERM end the loop, so that the link is closed in order.
+#ifndef _WIN32
+    // SIGINT and SIGTERM end the loop, so that the link is closed in order. (On Windows Ctrl+C
+    // ends the process, and the system closes the port.)
     std::unique_ptr<QSocketNotifier> notifier;
     if (g_signalPipe[0] < 0 && ::pipe(g_signalPipe) != 0)
         g_signalPipe[0] = g_signalPipe[1] = -1;
@@ -87,9 +93,12 @@ void RunEventLoop(CBleLink* link, double seconds, int* status)
         std::signal(SIGINT, OnSignal);
         std::signal(SIGTERM, OnSignal);
     }
+#endif
     QCoreApplication::exec();
+#ifndef _WIN32
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+#endif
 }
 
 } // namespace cli

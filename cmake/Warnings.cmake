@@ -1,5 +1,9 @@
 function(meter_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /utf-8)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+  endif()
 endfunction()
 
 if(METER_SANITIZE)

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <new>
 #if defined(Q_OS_LINUX)
-#include <sys/mman.h>
+#ifdef __linux__
+#include <sys/mman.h> // huge-page advice; other systems do without it
+#endif
 #endif
 
 namespace datalog_detail {

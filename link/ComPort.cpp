@@ -11,9 +11,6 @@
 
 namespace {
 
-// Read interval of the reader: the most a read may hold bytes during silence on the line.
-constexpr int kInterByteMs = 200;
-
 struct VirtualPorts {
     std::mutex lock;
     QMap<QString, SerialPortFactory> factories; // keyed by the lower-case name
@@ -52,53 +49,25 @@ CReadComThread::~CReadComThread()
 
 void CReadComThread::Start()
 {
-    m_bEnded = false;
-    try {
-        m_thread = std::thread([this] { Run(); });
-    } catch (...) {
-        m_bEnded = true;
-        throw;
-    }
+    CComPort* port = m_pPort;
+    m_reader.Start(
+        port->m_pSerialPort.get(), [port](const uint8_t* bytes, size_t count) { port->Deliver(bytes, count); },
+        [port](uint32_t error) {
+            if (!port->m_hStopEvent.load())
+                port->ReaderFailed(error);
+        },
+        [port] {
+#if !defined(_WIN32) && defined(__GLIBC__)
+            pthread_setname_np(pthread_self(), "com-reader");
+#endif
+            t_readerOf = port;
+        });
 }
 
 void CReadComThread::Stop()
 {
     m_pPort->m_hStopEvent = true;
-    if (m_pPort->m_pSerialPort)
-        m_pPort->m_pSerialPort->CancelIo();
-    if (!m_thread.joinable() || std::this_thread::get_id() == m_thread.get_id())
-        return;
-    m_thread.join();
-}
-
-void CReadComThread::Run()
-{
-#if !defined(_WIN32) && defined(__GLIBC__)
-    pthread_setname_np(pthread_self(), "com-reader");
-#endif
-    t_readerOf = m_pPort;
-    CSerialPort* serial = m_pPort->m_pSerialPort.get();
-    while (!m_pPort->m_hStopEvent.load()) {
-        const size_t size = static_cast<size_t>(std::clamp(m_nReadSize.load(), 1, int(sizeof m_byBuffer)));
-        size_t count = 0;
-        try {
-            count = serial->ReadChunk(m_byBuffer, size, kInterByteMs);
-        } catch (const CSerialException& e) {
-            if (!m_pPort->m_hStopEvent.load())
-                m_pPort->ReaderFailed(e.m_dwError);
-            break;
-        }
-        if (count == 0)
-            break; // cancelled
-        m_nLastCount = std::min(count, size);
-        m_pPort->Deliver(m_byBuffer, m_nLastCount);
-    }
-    try {
-        serial->Purge(PurgeRxAbort | PurgeRxClear);
-    } catch (const CSerialException&) {
-        // The device is gone; there is nothing left to clear.
-    }
-    m_bEnded = true;
+    m_reader.Stop();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -206,8 +175,11 @@ bool CComPort::Open(const QString& port, int mode, int baud, int parity, int dat
     m_nPort = number;
     m_strPortName = port.trimmed();
 
+    m_pSerialPort->SetEventHandler([this](uint32_t mask, uint32_t status, uint32_t inQueue, uint32_t outQueue) {
+        DeliverEvent(mask, status, inQueue, outQueue);
+    });
     auto reader = std::make_unique<CReadComThread>(this);
-    reader->m_nReadSize = 100;
+    reader->SetReadSize(100);
     m_nReadSize = 100;
     try {
         reader->Start();
@@ -303,11 +275,11 @@ bool CComPort::IsOpen() const
 
 void CComPort::SetReadSize(int bytes)
 {
-    const int size = std::clamp(bytes, 1, int(sizeof(CReadComThread::m_byBuffer)));
+    const int size = std::clamp(bytes, 1, CSerialReader::kBufferSize);
     std::lock_guard<std::mutex> guard(m_threadLock);
     m_nReadSize = size;
     if (m_pReadThread)
-        m_pReadThread->m_nReadSize = size;
+        m_pReadThread->SetReadSize(size);
 }
 
 int CComPort::GetReadSize() const
@@ -326,6 +298,17 @@ void CComPort::Deliver(const uint8_t* bytes, size_t count)
     }
     if (fn && count > 0)
         fn(owner, bytes, count);
+}
+
+void CComPort::DeliverEvent(uint32_t mask, uint32_t status, uint32_t inQueue, uint32_t outQueue)
+{
+    ComEventCallback fn;
+    {
+        std::lock_guard<std::mutex> guard(m_callbackLock);
+        fn = m_pfnEvent;
+    }
+    if (fn)
+        fn(m_pSerialPort.get(), mask, status, inQueue, outQueue);
 }
 
 void CComPort::ReaderFailed(uint32_t error)

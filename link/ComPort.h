@@ -3,6 +3,7 @@
 // every received chunk to one receive callback, and a write path. Only receive mode 2 (data and
 // events both delivered) exists; it is the only one the program uses.
 #include "link/SerialPort.h"
+#include "link/SerialReader.h"
 
 #include <QString>
 #include <atomic>
@@ -24,6 +25,7 @@ using ComEventCallback
 using ComLostCallback = void (*)(void* owner, uint32_t error);
 using SerialPortFactory = std::function<std::unique_ptr<CSerialPort>()>;
 
+// The port's reader thread: a CSerialReader on the port's device, delivering to the port.
 class CReadComThread {
 public:
     explicit CReadComThread(CComPort* port);
@@ -34,16 +36,13 @@ public:
     // Cooperative stop: sets the stop flag, wakes the read and joins. No callback runs after it.
     // Called on the reader thread itself (from a callback) it only asks the thread to end.
     void Stop();
+    void SetReadSize(int bytes) { m_reader.SetReadSize(bytes); }
+    bool Ended() const { return m_reader.Ended(); }
 
-    std::atomic<int> m_nReadSize { 100 };
     CComPort* m_pPort;
-    uint8_t m_byBuffer[2048];
-    size_t m_nLastCount = 0;
-    std::atomic<bool> m_bEnded { true };
 
 private:
-    void Run();
-    std::thread m_thread;
+    CSerialReader m_reader;
 };
 
 class CComPort {
@@ -95,6 +94,7 @@ public:
 private:
     friend class CReadComThread;
     void Deliver(const uint8_t* bytes, size_t count);
+    void DeliverEvent(uint32_t mask, uint32_t status, uint32_t inQueue, uint32_t outQueue);
     void ReaderFailed(uint32_t error);
 
     void FinishClose();

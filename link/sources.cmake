@@ -1,7 +1,14 @@
 target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/HexText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SerialReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SerialPort.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComPort.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BleCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BleLink.cpp
 )
+# The operating system's serial device.
+if(WIN32)
+  target_sources(meter_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SerialDeviceWin32.cpp)
+else()
+  target_sources(meter_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SerialDevicePosix.cpp)
+endif()
