@@ -34,7 +34,7 @@ public:
     void draw(QPainter& p, const QRect& rect) const
     {
         if (m_pDlg->m_bDocHasPoints)
-            PaintFftPlot(p, LayoutFftPlot(m_pDlg->m_analysis, rect));
+            DrawFftPlot(p, m_pDlg->m_analysis, rect);
     }
 
 protected:

@@ -19,6 +19,19 @@ void drawText(QPainter& p, const FftPlotText& t)
 
 } // namespace
 
+QFont FftPlotFont()
+{
+    QFont font;
+    font.setPixelSize(12);
+    return font;
+}
+
+void DrawFftPlot(QPainter& painter, const CFftAnalysis& analysis, const QRect& rect)
+{
+    const QFontMetrics fm(FftPlotFont(), painter.device());
+    PaintFftPlot(painter, LayoutFftPlot(analysis, rect, fm.horizontalAdvance(QLatin1Char('0'))));
+}
+
 void PaintFftPlot(QPainter& p, const FftPlotScene& s)
 {
     if (!s.visible)
@@ -27,9 +40,7 @@ void PaintFftPlot(QPainter& p, const FftPlotScene& s)
     p.setClipRect(s.frame);
     p.fillRect(s.frame, rgb(FftPlotColor::Background));
 
-    QFont font = p.font();
-    font.setPixelSize(12);
-    p.setFont(font);
+    p.setFont(FftPlotFont());
     p.setPen(rgb(FftPlotColor::Text));
     drawText(p, s.title);
     drawText(p, s.peak);

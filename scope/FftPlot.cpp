@@ -2,6 +2,7 @@
 
 #include "scope/FftAnalysis.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -40,7 +41,7 @@ void powerScale(const CFftAnalysis& a, const QRect& inner, double* baseline, dou
 
 } // namespace
 
-FftPlotScene LayoutFftPlot(const CFftAnalysis& a, const QRect& frame)
+FftPlotScene LayoutFftPlot(const CFftAnalysis& a, const QRect& frame, int digitWidth)
 {
     FftPlotScene s;
     s.frame = frame;
@@ -61,11 +62,24 @@ FftPlotScene LayoutFftPlot(const CFftAnalysis& a, const QRect& frame)
     const int n = a.m_nSize;
     const int bins = a.m_bPower ? n / 2 : n;
     const int span = a.m_bPower ? n / 2 : a.m_nLabelSpan;
+    // Every line is labelled when the labels fit; otherwise every second, fourth, fifth or tenth.
+    auto labelAt = [&](int k) { return static_cast<int>(static_cast<long long>(span) * k / kVerticalLines); };
+    const int widest = static_cast<int>(QString::number(labelAt(kVerticalLines)).size()) * digitWidth;
+    int every = 1;
+    for (int step : { 1, 2, 4, 5, 10, 20 }) {
+        every = step;
+        if (static_cast<double>(width) * step / kVerticalLines >= widest + digitWidth / 2.0)
+            break;
+    }
     for (int k = 0; k <= kVerticalLines; ++k) {
         const int x = left + k * width / kVerticalLines;
         s.grid.append(QLineF(x, top, x, bottom));
-        const int label = static_cast<int>(static_cast<long long>(span) * k / kVerticalLines);
-        s.binLabels.append({ QString::asprintf("%d", label), QPoint(x, bottom + 4), true });
+        if (k % every != 0)
+            continue;
+        const QString text = QString::asprintf("%d", labelAt(k));
+        // The last label is kept inside the frame rather than cut at its edge.
+        const int room = frame.left() + frame.width() - 1 - static_cast<int>(text.size()) * digitWidth / 2;
+        s.binLabels.append({ text, QPoint(std::min(x, room), bottom + 4), true });
     }
     for (int k = 0; k <= kHorizontalLines; ++k) {
         const int y = top + k * height / kHorizontalLines;

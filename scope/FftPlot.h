@@ -23,7 +23,7 @@ struct FftPlotScene {
     FftPlotText title; // "FFT Graph"
     FftPlotText peak; // "%e" of the full scale
     QVector<QLineF> grid; // 21 vertical lines, then 11 horizontal ones
-    QVector<FftPlotText> binLabels; // under the vertical lines
+    QVector<FftPlotText> binLabels; // under the vertical lines, those with room for them
     QVector<QLineF> curve; // the spectrum, one segment per pair of neighbouring bins
     double baseline = 0.0; // y of value 0
     double scale = 0.0; // pixels per unit of value (0: nothing to draw)
@@ -37,4 +37,6 @@ constexpr unsigned Text = 0x000000;
 } // namespace FftPlotColor
 
 // The plot of `analysis` in `frame`. Without a result of a run there is a grid but no curve.
-FftPlotScene LayoutFftPlot(const CFftAnalysis& analysis, const QRect& frame);
+// `digitWidth` is the width in pixels of a digit of the label font: when the bin labels would run
+// into each other, only every second (fourth, fifth, ...) line is labelled.
+FftPlotScene LayoutFftPlot(const CFftAnalysis& analysis, const QRect& frame, int digitWidth = 7);

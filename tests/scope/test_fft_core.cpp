@@ -330,6 +330,12 @@ private slots:
         QCOMPARE(s.binLabels[20].text, QStringLiteral("32"));
         QCOMPARE(s.binLabels[1].text, QStringLiteral("1")); // trunc(32 / 20)
         QCOMPARE(s.binLabels[20].anchor, QPoint(410, 234));
+        // 2048 bins on a narrow plot: every other label.
+        a.Run(settings(2048, -1, false), ones.data(), 32);
+        s = LayoutFftPlot(a, QRect(0, 0, 420, 260), 7);
+        QCOMPARE(s.binLabels.size(), 11);
+        QCOMPARE(s.binLabels[1].text, QStringLiteral("204"));
+        QCOMPARE(s.binLabels[10].text, QStringLiteral("2048"));
 
         // Power view, all at the floor: only below zero, so 0 dB is the top and -140 the bottom.
         a.Run(settings(64, -1, true), nullptr, 0);
