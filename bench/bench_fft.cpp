@@ -2,7 +2,7 @@
 // transform, the textbook loop it was regrouped from, and FFTW with a measured plan. Each timing
 // copies the same input into the work array first (the transforms work in place).
 //
-//   bench_fft [milliseconds per measurement, default 30]
+//   bench_fft [milliseconds per size, default 1000]
 #include "scope/FftTransform.h"
 
 #include <fftw3.h>
@@ -19,27 +19,34 @@
 
 namespace {
 
-// Nanoseconds per call: the best of five batches of about `ms` milliseconds each.
-double timePerCall(double ms, const std::function<void()>& fn)
+// Nanoseconds per call of each contender. The machine may be shared: the contenders take turns in
+// short batches (a few dozen microseconds each) for about `ms` milliseconds, and each keeps its
+// fastest batch, the one least disturbed by anything else running.
+std::vector<double> timePerCall(double ms, const std::vector<std::function<void()>>& fns)
 {
-    long long reps = 1;
-    for (;;) {
-        QElapsedTimer t;
-        t.start();
-        for (long long i = 0; i < reps; ++i)
-            fn();
-        if (t.nsecsElapsed() > ms * 1e5 || reps > (1LL << 30))
-            break;
-        reps *= 2;
+    std::vector<long long> reps(fns.size(), 1);
+    for (size_t f = 0; f < fns.size(); ++f) {
+        for (;;) {
+            QElapsedTimer t;
+            t.start();
+            for (long long i = 0; i < reps[f]; ++i)
+                fns[f]();
+            if (t.nsecsElapsed() > 20000 || reps[f] > (1LL << 20))
+                break;
+            reps[f] *= 2;
+        }
     }
-    const long long batch = std::max(1LL, static_cast<long long>(reps * 10));
-    double best = 1e300;
-    for (int b = 0; b < 5; ++b) {
-        QElapsedTimer t;
-        t.start();
-        for (long long i = 0; i < batch; ++i)
-            fn();
-        best = std::min(best, static_cast<double>(t.nsecsElapsed()) / batch);
+    std::vector<double> best(fns.size(), 1e300);
+    QElapsedTimer total;
+    total.start();
+    while (total.nsecsElapsed() < ms * 1e6) {
+        for (size_t f = 0; f < fns.size(); ++f) {
+            QElapsedTimer t;
+            t.start();
+            for (long long i = 0; i < reps[f]; ++i)
+                fns[f]();
+            best[f] = std::min(best[f], static_cast<double>(t.nsecsElapsed()) / static_cast<double>(reps[f]));
+        }
     }
     return best;
 }
@@ -48,7 +55,7 @@ double timePerCall(double ms, const std::function<void()>& fn)
 
 int main(int argc, char** argv)
 {
-    const double ms = argc > 1 ? std::atof(argv[1]) : 30.0;
+    const double ms = argc > 1 ? std::atof(argv[1]) : 1000.0;
     std::printf("forward complex single-precision transform, ns per call (input copy included)\n");
     std::printf("%6s %10s %10s %10s %12s %14s\n", "N", "ours", "textbook", "FFTW", "ours/FFTW", "textbook/FFTW");
     std::mt19937 gen(1);
@@ -82,21 +89,25 @@ int main(int argc, char** argv)
             return 1;
         }
 
-        const double ours = timePerCall(ms, [&] {
-            std::memcpy(work, input.data(), bytes);
-            fft::Forward(work, m);
-            sink = sink + work[1].real();
-        });
-        const double textbook = timePerCall(ms, [&] {
-            std::memcpy(work, input.data(), bytes);
-            fft::ForwardReference(work, m);
-            sink = sink + work[1].real();
-        });
-        const double fftw = timePerCall(ms, [&] {
-            std::memcpy(fw, input.data(), bytes);
-            fftwf_execute(plan);
-            sink = sink + fw[1][0];
-        });
+        const std::vector<double> t = timePerCall(ms,
+            {
+                [&] {
+                    std::memcpy(work, input.data(), bytes);
+                    fft::Forward(work, m);
+                    sink = sink + work[1].real();
+                },
+                [&] {
+                    std::memcpy(work, input.data(), bytes);
+                    fft::ForwardReference(work, m);
+                    sink = sink + work[1].real();
+                },
+                [&] {
+                    std::memcpy(fw, input.data(), bytes);
+                    fftwf_execute(plan);
+                    sink = sink + fw[1][0];
+                },
+            });
+        const double ours = t[0], textbook = t[1], fftw = t[2];
         std::printf("%6d %10.1f %10.1f %10.1f %12.2f %14.2f\n", n, ours, textbook, fftw, ours / fftw, textbook / fftw);
         std::fflush(stdout);
         fftwf_destroy_plan(plan);

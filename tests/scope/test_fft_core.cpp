@@ -100,9 +100,10 @@ private slots:
         QCOMPARE(y[9], cf(2.0f, -3.0f));
     }
 
-    // Relative RMS error of the single-precision transform against a double-precision DFT:
-    // at most 1e-6 for every size from 2 to 4096 (it grows about with sqrt(log2 N) and measures
-    // below 2.5e-7 at 4096); no single bin is off by more than 4e-6 of the RMS bin magnitude.
+    // Error bound against a double-precision DFT of the same (single-precision) input, for every
+    // size from 2 to 4096: relative RMS error at most 4e-7, and no bin off by more than 1.5e-6
+    // of the RMS bin magnitude. Measured: 5e-8 at N = 2 growing to 1.3e-7 at 4096 (per bin
+    // 4.5e-7), i.e. a few float roundings per stage.
     void transformMatchesDoubleDft()
     {
         for (int m = 1; m <= 12; ++m) {
@@ -121,8 +122,8 @@ private slots:
                 worst = std::max(worst, std::abs(got - ref[k]));
             }
             const double rms = std::sqrt(ref2 / n);
-            QVERIFY2(std::sqrt(err2 / ref2) <= 1e-6, qPrintable(QString("N=%1 rel %2").arg(n).arg(std::sqrt(err2 / ref2))));
-            QVERIFY2(worst <= 4e-6 * rms, qPrintable(QString("N=%1 worst %2").arg(n).arg(worst / rms)));
+            QVERIFY2(std::sqrt(err2 / ref2) <= 4e-7, qPrintable(QString("N=%1 rel %2").arg(n).arg(std::sqrt(err2 / ref2))));
+            QVERIFY2(worst <= 1.5e-6 * rms, qPrintable(QString("N=%1 worst %2").arg(n).arg(worst / rms)));
 
             // The regrouped transform does the textbook loop's arithmetic.
             std::vector<cf> textbook = input;
