@@ -95,6 +95,7 @@ CFftAnalysis::Result CFftAnalysis::Run(const Settings& s, const double* values, 
 
     const int n = s.size;
     m_nSize = n;
+    // The magnitude curve puts bin N at the right edge, so that is where its labels end too.
     m_nLabelSpan = n;
     m_nWindow = (s.window >= 0 && s.window < fft::kWindowCount) ? s.window : fft::WindowNone;
     m_nSegLen = n;
