@@ -107,12 +107,13 @@ CFFTDlg::CFFTDlg(const CMyOrvelDoc& doc, int first, int last, QWidget* parent)
     form->addRow(QStringLiteral("Number"), m_pNumber);
     form->addRow(QStringLiteral("FFT size"), m_pSize);
     form->addRow(QStringLiteral("Filter"), m_pFilter);
-    // Kept but never shown: the overlap is fixed at 16 samples, and the segment count stays at
-    // its first entry.
-    form->addRow(QStringLiteral("Overlap"), m_pOverlap);
-    form->addRow(QStringLiteral("Sample Rate"), m_pSampleRate);
-    form->setRowVisible(m_pOverlap, false);
-    form->setRowVisible(m_pSampleRate, false);
+    // "Overlap" and "Sample Rate" exist but are never shown (nor laid out): the overlap is fixed
+    // at 16 samples whatever the list says, and the segment count is the sample-rate list's
+    // selection, which stays at its first entry, 16.
+    m_pOverlap->setToolTip(QStringLiteral("Overlap"));
+    m_pSampleRate->setToolTip(QStringLiteral("Sample Rate"));
+    m_pOverlap->hide();
+    m_pSampleRate->hide();
 
     m_pPowerRadio = new QRadioButton(QStringLiteral("Power Spectrum"), this);
     m_pPowerRadio->setObjectName(QStringLiteral("power"));

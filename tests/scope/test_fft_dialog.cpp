@@ -137,6 +137,26 @@ private slots:
         QVERIFY(!dlg.Analysis().m_bPower);
     }
 
+    void hiddenListsAndTheirEffects()
+    {
+        CMyOrvelDoc doc;
+        fill(doc, 300);
+        CFFTDlg dlg(doc, 0, 299);
+        dlg.OnRun();
+        const std::vector<double> before = dlg.Analysis().Values();
+        // The overlap list changes nothing.
+        dlg.findChild<QComboBox*>("overlap")->setCurrentText("50%");
+        dlg.OnRun();
+        QVERIFY(dlg.Analysis().Values() == before);
+        QCOMPARE(dlg.Analysis().m_nOverlap, 16);
+        // The sample-rate list is the number of segments averaged.
+        dlg.findChild<QComboBox*>("sampleRate")->setCurrentText("512");
+        dlg.OnRun();
+        QCOMPARE(dlg.Analysis().m_nSegments, 512);
+        QCOMPARE(dlg.Analysis().m_nTotal, 16 * 511 + 32);
+        QVERIFY(dlg.Analysis().Values() != before);
+    }
+
     void survivesMissingMemory()
     {
         CMyOrvelDoc doc;
