@@ -1,0 +1,108 @@
+#include "scope/FftPlot.h"
+
+#include "scope/FftAnalysis.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kMinFrame = 100;
+constexpr int kSideMargin = 10;
+constexpr int kTopMargin = 30;
+constexpr int kVerticalLines = 20; // intervals
+constexpr int kHorizontalLines = 10;
+
+// The power view puts 0 dB where the values fit: mid-height when they lie on both sides of zero
+// (by more than a twentieth of the full scale) or close to it, the bottom when they are only
+// above, the top when they are only below.
+void powerScale(const CFftAnalysis& a, const QRect& inner, double* baseline, double* scale)
+{
+    const int bins = a.m_nSize / 2;
+    const double margin = std::fabs(a.m_dPeak / 20.0);
+    bool above = false;
+    bool below = false;
+    for (int k = 0; k < bins; ++k) {
+        above = above || a.m_pPower[k] > margin;
+        below = below || a.m_pPower[k] < -margin;
+    }
+    const double height = inner.height();
+    const double top = inner.top();
+    const double bottom = inner.top() + height;
+    const double middle = top + height / 2.0;
+    if (above && below) {
+        *scale = height / 2.0 / a.m_dPeak;
+        *baseline = middle;
+    } else {
+        *scale = height / a.m_dPeak;
+        *baseline = above ? bottom : below ? top : middle;
+    }
+}
+
+} // namespace
+
+FftPlotScene LayoutFftPlot(const CFftAnalysis& a, const QRect& frame, int digitWidth)
+{
+    FftPlotScene s;
+    s.frame = frame;
+    if (frame.width() <= kMinFrame || frame.height() <= kMinFrame)
+        return s;
+    s.visible = true;
+    s.inner = QRect(frame.left() + kSideMargin, frame.top() + kTopMargin, frame.width() - 2 * kSideMargin,
+        frame.height() - 2 * kTopMargin);
+    const int left = s.inner.left();
+    const int top = s.inner.top();
+    const int width = s.inner.width();
+    const int height = s.inner.height();
+    const int bottom = top + height;
+
+    s.title = { QStringLiteral("FFT Graph"), QPoint(frame.left() + frame.width() / 2, frame.top() + 2), true };
+    s.peak = { QString::asprintf("%e", a.m_dPeak), QPoint(left, top - 20), false };
+
+    const int n = a.m_nSize;
+    const int bins = a.m_bPower ? n / 2 : n;
+    const int span = a.m_bPower ? n / 2 : a.m_nLabelSpan;
+    // Every line is labelled when the labels fit; otherwise every second, fourth, fifth or tenth.
+    auto labelAt = [&](int k) { return static_cast<int>(static_cast<long long>(span) * k / kVerticalLines); };
+    const int widest = static_cast<int>(QString::number(labelAt(kVerticalLines)).size()) * digitWidth;
+    int every = 1;
+    for (int step : { 1, 2, 4, 5, 10, 20 }) {
+        every = step;
+        if (static_cast<double>(width) * step / kVerticalLines >= widest + digitWidth / 2.0)
+            break;
+    }
+    for (int k = 0; k <= kVerticalLines; ++k) {
+        const int x = left + k * width / kVerticalLines;
+        s.grid.append(QLineF(x, top, x, bottom));
+        if (k % every != 0)
+            continue;
+        const QString text = QString::asprintf("%d", labelAt(k));
+        // The last label is kept inside the frame rather than cut at its edge.
+        const int room = frame.left() + frame.width() - 1 - static_cast<int>(text.size()) * digitWidth / 2;
+        s.binLabels.append({ text, QPoint(std::min(x, room), bottom + 4), true });
+    }
+    for (int k = 0; k <= kHorizontalLines; ++k) {
+        const int y = top + k * height / kHorizontalLines;
+        s.grid.append(QLineF(left, y, left + width, y));
+    }
+
+    if (!a.HasResult() || !(a.m_dPeak > 0.0) || !std::isfinite(a.m_dPeak))
+        return s;
+    const double* values = a.m_bPower ? a.m_pPower : a.m_pOutMag;
+    if (a.m_bPower) {
+        powerScale(a, s.inner, &s.baseline, &s.scale);
+    } else {
+        s.baseline = bottom;
+        s.scale = height / a.m_dPeak;
+    }
+    auto point = [&](int i) {
+        return QPointF(left + static_cast<double>(i) * width / bins, s.baseline - values[i] * s.scale);
+    };
+    s.curve.reserve(bins - 1);
+    for (int i = 0; i + 1 < bins; ++i) {
+        // A reading that was not a number leaves a gap rather than a line to nowhere.
+        if (std::isfinite(values[i]) && std::isfinite(values[i + 1]))
+            s.curve.append(QLineF(point(i), point(i + 1)));
+    }
+    return s;
+}
