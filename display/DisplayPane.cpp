@@ -1,0 +1,57 @@
+#include "display/DisplayPane.h"
+
+#include "display/LeftDlg.h"
+#include "display/PanelGeometry.h"
+
+#include <QScrollBar>
+#include <QStyle>
+#include <cmath>
+
+static int ScrollBarExtent()
+{
+    // Room kept for the vertical scroll bar, so that its coming and going never changes the fit.
+    QScrollBar bar(Qt::Vertical);
+    return bar.sizeHint().width();
+}
+
+CDisplayPane::CDisplayPane(CLeftDlg* panel, QWidget* parent)
+    : QScrollArea(parent)
+    , m_pPanel(panel)
+{
+    setObjectName(QStringLiteral("displayPane"));
+    setWidget(panel);
+    setWidgetResizable(false);
+    setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setFrameShape(QFrame::NoFrame);
+    Apply();
+}
+
+void CDisplayPane::SetZoomChoice(double choice)
+{
+    m_fChoice = choice;
+    Apply();
+}
+
+double CDisplayPane::FitZoom() const
+{
+    const int room = width() - 2 * frameWidth() - ScrollBarExtent();
+    return double(room) / PanelGeometry::DialogSize().width();
+}
+
+int CDisplayPane::WidthFor(double zoom)
+{
+    return int(std::ceil(PanelGeometry::DialogSize().width() * zoom)) + ScrollBarExtent() + 2;
+}
+
+void CDisplayPane::resizeEvent(QResizeEvent* e)
+{
+    QScrollArea::resizeEvent(e);
+    if (m_fChoice == kFit)
+        Apply();
+}
+
+void CDisplayPane::Apply()
+{
+    m_pPanel->SetZoom(m_fChoice == kFit ? FitZoom() : m_fChoice);
+    m_pPanel->resize(m_pPanel->sizeHint());
+}
