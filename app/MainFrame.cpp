@@ -14,7 +14,6 @@
 #include "protocol/MeterProtocol.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -254,32 +253,15 @@ void CMainFrame::CreatePanes()
 
 void CMainFrame::CreateZoomMenu()
 {
-    // View > Zoom display: fixed zooms widen the pane to show the whole panel; "Fit" lets the
-    // panel follow the pane's width as the user drags it.
-    QMenu* zoom = m_pViewMenu->addMenu(QStringLiteral("Zoom display"));
-    zoom->setObjectName(QStringLiteral("zoomMenu"));
-    auto* group = new QActionGroup(this);
-    const struct {
-        const char* name;
-        const char* text;
-        double zoom;
-    } choices[] = { { "zoom100", "100%", 1.0 }, { "zoom150", "150%", 1.5 }, { "zoom200", "200%", 2.0 },
-        { "zoomFit", "Fit", CDisplayPane::kFit } };
-    for (const auto& c : choices) {
-        QAction* a = zoom->addAction(QString::fromLatin1(c.text));
-        a->setObjectName(QString::fromLatin1(c.name));
-        a->setCheckable(true);
-        a->setChecked(c.zoom == CDisplayPane::kFit);
-        group->addAction(a);
+    for (QAction* a : m_pDisplayPane->AddZoomMenu(m_pViewMenu))
         m_actions.insert(a->objectName(), a);
-        const double z = c.zoom;
-        connect(a, &QAction::triggered, this, [this, z] { SetDisplayZoom(z); });
-    }
+    connect(m_pDisplayPane, &CDisplayPane::zoomChosen, this, &CMainFrame::SetDisplayZoom);
 }
 
 void CMainFrame::SetDisplayZoom(double zoom)
 {
     m_pDisplayPane->SetZoomChoice(zoom);
+    // A fixed zoom widens the pane to show the whole panel; Fit follows the pane as it is.
     if (zoom != CDisplayPane::kFit) {
         m_pDockPageBar->show();
         resizeDocks({ m_pDockPageBar }, { CDisplayPane::WidthFor(zoom) + 8 }, Qt::Horizontal);

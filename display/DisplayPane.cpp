@@ -3,6 +3,9 @@
 #include "display/LeftDlg.h"
 #include "display/PanelGeometry.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
 #include <cmath>
@@ -54,4 +57,29 @@ void CDisplayPane::Apply()
 {
     m_pPanel->SetZoom(m_fChoice == kFit ? FitZoom() : m_fChoice);
     m_pPanel->resize(m_pPanel->sizeHint());
+}
+
+QList<QAction*> CDisplayPane::AddZoomMenu(QMenu* menu)
+{
+    QMenu* zoom = menu->addMenu(QStringLiteral("Zoom display"));
+    zoom->setObjectName(QStringLiteral("zoomMenu"));
+    auto* group = new QActionGroup(zoom);
+    const struct {
+        const char* name;
+        const char* text;
+        double zoom;
+    } choices[] = { { "zoom100", "100%", 1.0 }, { "zoom150", "150%", 1.5 }, { "zoom200", "200%", 2.0 },
+        { "zoomFit", "Fit", kFit } };
+    QList<QAction*> actions;
+    for (const auto& c : choices) {
+        QAction* a = zoom->addAction(QString::fromLatin1(c.text));
+        a->setObjectName(QString::fromLatin1(c.name));
+        a->setCheckable(true);
+        a->setChecked(c.zoom == m_fChoice);
+        group->addAction(a);
+        const double z = c.zoom;
+        connect(a, &QAction::triggered, this, [this, z] { emit zoomChosen(z); });
+        actions << a;
+    }
+    return actions;
 }

@@ -2,9 +2,12 @@
 // The "Display" page: the live panel in a scroll area, zoomed by the user's choice (100, 150,
 // 200 percent) or fitted to the pane's width, so that the reading can be made large enough to
 // read across a bench.
+#include <QList>
 #include <QScrollArea>
 
 class CLeftDlg;
+class QAction;
+class QMenu;
 
 class CDisplayPane : public QScrollArea {
     Q_OBJECT
@@ -21,6 +24,13 @@ public:
     double FitZoom() const;
     // The pane width that shows the panel whole at a zoom, scroll bar included.
     static int WidthFor(double zoom);
+
+    // Adds "Zoom display" with "100%", "150%", "200%" and "Fit" (checked) to a menu; the
+    // actions are named zoom100, zoom150, zoom200 and zoomFit. Choosing one emits zoomChosen.
+    QList<QAction*> AddZoomMenu(QMenu* menu);
+
+signals:
+    void zoomChosen(double choice);
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

@@ -86,10 +86,10 @@ void BlackPlate(QPainter& p, const QRectF& r, const QString& text)
 void LowPassMark(QPainter& p, const QRectF& r)
 {
     // "LO" with the slope of a low-pass response beside it.
-    const QRectF textBox(r.left(), r.top(), r.width() * 0.5, r.height());
-    FitText(p, textBox, QStringLiteral("LO"), kInk, r.height() * 0.55, Qt::AlignLeft);
+    const QRectF textBox(r.left(), r.top(), r.width() * 0.56, r.height());
+    FitText(p, textBox, QStringLiteral("LO"), kInk, qMax(8.0, r.height() * 0.62), Qt::AlignLeft);
     QPainterPath slope;
-    const double x0 = r.left() + r.width() * 0.52;
+    const double x0 = r.left() + r.width() * 0.6;
     const double top = r.top() + r.height() * 0.3;
     slope.moveTo(x0, top);
     slope.lineTo(r.left() + r.width() * 0.75, top);

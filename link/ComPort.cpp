@@ -178,7 +178,13 @@ bool CComPort::OpenDevice(const QString& port, int mode, int baud, int parity, i
     int flowControl, bool keepOldUntilOpen)
 {
     // The same device cannot be opened twice at once: reopening it closes it first.
-    if (!keepOldUntilOpen || (IsOpen() && port.trimmed() == m_strPortName)) {
+    bool sameDevice = false;
+    if (keepOldUntilOpen && IsOpen()) {
+        QString newDevice, oldDevice;
+        sameDevice = ResolvePortName(port, &newDevice, nullptr) && ResolvePortName(m_strPortName, &oldDevice, nullptr)
+            && newDevice == oldDevice;
+    }
+    if (!keepOldUntilOpen || sameDevice) {
         Close();
         FinishClose();
     }

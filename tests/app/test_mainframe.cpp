@@ -571,14 +571,18 @@ private slots:
         QCoreApplication::processEvents();
         const QString dir = qEnvironmentVariable("METER_TEST_OUTPUT");
         if (!dir.isEmpty()) {
-            frame.grab().save(dir + QStringLiteral("/main-window-zoom200.png"));
-            for (int dpr : { 1, 2 }) {
-                frame.action(QStringLiteral("zoom100"))->trigger();
+            // The main window for a person to look at: 200% and 100%, each at both ratios.
+            for (const char* zoom : { "zoom200", "zoom100" }) {
+                frame.action(QString::fromLatin1(zoom))->trigger();
                 QCoreApplication::processEvents();
-                QImage image(frame.size() * dpr, QImage::Format_ARGB32_Premultiplied);
-                image.setDevicePixelRatio(dpr);
-                frame.render(&image);
-                image.save(dir + (dpr == 1 ? QStringLiteral("/main-window.png") : QStringLiteral("/main-window@2x.png")));
+                for (int dpr : { 1, 2 }) {
+                    QImage image(frame.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+                    image.setDevicePixelRatio(dpr);
+                    frame.render(&image);
+                    const QString name = QStringLiteral("/main-window") + (zoom[4] == '2' ? QStringLiteral("-zoom200") : QString())
+                        + (dpr == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png"));
+                    image.save(dir + name);
+                }
             }
         }
 
