@@ -411,7 +411,7 @@ void LcdLayout::BarGraph(LcdScene& s, float high, float low, float reading) cons
             LcdItem zero = s.items.takeLast();
             bool fits = true;
             for (int i = first; i < s.items.size(); ++i)
-                fits = fits && !s.items[i].rect.adjusted(-1, 0, 1, 0).intersects(zero.rect);
+                fits = fits && !s.items[i].rect.adjusted(-3, 0, 3, 0).intersects(zero.rect);
             if (fits)
                 s.items.insert(first, zero);
         }
