@@ -27,7 +27,7 @@ CMeterBtn::CMeterBtn(int controlId, QWidget* parent)
 
 QSize CMeterBtn::sizeHint() const
 {
-    const QSize& r = m_pSpec->rest.size();
+    const QSize r = m_pSpec->rest.size();
     return QSize(int(std::lround(r.width() * m_fScale)), int(std::lround(r.height() * m_fScale)));
 }
 
