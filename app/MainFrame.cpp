@@ -2,8 +2,10 @@
 
 #include "app/DocManager.h"
 #include "app/DocWindow.h"
+#include "app/KeyLockIndicators.h"
 #include "app/ToolbarIcons.h"
 #include "datalog/MyOrvelDoc.h"
+#include "display/DisplayPane.h"
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "link/BluetoothSearch.h"
@@ -73,6 +75,13 @@ CMainFrame::CMainFrame(QWidget* parent)
                 dw->CloseForDocument();
         }
     });
+    // The title names the active document, "Multimeter - New File1", and follows its renames.
+    connect(m_pDocManager, &CDocManager::activeDocumentChanged, this, [this](CMyOrvelDoc* doc) {
+        disconnect(m_titleConnection);
+        if (doc)
+            m_titleConnection = connect(doc, &CMyOrvelDoc::titleChanged, this, [this] { UpdateTitle(); });
+        UpdateTitle();
+    });
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         if (auto* dw = qobject_cast<CDocWindow*>(w))
             m_pDocManager->SetActiveDocument(dw->document());
@@ -84,12 +93,7 @@ CMainFrame::CMainFrame(QWidget* parent)
 
     m_pStatusMessage = new QLabel(QStringLiteral("Ready"), this);
     statusBar()->addWidget(m_pStatusMessage, 1);
-    for (const char* indicator : { "CAP", "NUM", "SCRL" }) {
-        auto* label = new QLabel(QLatin1String(indicator), this);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setEnabled(false); // key-lock states are not readable on every platform
-        statusBar()->addPermanentWidget(label);
-    }
+    m_pKeyLocks = new CKeyLockIndicators(statusBar());
 
     CreatePanes();
 
@@ -186,6 +190,13 @@ void CMainFrame::CreateToolBar()
     bar->addAction(action(QStringLiteral("stop")));
     bar->addSeparator();
     bar->addAction(action(QStringLiteral("about")));
+    // Every button says what it does when the pointer rests on it.
+    m_pDocManager->OpenAction()->setToolTip(QStringLiteral("Open a data file"));
+    m_pDocManager->SaveAction()->setToolTip(QStringLiteral("Save the active data file"));
+    action(QStringLiteral("connectBle"))->setToolTip(QStringLiteral("Connect to a meter (Scan Device)"));
+    action(QStringLiteral("start"))->setToolTip(QStringLiteral("Start recording the meter's readings"));
+    action(QStringLiteral("stop"))->setToolTip(QStringLiteral("Stop recording"));
+    action(QStringLiteral("about"))->setToolTip(QStringLiteral("About Multimeter"));
 
     // The View menu: tool bar, status bar, then the live pane (the third item).
     QAction* toolBarToggle = bar->toggleViewAction();
@@ -209,11 +220,8 @@ void CMainFrame::CreatePanes()
     m_pPages->setTabPosition(QTabWidget::South);
 
     m_pLeftDlg = new CLeftDlg();
-    auto* scroll = new QScrollArea(m_pPages);
-    scroll->setWidget(m_pLeftDlg);
-    scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    scroll->setFrameShape(QFrame::NoFrame);
-    m_pPages->addTab(scroll, QStringLiteral("Display"));
+    m_pDisplayPane = new CDisplayPane(m_pLeftDlg, m_pPages);
+    m_pPages->addTab(m_pDisplayPane, QStringLiteral("Display"));
     connect(m_pLeftDlg, &CLeftDlg::keyCode, this, &CMainFrame::OnMeterKey);
     // The meter switched to its oscilloscope: no readout; the stored-waveform selector (a later
     // addition) covers the display.
@@ -221,6 +229,7 @@ void CMainFrame::CreatePanes()
         [this](int dialPos) {
             m_pLeftDlg->SetDialPos(dialPos);
             m_pLeftDlg->SetDisplayMode(CLeftDlg::kModeOscilloscope);
+            OnMeterHeard();
         },
         Qt::QueuedConnection);
     connect(m_pLeftDlg, &CLeftDlg::dateWarningDue, this, [this] {
@@ -238,7 +247,38 @@ void CMainFrame::CreatePanes()
     m_pDockPageBar->setWidget(m_pPages);
     addDockWidget(Qt::LeftDockWidgetArea, m_pDockPageBar);
     // The pane is as wide as the panel it carries, plus room for a scroll bar.
-    resizeDocks({ m_pDockPageBar }, { m_pLeftDlg->sizeHint().width() + 24 }, Qt::Horizontal);
+    resizeDocks({ m_pDockPageBar }, { CDisplayPane::WidthFor(1.0) }, Qt::Horizontal);
+    CreateZoomMenu();
+}
+
+void CMainFrame::CreateZoomMenu()
+{
+    for (QAction* a : m_pDisplayPane->AddZoomMenu(m_pViewMenu))
+        m_actions.insert(a->objectName(), a);
+    connect(m_pDisplayPane, &CDisplayPane::zoomChosen, this, &CMainFrame::SetDisplayZoom);
+}
+
+void CMainFrame::SetDisplayZoom(double zoom)
+{
+    m_pDisplayPane->SetZoomChoice(zoom);
+    // A fixed zoom widens the pane to show the whole panel; Fit follows the pane as it is.
+    if (zoom != CDisplayPane::kFit) {
+        m_pDockPageBar->show();
+        resizeDocks({ m_pDockPageBar }, { CDisplayPane::WidthFor(zoom) + 8 }, Qt::Horizontal);
+    }
+}
+
+QString MainWindowTitle(const QString& appTitle, const QString& documentTitle)
+{
+    if (documentTitle.isEmpty())
+        return appTitle;
+    return appTitle + QStringLiteral(" - ") + documentTitle;
+}
+
+void CMainFrame::UpdateTitle()
+{
+    const CMyOrvelDoc* doc = m_pDocManager->ActiveDocument();
+    setWindowTitle(MainWindowTitle(QStringLiteral("Multimeter"), doc ? doc->GetTitle() : QString()));
 }
 
 void CMainFrame::BlankDisplay()
@@ -250,17 +290,34 @@ void CMainFrame::BlankDisplay()
 void CMainFrame::OnMeterEvent(const MeterEvent& event)
 {
     m_pLeftDlg->OnMeterEvent(event);
-    if (m_bSilenceShown) {
-        m_bSilenceShown = false;
-        m_pStatusMessage->setText(QStringLiteral("Connected on %1").arg(m_link.m_ComPort.PortName()));
-    }
+    OnMeterHeard();
+}
+
+void CMainFrame::OnMeterHeard()
+{
+    if (m_linkStatus.FrameArrived())
+        ShowLinkStatus();
+}
+
+void CMainFrame::ShowLinkStatus()
+{
+    m_pStatusMessage->setText(m_linkStatus.Text());
+}
+
+QString CMainFrame::statusText() const
+{
+    return m_pStatusMessage->text();
 }
 
 void CMainFrame::StartWatchdog()
 {
     m_link.m_timeLastRx.store(Now());
     m_timer2.start();
-    m_pStatusMessage->setText(QStringLiteral("Connected on %1").arg(m_link.m_ComPort.PortName()));
+    // A new connection shows nothing of the previous meter: the display stays blank and the
+    // status waits until this meter's first frame.
+    BlankDisplay();
+    m_linkStatus.PortOpened(m_link.m_ComPort.PortName());
+    ShowLinkStatus();
 }
 
 void CMainFrame::OnWatchdog()
@@ -283,8 +340,8 @@ void CMainFrame::OnLinkLost()
 {
     m_link.m_bMeterSeen.store(false);
     ++m_nLostCount;
-    m_pStatusMessage->setText(QStringLiteral("No data from the meter"));
-    m_bSilenceShown = true;
+    m_linkStatus.Silent();
+    ShowLinkStatus();
     // Only the first loss blanks the display; later ones leave the last reading up.
     if (m_nLostCount == 1)
         BlankDisplay();
@@ -302,15 +359,16 @@ void CMainFrame::OnMeterKey(int code)
     m_commandWriters.start([this, code] { m_pProtocol->Commander().SendKeyCode(code); });
 }
 
-bool CMainFrame::TryOpenMeterPort(const QString& port)
+bool CMainFrame::TryOpenMeterPort(const QString& port, bool keepOldLink)
 {
     CComPort& com = m_link.m_ComPort;
-    com.Close();
+    if (!keepOldLink)
+        com.Close();
     // The receive path goes in first, so that no early byte is lost.
     com.SetReceiveCallback(&CBleLink::OnComData, &m_link);
     com.SetEventCallback(nullptr);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (com.Open(port, 2, 9600)) {
+        if (keepOldLink ? com.OpenInstead(port, 2, 9600) : com.Open(port, 2, 9600)) {
             com.SetReadSize(100);
             return true;
         }
@@ -320,7 +378,8 @@ bool CMainFrame::TryOpenMeterPort(const QString& port)
 
 bool CMainFrame::OpenMeterPort(const QString& port)
 {
-    if (!TryOpenMeterPort(port)) {
+    // A mistyped port must not cost the user the link that works.
+    if (!TryOpenMeterPort(port, true)) {
         msgbox::Show(this, PortOpenWarning(port), QString(), msgbox::Information);
         return false;
     }
@@ -375,6 +434,9 @@ void CMainFrame::OnSearchBluetooth()
             m_settings.WritePort(port);
             StartWatchdog();
         });
+        // A search that heard nothing says so, and offers the way to name the port by hand.
+        connect(m_pSearch, &CBluetoothPortSearch::nothingFound, this, &CMainFrame::OfferPortDialog,
+            Qt::QueuedConnection);
     }
     auto* progress = new QProgressDialog(QStringLiteral("Searching Bluetooth serial ports..."),
         QStringLiteral("Cancel"), 0, 0, this);
@@ -389,6 +451,15 @@ void CMainFrame::OnSearchBluetooth()
     m_pSearch->Start(candidates, m_settings.ReadPort());
 }
 
+void CMainFrame::OfferPortDialog()
+{
+    const msgbox::Button answer = msgbox::Show(this,
+        QStringLiteral("No meter answered on the Bluetooth serial ports. Do you want to enter the port yourself?"),
+        QString(), msgbox::Question, msgbox::Yes | msgbox::No);
+    if (answer == msgbox::Yes)
+        OnPortOther();
+}
+
 void CMainFrame::OnDisconnect()
 {
     // Closing the whole link also drops a Scan or Connect step still pending.
@@ -396,7 +467,8 @@ void CMainFrame::OnDisconnect()
     m_link.m_bMeterSeen.store(false);
     m_timer2.stop();
     BlankDisplay();
-    m_pStatusMessage->setText(QStringLiteral("Disconnected"));
+    m_linkStatus.Disconnected();
+    ShowLinkStatus();
 }
 
 void CMainFrame::OnTogglePane()

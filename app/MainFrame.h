@@ -2,6 +2,7 @@
 // The main window: owns the meter link, the frame decoding, the live display and logger list
 // pages, the link watchdog and the application's commands.
 #include "link/BleLink.h"
+#include "link/LinkStatus.h"
 #include "platform/PortSettings.h"
 #include "protocol/MeterEvent.h"
 
@@ -14,9 +15,11 @@
 
 class CBleScan;
 class CDocManager;
+class CKeyLockIndicators;
 class CMyOrvelDoc;
 class CBluetoothPortSearch;
 class CLeftDlg;
+class CDisplayPane;
 class QAction;
 class QDockWidget;
 class QLabel;
@@ -25,6 +28,10 @@ class QMenu;
 class QTabWidget;
 class QTreeWidget;
 class CMeterProtocol;
+
+// The main window's title: the program's name, then " - " and the active document's title when
+// there is one.
+QString MainWindowTitle(const QString& appTitle, const QString& documentTitle);
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -36,7 +43,9 @@ public:
     // cannot be opened. Installs the link's receive callback; starts no receive thread.
     bool OpenMeterPort(const QString& port);
     // The same without the warning: three tries at 9600 baud with the receive path installed.
-    bool TryOpenMeterPort(const QString& port);
+    // With keepOldLink the link open now stays up until the new port has opened, and stays as it
+    // was when the new port cannot be opened.
+    bool TryOpenMeterPort(const QString& port, bool keepOldLink = false);
     // Link watchdog (timer 2, every second) and what it does when the meter has gone silent.
     void OnWatchdog();
     void OnLinkLost();
@@ -54,7 +63,10 @@ public:
     CBleLink& link() { return m_link; }
     CMeterProtocol& protocol() { return *m_pProtocol; }
     CLeftDlg* leftDlg() const { return m_pLeftDlg; }
+    const CLinkStatus& linkStatus() const { return m_linkStatus; }
+    QString statusText() const;
     QTabWidget* pages() const { return m_pPages; }
+    CDisplayPane* displayPane() const { return m_pDisplayPane; }
     QDockWidget* dockPane() const { return m_pDockPageBar; }
     QMdiArea* mdiArea() const { return m_pMdiArea; }
     bool watchdogRunning() const { return m_timer2.isActive(); }
@@ -63,13 +75,18 @@ public:
     CPortSettings& settings() { return m_settings; }
     QAction* action(const QString& name) const;
     CDocManager* docManager() const { return m_pDocManager; }
+    CKeyLockIndicators* keyLocks() const { return m_pKeyLocks; }
 
 public slots:
     void OnConnectBle();
     void OnPortOther();
     void OnSearchBluetooth();
+    // After a Bluetooth port search that heard no meter: says so and offers the Port dialog.
+    void OfferPortDialog();
     void OnDisconnect();
     void OnTogglePane();
+    // View > Zoom display: 1.0, 1.5, 2.0, or CDisplayPane::kFit.
+    void SetDisplayZoom(double zoom);
     void OnHelp();
     void OnAbout();
     void OnStart();
@@ -87,9 +104,13 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreatePanes();
+    void CreateZoomMenu();
     void ShowDocument(CMyOrvelDoc* doc);
     void BlankDisplay();
     void OnMeterEvent(const MeterEvent& event);
+    void OnMeterHeard();
+    void ShowLinkStatus();
+    void UpdateTitle();
     void UpdateRecordingActions();
     qint64 Now() const { return m_fnNow(); }
 
@@ -98,7 +119,7 @@ private:
     CPortSettings m_settings;
     int m_nComPort = 1;
     int m_nLostCount = 0;
-    bool m_bSilenceShown = false; // the status bar says the meter went silent
+    CLinkStatus m_linkStatus; // what the status bar says about the link
     QThreadPool m_commandWriters; // one-shot meter command writes, off the GUI thread, in order
 
     QMdiArea* m_pMdiArea = nullptr;
@@ -106,13 +127,16 @@ private:
     QDockWidget* m_pDockPageBar = nullptr;
     QTabWidget* m_pPages = nullptr;
     CLeftDlg* m_pLeftDlg = nullptr;
+    CDisplayPane* m_pDisplayPane = nullptr;
     QTreeWidget* m_pLoggerList = nullptr;
     QPointer<CBleScan> m_pBleScan;
     CBluetoothPortSearch* m_pSearch = nullptr;
     QLabel* m_pStatusMessage = nullptr;
+    CKeyLockIndicators* m_pKeyLocks = nullptr;
     QTimer m_timer1; // blanks the display shortly after start-up
     QTimer m_timer2; // link watchdog
     QMap<QString, QAction*> m_actions;
     QMenu* m_pViewMenu = nullptr;
     std::function<qint64()> m_fnNow;
+    QMetaObject::Connection m_titleConnection; // the active document's renames
 };

@@ -22,7 +22,14 @@ public:
         p->translate(rect.topLeft());
         p->scale(rect.width() / 32.0, rect.height() / 32.0);
         const bool disabled = mode == QIcon::Disabled;
-        auto c = [disabled](QColor col) { return disabled ? QColor(160, 160, 160) : col; };
+        // Disabled: every colour becomes a light grey of its own lightness, so outlines stay
+        // darker than fills and the picture keeps its shape instead of turning into a grey patch.
+        auto c = [disabled](QColor col) {
+            if (!disabled)
+                return col;
+            const int g = 90 + qGray(col.rgb()) * 65 / 100;
+            return QColor(g, g, g);
+        };
         const QPen outline(c(QColor(50, 50, 60)), 1.4);
         p->setPen(outline);
         switch (m_kind) {

@@ -1,5 +1,6 @@
 #include "display/LcdArtwork.h"
 
+#include "display/DialFace.h"
 #include "display/UnitTable.h"
 
 #include <QFont>
@@ -7,6 +8,9 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
+#include <QtMath>
+#include <cmath>
 
 namespace {
 
@@ -82,10 +86,10 @@ void BlackPlate(QPainter& p, const QRectF& r, const QString& text)
 void LowPassMark(QPainter& p, const QRectF& r)
 {
     // "LO" with the slope of a low-pass response beside it.
-    const QRectF textBox(r.left(), r.top(), r.width() * 0.5, r.height());
-    FitText(p, textBox, QStringLiteral("LO"), kInk, r.height() * 0.55, Qt::AlignLeft);
+    const QRectF textBox(r.left(), r.top(), r.width() * 0.56, r.height());
+    FitText(p, textBox, QStringLiteral("LO"), kInk, qMax(8.0, r.height() * 0.62), Qt::AlignLeft);
     QPainterPath slope;
-    const double x0 = r.left() + r.width() * 0.52;
+    const double x0 = r.left() + r.width() * 0.6;
     const double top = r.top() + r.height() * 0.3;
     slope.moveTo(x0, top);
     slope.lineTo(r.left() + r.width() * 0.75, top);
@@ -167,11 +171,24 @@ void UnitLegend(QPainter& p, int row, const QRectF& r)
     const QRectF inner = r.adjusted(2, 0, -2, 0);
     switch (row) {
     case UnitRow::VacLowPass: {
-        // The low-pass mark sits small and raised after the "VAC", like the AC+DC marks.
-        const QRectF mark(inner.right() - 18, inner.top() + 3, 18, 10);
-        FitText(p, QRectF(inner.left(), inner.top(), mark.left() - inner.left() - 1, inner.height()),
+        // After the "VAC": "LO" over the low-pass slope, stacked like the AC+DC marks and large
+        // enough to read at ratio 1 (8-pixel capitals).
+        const QRectF mark(inner.right() - 20, inner.top() + 1, 20, inner.height() - 2);
+        FitText(p, QRectF(inner.left(), inner.top(), mark.left() - inner.left() - 2, inner.height()),
             QStringLiteral("VAC"), kInk, cap, Qt::AlignRight);
-        LowPassMark(p, mark);
+        FitText(p, QRectF(mark.left(), mark.top(), mark.width(), mark.height() * 0.5), QStringLiteral("LO"), kInk,
+            qMax(8.0, mark.height() * 0.34));
+        QPainterPath slope;
+        const double top = mark.top() + mark.height() * 0.62;
+        slope.moveTo(mark.left() + 1, top);
+        slope.lineTo(mark.left() + mark.width() * 0.5, top);
+        slope.lineTo(mark.right() - 1, mark.bottom() - 1);
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(kInk, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(slope);
+        p.restore();
         return;
     }
     case 8:
@@ -202,6 +219,59 @@ void UnitLegend(QPainter& p, int row, const QRectF& r)
         FitText(p, inner, LegendText(row), kInk, cap, Qt::AlignRight);
         return;
     }
+}
+
+// The direct-current sign: a solid line over a dashed one, in a box.
+void DcSign(QPainter& p, const QRectF& r, const QColor& ink)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const double w = qMax(1.0, r.height() / 7.0);
+    p.setPen(QPen(ink, w, Qt::SolidLine, Qt::FlatCap));
+    const double y1 = r.top() + r.height() * 0.35;
+    const double y2 = r.top() + r.height() * 0.7;
+    p.drawLine(QPointF(r.left(), y1), QPointF(r.right(), y1));
+    const double dash = r.width() / 5.0;
+    for (int i = 0; i < 3; ++i)
+        p.drawLine(QPointF(r.left() + 2 * i * dash, y2), QPointF(r.left() + (2 * i + 1) * dash, y2));
+    p.restore();
+}
+
+// The capacitor sign: two plates with their leads.
+void CapacitorSign(QPainter& p, const QRectF& r, const QColor& ink)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(ink, qMax(1.0, r.height() / 8.0), Qt::SolidLine, Qt::FlatCap));
+    const double midY = r.center().y();
+    const double gap = r.width() * 0.14;
+    const double x1 = r.center().x() - gap, x2 = r.center().x() + gap;
+    p.drawLine(QPointF(r.left(), midY), QPointF(x1, midY));
+    p.drawLine(QPointF(x2, midY), QPointF(r.right(), midY));
+    p.drawLine(QPointF(x1, r.top() + r.height() * 0.1), QPointF(x1, r.bottom() - r.height() * 0.1));
+    p.drawLine(QPointF(x2, r.top() + r.height() * 0.1), QPointF(x2, r.bottom() - r.height() * 0.1));
+    p.restore();
+}
+
+// A dial label; the signs that fonts often lack are drawn as shapes.
+void DialLabel(QPainter& p, const QRectF& box, const QString& label, const QColor& ink, double cap)
+{
+    const QChar dc(0x2393);
+    if (label.endsWith(dc)) {
+        const QRectF text(box.left(), box.top(), box.width() * 0.5, box.height());
+        FitText(p, text, label.left(label.size() - 1), ink, cap, Qt::AlignRight);
+        DcSign(p, QRectF(text.right() + 2, box.center().y() - cap / 2, cap * 1.1, cap), ink);
+        return;
+    }
+    const int slash = label.indexOf(QChar(0x22A3));
+    if (slash > 0) {
+        // "Ω/" then the capacitor.
+        const QRectF text(box.left(), box.top(), box.width() * 0.55, box.height());
+        FitText(p, text, label.left(slash), ink, cap, Qt::AlignRight);
+        CapacitorSign(p, QRectF(text.right() + 2, box.center().y() - cap / 2, cap * 1.3, cap), ink);
+        return;
+    }
+    FitText(p, box, label, ink, cap);
 }
 
 } // namespace
@@ -291,7 +361,81 @@ void DrawDialTile(QPainter& p, int index, const QRectF& r)
     p.fillRect(QRectF(299, r.top(), 1, r.height()).intersected(r), kBodyEdge);
 }
 
-void DrawKey(QPainter& p, int controlId, const QRectF& r)
+void DrawRotarySwitch(QPainter& p, int position, const QRectF& area)
+{
+    const double side = qMin(area.width(), area.height());
+    const QPointF c = area.center();
+    const double u = side / 300.0; // drawn on a 300-unit square
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+
+    // The recessed ring the stops are printed around.
+    QRadialGradient well(c, 104 * u);
+    well.setColorAt(0.0, QColor(150, 150, 172));
+    well.setColorAt(0.92, QColor(160, 160, 182));
+    well.setColorAt(1.0, QColor(128, 128, 150));
+    p.setPen(QPen(QColor(118, 118, 140), 1.0));
+    p.setBrush(well);
+    p.drawEllipse(c, 102 * u, 102 * u);
+
+    // A tick for each stop, and its label outside the ring; the chosen one on a dark plate.
+    const double labelRadius = 123 * u;
+    const double cap = 11 * u;
+    for (int i = 0; i < DialFace::kStops; ++i) {
+        const double a = qDegreesToRadians(DialFace::AngleDegrees(i));
+        const QPointF dir(std::sin(a), -std::cos(a));
+        const bool on = i == position;
+        p.setPen(QPen(on ? QColor(190, 30, 30) : kInk, (on ? 2.4 : 1.4) * u, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(c + dir * (90 * u), c + dir * (100 * u));
+        const QPointF at = c + DialFace::LabelCentre(i, labelRadius);
+        const QString label = DialFace::Label(i);
+        if (label.isEmpty()) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(kInk);
+            p.drawEllipse(at, 2.0 * u, 2.0 * u);
+            continue;
+        }
+        const QRectF box(at.x() - 24 * u, at.y() - 9 * u, 48 * u, 18 * u);
+        QColor ink = kInk;
+        if (on) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(kInk);
+            p.drawRoundedRect(box.adjusted(1 * u, 0, -1 * u, 0), 4 * u, 4 * u);
+            ink = Qt::white;
+        }
+        DialLabel(p, box.adjusted(4 * u, 0, -4 * u, 0), label, ink, cap);
+    }
+
+    // The knob, with its grip turned towards the chosen stop.
+    QRadialGradient knob(c + QPointF(-20 * u, -24 * u), 96 * u);
+    knob.setColorAt(0.0, QColor(96, 96, 108));
+    knob.setColorAt(1.0, QColor(28, 28, 34));
+    p.setPen(QPen(QColor(20, 20, 24), 1.2));
+    p.setBrush(knob);
+    p.drawEllipse(c, 78 * u, 78 * u);
+
+    p.translate(c);
+    p.rotate(DialFace::AngleDegrees(qBound(0, position, DialFace::kStops - 1)));
+    QLinearGradient grip(QPointF(-18 * u, 0), QPointF(18 * u, 0));
+    grip.setColorAt(0.0, QColor(70, 70, 82));
+    grip.setColorAt(0.5, QColor(132, 132, 146));
+    grip.setColorAt(1.0, QColor(58, 58, 68));
+    p.setPen(QPen(QColor(18, 18, 22), 1.0));
+    p.setBrush(grip);
+    p.drawRoundedRect(QRectF(-17 * u, -74 * u, 34 * u, 148 * u), 15 * u, 15 * u);
+    // The pointer: a white wedge at the grip's end.
+    QPainterPath pointer;
+    pointer.moveTo(0, -70 * u);
+    pointer.lineTo(7 * u, -48 * u);
+    pointer.lineTo(-7 * u, -48 * u);
+    pointer.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(250, 250, 250));
+    p.drawPath(pointer);
+    p.restore();
+}
+
+void DrawKey(QPainter& p, int controlId, const QRectF& r, bool pressed, bool focused)
 {
     QString label;
     QColor top(92, 92, 104);
@@ -319,14 +463,23 @@ void DrawKey(QPainter& p, int controlId, const QRectF& r)
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(r, kPanel);
+    // Held down, the key is lit from below and darker, and its label sinks a pixel.
     QLinearGradient g(r.topLeft(), r.bottomLeft());
-    g.setColorAt(0.0, top);
-    g.setColorAt(1.0, bottom);
-    p.setPen(QPen(QColor(30, 30, 36), 1));
+    g.setColorAt(0.0, pressed ? bottom.darker(125) : top);
+    g.setColorAt(1.0, pressed ? top.darker(110) : bottom);
+    p.setPen(QPen(QColor(30, 30, 36), pressed ? 1.6 : 1.0));
     p.setBrush(g);
-    p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), r.height() * 0.35, r.height() * 0.35);
+    const double radius = r.height() * 0.35;
+    p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    if (focused) {
+        // The keyboard focus: a bright ring just inside the key's edge.
+        p.setPen(QPen(QColor(70, 160, 255), 1.6));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(r.adjusted(1.8, 1.8, -1.8, -1.8), radius - 1.5, radius - 1.5);
+    }
     p.restore();
-    FitText(p, r.adjusted(4, 0, -4, 0), label, ink, r.height() * 0.4);
+    const QRectF face = r.adjusted(4, 0, -4, 0).translated(0, pressed ? 1.0 : 0.0);
+    FitText(p, face, label, pressed ? ink.darker(115) : ink, r.height() * 0.4);
 }
 
 } // namespace LcdArtwork

@@ -19,7 +19,12 @@ void DrawSkin(QPainter& p, const QRect& displayFrame);
 // Dial tile 0..11 (plain panel-coloured; all twelve look the same).
 void DrawDialTile(QPainter& p, int index, const QRectF& r);
 
+// The rotary switch under the keys, its knob turned to the dial position (0..11), drawn in the
+// largest square centred in the area.
+void DrawRotarySwitch(QPainter& p, int position, const QRectF& area);
+
 // Picture of a meter key by control id (1041 MAX, 1042 Range, 1043 Hold, 1044 F1).
-void DrawKey(QPainter& p, int controlId, const QRectF& r);
+// pressed: the key is held down; focused: it has the keyboard focus.
+void DrawKey(QPainter& p, int controlId, const QRectF& r, bool pressed = false, bool focused = false);
 
 } // namespace LcdArtwork

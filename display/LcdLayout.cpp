@@ -169,7 +169,7 @@ LcdLayout::LcdLayout(const MeterData& record, QSize frame, const LcdTextMeasure&
 {
 }
 
-LcdScene LcdLayout::Begin(const QString& valueText) const
+LcdScene LcdLayout::Begin(const QString& valueText, int maxWidth) const
 {
     LcdScene s;
     s.frame = QSize(m_nW, m_nH);
@@ -186,7 +186,12 @@ LcdScene LcdLayout::Begin(const QString& valueText) const
         v.text = valueText;
         v.font = LcdFonts::Big;
         v.rgb = LcdColor::Black;
-        const int tw = m_measure.TextWidth(LcdFonts::Big, valueText);
+        // A value too long for its room is set narrower rather than cut off.
+        if (maxWidth < 0)
+            maxWidth = m_nW - 4;
+        while (v.font.width > 8 && m_measure.TextWidth(v.font, valueText) > maxWidth)
+            --v.font.width;
+        const int tw = m_measure.TextWidth(v.font, valueText);
         v.rect = QRect(m_nW / 2 - tw / 2, m_nH / 2 - m_nBigL, tw, m_nBigL);
         s.items.push_back(v);
     }
@@ -245,7 +250,11 @@ void LcdLayout::Hold(LcdScene& s, int mode) const
 {
     if (!m_d.m_bHold)
         return;
-    Picture(s, LcdPicture::Hold, mode >= 4 ? m_nW / 2 + 10 : m_nW / 2, m_nSmallL + 3);
+    int x = mode >= 4 ? m_nW / 2 + 10 : m_nW / 2;
+    // The wider unit legends reach left past the Hold plate's place; the plate gives way.
+    if (const LcdItem* legend = s.Find(LcdRole::UnitLegend))
+        x = qMin(x, legend->rect.left() - 1 - LcdPictureSize(LcdPicture::Hold).width());
+    Picture(s, LcdPicture::Hold, x, m_nSmallL + 3);
 }
 
 void LcdLayout::Range(LcdScene& s, bool autoRange) const
@@ -256,11 +265,13 @@ void LcdLayout::Range(LcdScene& s, bool autoRange) const
 void LcdLayout::ModeLegend(LcdScene& s, LcdPicture picture) const
 {
     // The mode legend's place (ending 20 pixels right of the centre) always overlaps the Hold
-    // legend's. With Hold on, the mode legend drops just below its line so both stay readable.
+    // legend's. With Hold on, the mode legend moves up into the free middle of the clock line,
+    // where it can touch neither the Hold plate nor the big value.
+    const QSize size = LcdPictureSize(picture);
     int y = m_nSmallL + 3;
     if (m_d.m_bHold)
-        y += LcdPictureSize(LcdPicture::Hold).height() + 2;
-    Picture(s, picture, m_nW / 2 - LcdPictureSize(picture).width() + 20, y);
+        y = qMax(0, (m_nSmallL - size.height()) / 2);
+    Picture(s, picture, m_nW / 2 - size.width() + 20, y);
 }
 
 void LcdLayout::Text(LcdScene& s, int x, int y, const QString& text, LcdRole role) const
@@ -279,22 +290,59 @@ void LcdLayout::Text(LcdScene& s, int x, int y, const QString& text, LcdRole rol
     s.items.push_back(it);
 }
 
+void LcdLayout::Row(LcdScene& s, int y, const QVector<RowCell>& cells) const
+{
+    // Columns at fixed places, as the meter lays them out. A long value pushes the columns left
+    // of it further left (never the other way), so that nothing runs into the next column or out
+    // of the frame; when even that leaves no room, the line is set in a narrower face.
+    constexpr int kGap = 3;
+    for (int narrow = 0; narrow <= 2; ++narrow) {
+        const LcdFont font { LcdFonts::Small.height, LcdFonts::Small.width - narrow };
+        QVector<int> xs(cells.size());
+        int limit = m_nW - 2; // the right edge the current cell must end before
+        for (int i = int(cells.size()) - 1; i >= 0; --i) {
+            const int tw = m_measure.TextWidth(font, cells[i].text);
+            xs[i] = qMin(cells[i].x, limit - tw);
+            limit = xs[i] - kGap;
+        }
+        if ((!xs.isEmpty() && xs.first() >= 0) || narrow == 2) {
+            for (int i = 0; i < cells.size(); ++i) {
+                if (cells[i].text.isEmpty())
+                    continue;
+                LcdItem it;
+                it.kind = LcdItem::Kind::Text;
+                it.role = LcdRole::Text;
+                it.text = cells[i].text;
+                it.font = font;
+                it.rgb = LcdColor::Black;
+                it.rect = QRect(qMax(0, xs[i]), y, m_measure.TextWidth(font, cells[i].text), m_nSmallL);
+                s.items.push_back(it);
+            }
+            return;
+        }
+    }
+}
+
 void LcdLayout::StatLine(
     LcdScene& s, int y, const char* label, const QString& value, const QString& unit, const QString& time) const
 {
-    Text(s, 10, y, QString::fromLatin1(label));
-    Text(s, 80, y, value);
-    Text(s, 130, y, unit);
-    Text(s, 165, y, time);
+    Row(s, y, { { 10, QString::fromLatin1(label) }, { 80, value }, { 130, unit }, { 165, time } });
 }
 
 void LcdLayout::StartLine(LcdScene& s, int y, const QString& start) const
 {
     // A start time too long for the frame moves left together with its label.
-    const int tw = m_measure.TextWidth(LcdFonts::Small, start);
-    const int shift = qBound(0, 100 + tw - (m_nW - 2), 60);
-    Text(s, 60 - shift, y, QStringLiteral("Start:"));
-    Text(s, 100 - shift, y, start);
+    Row(s, y, { { 60, QStringLiteral("Start:") }, { 100, start } });
+}
+
+int LcdLayout::BelowBar(const LcdScene& s, int y) const
+{
+    // Lines under the bar graph start below its labels.
+    for (const LcdItem& it : s.items) {
+        if (it.role == LcdRole::BarLabel || it.role == LcdRole::BarUnit)
+            y = qMax(y, it.rect.bottom() + 1);
+    }
+    return y;
 }
 
 QString LcdLayout::MainReading(float value, int decimals) const
@@ -327,7 +375,7 @@ void LcdLayout::BarGraph(LcdScene& s, float high, float low, float reading) cons
         s.items.push_back(it);
     };
     auto label = [&](double x, float value, LcdRole role = LcdRole::BarLabel) -> int {
-        const QString text = QString::asprintf("%.0f", static_cast<double>(LcdText::PositiveZero(value)));
+        const QString text = LcdText::Number(value, 0);
         const int tw = m_measure.TextWidth(LcdFonts::Scale, text);
         LcdItem it;
         it.kind = LcdItem::Kind::Text;
@@ -351,16 +399,34 @@ void LcdLayout::BarGraph(LcdScene& s, float high, float low, float reading) cons
     }
 
     int lastWidth = 0;
+    auto lastRight = [&s] { return s.items.back().rect.right(); };
     if (low >= 0.0f || low <= -500.0f) {
-        if (low < 0.0f) {
-            // A wide bipolar scale gets a zero at its centre and the six coarse labels.
-            label(left + 5 * 11.0 * w / 150.0, 0.0f);
-        }
+        const int first = int(s.items.size());
         for (int k = 0; k <= 5; ++k)
             lastWidth = label(left + k * 11.0 * w / 75.0, low + float(k) / 5.0f * (high - low));
+        if (low < 0.0f) {
+            // A wide bipolar scale gets a zero at its centre, where it fits between the coarse
+            // labels ("-1000" and "1000" may leave it no room).
+            label(left + 5 * 11.0 * w / 150.0, 0.0f);
+            LcdItem zero = s.items.takeLast();
+            bool fits = true;
+            for (int i = first; i < s.items.size(); ++i)
+                fits = fits && !s.items[i].rect.adjusted(-3, 0, 3, 0).intersects(zero.rect);
+            if (fits)
+                s.items.insert(first, zero);
+        }
     } else {
-        for (int k = 0; k <= 10; ++k)
-            lastWidth = label(left + k * 11.0 * w / 150.0, low + float(k) / 10.0f * (high - low));
+        // A label at every major tick, unless neighbours would run together ("-50-40-30"): then
+        // every other tick is labelled, which still gives both ends and the centre.
+        const double step = 11.0 * w / 150.0;
+        int widest = 0;
+        for (int k = 0; k <= 10; ++k) {
+            const QString text = LcdText::Number(low + float(k) / 10.0f * (high - low), 0);
+            widest = qMax(widest, m_measure.TextWidth(LcdFonts::Scale, text));
+        }
+        const int every = widest + 3 > int(step) ? 2 : 1;
+        for (int k = 0; k <= 10; k += every)
+            lastWidth = label(left + k * step, low + float(k) / 10.0f * (high - low));
     }
     {
         LcdItem unit;
@@ -369,9 +435,17 @@ void LcdLayout::BarGraph(LcdScene& s, float high, float low, float reading) cons
         unit.text = m_d.m_strUnit;
         unit.font = LcdFonts::Scale;
         unit.rgb = LcdColor::Black;
-        const int x = int(left + 5 * 11.0 * w / 75.0 + lastWidth / 2);
-        unit.rect = QRect(
-            x, axisY + 8, m_measure.TextWidth(LcdFonts::Scale, m_d.m_strUnit), m_measure.LineHeight(LcdFonts::Scale));
+        const int uw = m_measure.TextWidth(LcdFonts::Scale, m_d.m_strUnit);
+        const int scaleL = m_measure.LineHeight(LcdFonts::Scale);
+        int x = qMax(int(left + 5 * 11.0 * w / 75.0 + lastWidth / 2), lastRight() + 1);
+        int y = axisY + 8;
+        // The unit stays inside the display: where it has no room after the last label, it goes
+        // under that label, ending at the frame's edge.
+        if (x + uw > m_nW - 2) {
+            x = m_nW - 2 - uw;
+            y += scaleL;
+        }
+        unit.rect = QRect(x, y, uw, scaleL);
         s.items.push_back(unit);
     }
 
@@ -450,46 +524,63 @@ LcdScene LcdLayout::Relative(const QString& /*unit*/, float /*value*/, int decim
     } else if (m_d.m_bSubMode) {
         const float ref = std::fabs(m_d.m_fReference);
         const float percent = ref == 0.0f ? 0.0f : m_d.m_fRelValue * 100.0f / ref;
-        main = QString::asprintf("%.1f", static_cast<double>(LcdText::PositiveZero(percent)));
+        main = LcdText::Number(percent, 1);
     } else {
         main = LcdText::Number(m_d.m_fRelValue, decimals);
     }
-    LcdScene s = Begin(main);
-    if (!over && m_d.m_bSubMode) {
-        const int tw = m_measure.TextWidth(LcdFonts::Big, main);
+    const QSize deltaSize = LcdPictureSize(LcdPicture::Delta);
+    const QRect delta(QPoint(m_nW - deltaSize.width() - 5, m_nH / 2 - 35), deltaSize);
+    const bool percentSign = !over && m_d.m_bSubMode;
+    const int room = delta.left() - 3 - (percentSign ? 10 + m_measure.TextWidth(LcdFonts::Big, QStringLiteral("%")) : 0);
+    LcdScene s = Begin(main, room);
+    const int valueIndex = int(s.items.size()) - 1;
+    if (percentSign) {
+        const int tw = s.items[valueIndex].rect.width();
         LcdItem pct;
         pct.kind = LcdItem::Kind::Text;
         pct.role = LcdRole::Percent;
         pct.text = QStringLiteral("%");
         pct.font = LcdFonts::Big;
         pct.rgb = LcdColor::Black;
-        pct.rect
-            = QRect(m_nW / 2 + 10 + tw / 2, m_nH / 2 - m_nBigL, m_measure.TextWidth(LcdFonts::Big, pct.text), m_nBigL);
+        const int pw = m_measure.TextWidth(LcdFonts::Big, pct.text);
+        pct.rect = QRect(m_nW / 2 + 10 + tw / 2, m_nH / 2 - m_nBigL, pw, m_nBigL);
         s.items.push_back(pct);
+    }
+    {
+        // The value (and its percent sign) must not touch the delta mark: they move left
+        // together until they clear it.
+        const LcdItem& last = s.items.back();
+        const int overlap = last.rect.right() + 3 - delta.left();
+        if (overlap > 0 && last.rect.intersects(delta.adjusted(-3, 0, 0, 0))) {
+            const int shift = qMin(overlap, s.items[valueIndex].rect.left());
+            for (int i = valueIndex; i < s.items.size(); ++i)
+                s.items[i].rect.translate(-shift, 0);
+        }
     }
     ClockAndDate(s, m_d.m_byYear, m_d.m_byMonth, m_d.m_byDay, m_d.m_byHour, m_d.m_byMinute);
     UnitLegend(s, LegendRowFor(3, m_d));
     ModeLegend(s, LcdPicture::Rel);
     Hold(s, 3);
     Range(s, false); // the relative display always shows Manual Range
-    Picture(s, LcdPicture::Delta, m_nW - LcdPictureSize(LcdPicture::Delta).width() - 5, m_nH / 2 - 35);
-
-    auto unitAt = [&](int y) {
-        if (m_d.m_strUnit == QStringLiteral(u"\u2109"))
-            Picture(s, LcdPicture::Fahrenheit, 180, y);
-        else if (m_d.m_strUnit == QStringLiteral(u"\u2103"))
-            Picture(s, LcdPicture::Celsius, 180, y);
-        else
-            Text(s, 180, y, m_d.m_strUnit);
-    };
-    const int y1 = m_nH / 2 + m_nSmallL;
-    const int y2 = m_nH / 2 + 2 * m_nSmallL;
-    Text(s, 30, y1, QStringLiteral("Reference"));
-    Text(s, 100, y1, m_d.m_fReference > limit ? QStringLiteral("OL") : LcdText::Number(m_d.m_fReference, decimals));
-    unitAt(y1);
-    Text(s, 100, y2, m_d.m_fValue > limit ? QStringLiteral("OL") : LcdText::Number(m_d.m_fValue, decimals));
-    unitAt(y2);
+    Picture(s, LcdPicture::Delta, delta.left(), delta.top());
     Bar(s, 3);
+
+    const bool degrees = m_d.m_strUnit == QStringLiteral(u"\u2109") || m_d.m_strUnit == QStringLiteral(u"\u2103");
+    auto line = [&](int y, const QString& label, const QString& number) {
+        // The degree units are pictures; their place in the line stays free for them.
+        const QString unitText = degrees ? QString() : m_d.m_strUnit;
+        Row(s, y, { { 30, label }, { 100, number }, { 180, unitText } });
+        if (degrees) {
+            const LcdPicture sign = m_d.m_strUnit == QStringLiteral(u"\u2109") ? LcdPicture::Fahrenheit
+                                                                               : LcdPicture::Celsius;
+            Picture(s, sign, qMin(180, m_nW - 2 - LcdPictureSize(sign).width()), y);
+        }
+    };
+    const int y1 = BelowBar(s, m_nH / 2 + m_nSmallL);
+    const int y2 = y1 + m_nSmallL;
+    line(y1, QStringLiteral("Reference"),
+        m_d.m_fReference > limit ? QStringLiteral("OL") : LcdText::Number(m_d.m_fReference, decimals));
+    line(y2, QString(), m_d.m_fValue > limit ? QStringLiteral("OL") : LcdText::Number(m_d.m_fValue, decimals));
     return s;
 }
 
@@ -516,9 +607,8 @@ LcdScene LcdLayout::Peak(const QString& /*unit*/, float value, int decimals) con
         StartLine(s, y0 + 3 * m_nSmallL, m_d.m_strStart);
     } else {
         const QString cf = LcdText::CrestFactor(m_d.m_statMax.m_fValue, m_d.m_statMin.m_fValue, m_d.m_fValue);
-        Text(s, 100, y0 + m_nSmallL, cf);
-        Text(s, 150, y0 + m_nSmallL, QStringLiteral("Crest Factor"));
         Bar(s, 4);
+        Row(s, BelowBar(s, y0 + m_nSmallL), { { 100, cf }, { 150, QStringLiteral("Crest Factor") } });
     }
     return s;
 }
@@ -540,8 +630,7 @@ LcdScene LcdLayout::DualDisplay(const QString& /*unit*/, float value, int decima
     Range(s, m_d.m_bAutoRange);
     if (m_d.m_nSubKind == 3) {
         const int y = m_nH / 2 + 2 * m_nSmallL;
-        Text(s, 100, y, LcdText::Number(m_d.m_fSubValue, decimals));
-        Text(s, 180, y, m_d.m_strSubUnit);
+        Row(s, y, { { 100, LcdText::Number(m_d.m_fSubValue, decimals) }, { 180, m_d.m_strSubUnit } });
     }
     return s;
 }
@@ -567,8 +656,7 @@ LcdScene LcdLayout::AuxReading(const QString& /*unit*/, float value, int decimal
     Range(s, m_d.m_bAutoRange);
     const float aux = LcdText::PositiveZero(m_d.m_fAux);
     const int y = m_nH / 2 + 2 * m_nSmallL;
-    Text(s, 100, y, aux >= 100.0f ? QStringLiteral("OL") : QString::asprintf("%.2f", static_cast<double>(aux)));
-    Text(s, 180, y, Printable(m_d.m_strAux));
+    Row(s, y, { { 100, aux >= 100.0f ? QStringLiteral("OL") : LcdText::Number(aux, 2) }, { 180, Printable(m_d.m_strAux) } });
     return s;
 }
 
@@ -582,14 +670,12 @@ LcdScene LcdLayout::Frequency(const QString& unit, float value) const
     const int y = m_nH / 2 + 2 * m_nSmallL;
     if (!m_d.m_bSubMode) {
         if (!m_d.m_bSubMode3) {
-            Text(s, 100, y, QString::asprintf("%.2f", static_cast<double>(LcdText::PositiveZero(m_d.m_fDuty))));
-            Text(s, 180, y, QStringLiteral("%"));
+            Row(s, y, { { 100, LcdText::Number(m_d.m_fDuty, 2) }, { 180, QStringLiteral("%") } });
         }
     } else {
         const QString width = LcdText::PulseWidth(unit, value, m_d.m_fDuty);
         if (!width.isEmpty()) {
-            Text(s, 100, y, width);
-            Text(s, 180, y, QStringLiteral("ms"));
+            Row(s, y, { { 100, width }, { 180, QStringLiteral("ms") } });
         }
     }
     return s;
@@ -618,9 +704,23 @@ LcdScene LcdLayout::ForMode(int mode) const
     default:
         break;
     }
+    if (mode == kOscilloscopeMode)
+        return Oscilloscope();
     LcdScene s = Begin(QString());
     if (mode == -1) {
         Picture(s, LcdPicture::NoRecv, m_nW / 2 - 95, m_nH / 2 - 40, LcdRole::NoRecv);
     }
+    return s;
+}
+
+LcdScene LcdLayout::Oscilloscope() const
+{
+    // The meter's own screen shows the waveform; the panel keeps its clock and says where the
+    // reading went, rather than going blank.
+    LcdScene s = Begin(QStringLiteral("OSC"));
+    ClockAndDate(s, m_d.m_byYear, m_d.m_byMonth, m_d.m_byDay, m_d.m_byHour, m_d.m_byMinute);
+    const QString line = QStringLiteral("Oscilloscope active");
+    const int tw = m_measure.TextWidth(LcdFonts::Small, line);
+    Text(s, qMax(0, m_nW / 2 - tw / 2), m_nH / 2 + m_nSmallL, line);
     return s;
 }

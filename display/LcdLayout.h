@@ -39,15 +39,21 @@ public:
     LcdScene AuxReading(const QString& unit, float value, int decimals) const; // mode 6
     LcdScene Frequency(const QString& unit, float value) const; // mode 7
 
+    // The display mode of the meter's oscilloscope: no reading, the clock, "OSC" and a line
+    // saying the oscilloscope is active.
+    static constexpr int kOscilloscopeMode = 10;
+
     // The scene of a display mode with the record's own unit, value and decimals: 1..7 a
-    // variant, -1 the NO RECV picture, anything else the empty LCD.
+    // variant, -1 the NO RECV picture, 10 the oscilloscope, anything else the empty LCD.
     LcdScene ForMode(int mode) const;
+    LcdScene Oscilloscope() const;
 
     // Adds the bar graph for the scale and reading to a scene.
     void BarGraph(LcdScene& scene, float high, float low, float reading) const;
 
 private:
-    LcdScene Begin(const QString& valueText) const;
+    // The frame and the big value, centred; maxWidth < 0: the frame's width.
+    LcdScene Begin(const QString& valueText, int maxWidth = -1) const;
     void ClockAndDate(LcdScene& s, int year, int month, int day, int hour, int minute) const;
     void UnitLegend(LcdScene& s, int row) const;
     void Picture(LcdScene& s, LcdPicture picture, int x, int y, LcdRole role = LcdRole::Annunciator) const;
@@ -58,6 +64,12 @@ private:
     void StatLine(
         LcdScene& s, int y, const char* label, const QString& value, const QString& unit, const QString& time) const;
     void StartLine(LcdScene& s, int y, const QString& start) const;
+    struct RowCell {
+        int x; // where the column starts
+        QString text; // empty: nothing drawn, the column still keeps its place
+    };
+    void Row(LcdScene& s, int y, const QVector<RowCell>& cells) const;
+    int BelowBar(const LcdScene& s, int y) const;
     void Bar(LcdScene& s, int mode) const;
     QString MainReading(float value, int decimals) const;
 

@@ -20,7 +20,14 @@ float PositiveZero(float value)
 
 QString Number(float value, int decimals)
 {
-    return QString::asprintf("%.*f", ClampDecimals(decimals), static_cast<double>(PositiveZero(value)));
+    QString text = QString::asprintf("%.*f", ClampDecimals(decimals), static_cast<double>(PositiveZero(value)));
+    // A small negative value that rounds to zero at the shown decimals is zero on the display,
+    // not "-0.000".
+    if (text.startsWith(QLatin1Char('-')) && !std::any_of(text.cbegin() + 1, text.cend(), [](QChar c) {
+            return c.isDigit() && c != QLatin1Char('0');
+        }))
+        text.remove(0, 1);
+    return text;
 }
 
 QString Reading(float value, int decimals, float limit)
@@ -105,12 +112,11 @@ QString CrestFactor(float peakMax, float peakMin, float reading)
 
 QString Frequency(float value)
 {
-    const double v = PositiveZero(value);
     if (value > 100.0f)
-        return QString::asprintf("%.2f", v);
+        return Number(value, 2);
     if (value > 10.0f)
-        return QString::asprintf("%.3f", v);
-    return QString::asprintf("%.4f", v);
+        return Number(value, 3);
+    return Number(value, 4);
 }
 
 QString PulseWidth(const QString& unit, float frequency, float dutyPercent)
@@ -126,7 +132,7 @@ QString PulseWidth(const QString& unit, float frequency, float dutyPercent)
         ms = dutyPercent / (frequency * 100000.0f);
     else
         return QString();
-    return QString::asprintf("%.2f", static_cast<double>(PositiveZero(ms)));
+    return Number(ms, 2);
 }
 
 QString FunctionMenuWord(int dialPos)

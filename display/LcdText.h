@@ -15,7 +15,8 @@ int ClampDecimals(int decimals);
 // A zero is shown without a sign: -0.0 becomes +0.0.
 float PositiveZero(float value);
 
-// "%.<decimals>f" of the value, -0.0 shown as 0.
+// "%.<decimals>f" of the value; any value that rounds to zero at these decimals shows as an
+// unsigned zero ("0.000", never "-0.000").
 QString Number(float value, int decimals);
 
 // "OL" above the limit, "-OL" below its negative, otherwise Number().

@@ -8,6 +8,7 @@
 
 #include <QMenu>
 #include <QPainter>
+#include <cmath>
 
 namespace {
 
@@ -36,14 +37,41 @@ QRect CLeftDlg::DisplayFrameRect()
     return PanelGeometry::DisplayFrame();
 }
 
+static QSize ScaledSize(const QSize& size, double zoom)
+{
+    return QSize(int(std::lround(size.width() * zoom)), int(std::lround(size.height() * zoom)));
+}
+
 QSize CLeftDlg::sizeHint() const
 {
-    return PanelGeometry::DialogSize();
+    return ScaledSize(PanelGeometry::DialogSize(), m_fZoom);
 }
 
 QSize CLeftDlg::minimumSizeHint() const
 {
-    return QSize(PanelGeometry::kSkinSize.width(), PanelGeometry::DialogSize().height());
+    return ScaledSize(QSize(PanelGeometry::kSkinSize.width(), PanelGeometry::DialogSize().height()), m_fZoom);
+}
+
+void CLeftDlg::SetZoom(double zoom)
+{
+    zoom = qBound(kMinZoom, zoom, kMaxZoom);
+    if (qFuzzyCompare(zoom, m_fZoom))
+        return;
+    m_fZoom = zoom;
+    for (CMeterBtn* k : m_pKeys)
+        k->SetScale(zoom);
+    resize(sizeHint());
+    if (m_pStoreSlots)
+        m_pStoreSlots->setGeometry(ScaledFrame());
+    updateGeometry();
+    update();
+}
+
+QRect CLeftDlg::ScaledFrame() const
+{
+    const QRect f = DisplayFrameRect();
+    const QPoint at(int(std::lround(f.x() * m_fZoom)), int(std::lround(f.y() * m_fZoom)));
+    return QRect(at, ScaledSize(f.size(), m_fZoom));
 }
 
 CMeterBtn* CLeftDlg::Key(int controlId) const
@@ -61,7 +89,7 @@ void CLeftDlg::SetStoreSlotWindow(QWidget* window)
     if (!window)
         return;
     window->setParent(this);
-    window->setGeometry(DisplayFrameRect());
+    window->setGeometry(ScaledFrame());
 }
 
 void CLeftDlg::HideStoreSlotWindow()
@@ -74,7 +102,7 @@ void CLeftDlg::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
     if (m_pStoreSlots)
-        m_pStoreSlots->setGeometry(DisplayFrameRect());
+        m_pStoreSlots->setGeometry(ScaledFrame());
 }
 
 void CLeftDlg::FixRunDate()
@@ -194,10 +222,13 @@ void CLeftDlg::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), QColor::fromRgb(LcdColor::Panel));
+    // Everything is drawn in the panel's own pixels and scaled as a whole with the zoom.
+    p.scale(m_fZoom, m_fZoom);
     const QRect frame = DisplayFrameRect();
     LcdArtwork::DrawSkin(p, frame);
-    const int tile = qBound(0, m_nDialPos, PanelGeometry::kDialTileCount - 1);
-    LcdArtwork::DrawDialTile(p, tile, QRectF(PanelGeometry::kDialTileOrigin, PanelGeometry::kDialTileSize));
+    // The rotary switch under the keys shows the dial position the meter reports.
+    const int position = qBound(0, m_nDialPos, PanelGeometry::kDialTileCount - 1);
+    LcdArtwork::DrawRotarySwitch(p, position, QRectF(PanelGeometry::kSwitchArea));
 
     // A live mode is drawn again from the stored unit, value and decimals, so covering and
     // uncovering the pane restores the last reading exactly.

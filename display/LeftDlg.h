@@ -65,6 +65,15 @@ public:
     // keyCode() like a key press and is also returned; 0 when the menu was dismissed.
     int ShowFunctionMenu();
 
+    // The panel's zoom: 1 draws it in its own pixels; the skin, the LCD, the switch and the keys
+    // all scale together, keeping their proportions.
+    static constexpr double kMinZoom = 0.5;
+    static constexpr double kMaxZoom = 4.0;
+    void SetZoom(double zoom);
+    double Zoom() const { return m_fZoom; }
+    // The display frame as it stands on the zoomed panel.
+    QRect ScaledFrame() const;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -95,4 +104,5 @@ private:
     LcdScene m_scene;
     CMeterBtn* m_pKeys[4] = {};
     QPointer<QWidget> m_pStoreSlots;
+    double m_fZoom = 1.0;
 };

@@ -3,6 +3,7 @@
 #include "display/LcdArtwork.h"
 
 #include <QPainter>
+#include <cmath>
 
 static const MeterKeySpec& SpecOrFirst(int id)
 {
@@ -26,12 +27,37 @@ CMeterBtn::CMeterBtn(int controlId, QWidget* parent)
 
 QSize CMeterBtn::sizeHint() const
 {
-    return m_pSpec->rest.size();
+    const QSize r = m_pSpec->rest.size();
+    return QSize(int(std::lround(r.width() * m_fScale)), int(std::lround(r.height() * m_fScale)));
+}
+
+static int Scaled(int v, double scale)
+{
+    return int(std::lround(v * scale));
+}
+
+void CMeterBtn::SetScale(double scale)
+{
+    m_fScale = scale;
+    const QRect& r = m_pSpec->rest;
+    resize(Scaled(r.width(), scale), Scaled(r.height(), scale));
+    move(isDown() ? PressedPos() : RestPos());
+    update();
+}
+
+QPoint CMeterBtn::RestPos() const
+{
+    return QPoint(Scaled(m_pSpec->rest.x(), m_fScale), Scaled(m_pSpec->rest.y(), m_fScale));
+}
+
+QPoint CMeterBtn::PressedPos() const
+{
+    return QPoint(Scaled(m_pSpec->pressedX, m_fScale), Scaled(m_pSpec->rest.y(), m_fScale));
 }
 
 void CMeterBtn::OnPressed()
 {
-    move(m_pSpec->pressedX, m_pSpec->rest.y());
+    move(PressedPos());
     // The code goes out once for each press, when the key goes down. Dragging off the key and
     // back while holding it is still the same press.
     if (!m_bHeld) {
@@ -42,14 +68,14 @@ void CMeterBtn::OnPressed()
 
 void CMeterBtn::OnReleased()
 {
-    move(m_pSpec->rest.topLeft());
+    move(RestPos());
 }
 
 void CMeterBtn::EndPress()
 {
     m_bHeld = false;
     if (!isDown())
-        move(m_pSpec->rest.topLeft());
+        move(RestPos());
 }
 
 void CMeterBtn::mouseReleaseEvent(QMouseEvent* e)
@@ -68,15 +94,24 @@ void CMeterBtn::keyReleaseEvent(QKeyEvent* e)
 void CMeterBtn::focusOutEvent(QFocusEvent* e)
 {
     QAbstractButton::focusOutEvent(e);
+    update();
     if (!isDown())
         EndPress();
 }
 
 void CMeterBtn::paintEvent(QPaintEvent*)
 {
-    // Only the picture, 1:1 at the top-left; the position alone shows the pressed state. Where a
-    // picture is larger than the key's rest size the key face is drawn within what shows.
+    // The picture at the top-left, scaled with the panel. Held down it moves a pixel aside and
+    // is drawn sunken; with the keyboard focus it carries a ring. Where a picture is larger than
+    // the key's rest size the key face is drawn within what shows.
     QPainter p(this);
+    p.scale(m_fScale, m_fScale);
     const QSize face = m_pSpec->picture.boundedTo(m_pSpec->rest.size());
-    LcdArtwork::DrawKey(p, m_nId, QRectF(QPointF(0, 0), QSizeF(face)));
+    LcdArtwork::DrawKey(p, m_nId, QRectF(QPointF(0, 0), QSizeF(face)), isDown(), hasFocus());
+}
+
+void CMeterBtn::focusInEvent(QFocusEvent* e)
+{
+    QAbstractButton::focusInEvent(e);
+    update();
 }

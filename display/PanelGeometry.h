@@ -31,6 +31,8 @@ constexpr QSize kSkinSize(300, 700);
 constexpr QPoint kDialTileOrigin(1, 391);
 constexpr QSize kDialTileSize(299, 164);
 constexpr int kDialTileCount = 12;
+// The rotary switch fills the body from the dial tile's top to the bottom of the skin.
+constexpr QRect kSwitchArea(1, 391, 299, 299);
 
 // The data-point info box: 158 x 70 dialog units.
 inline QSize ShowDataSize()

@@ -10,6 +10,8 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/LcdScene.h
   ${CMAKE_CURRENT_LIST_DIR}/LcdLayout.h
   ${CMAKE_CURRENT_LIST_DIR}/LcdLayout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DialFace.h
+  ${CMAKE_CURRENT_LIST_DIR}/DialFace.cpp
 )
 
 if(METER_BUILD_GUI)
@@ -20,6 +22,8 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/LcdPainter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LeftDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/LeftDlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DisplayPane.h
+    ${CMAKE_CURRENT_LIST_DIR}/DisplayPane.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MeterBtn.h
     ${CMAKE_CURRENT_LIST_DIR}/MeterBtn.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ShowData.h

@@ -52,6 +52,10 @@ CBleScan::CBleScan(CBleLink* link, CPortSettings* settings, std::function<void()
     const int widths[] = { 31, 120, 120, 85 };
     for (int c = 0; c < 4; ++c)
         m_pList->setColumnWidth(c, widths[c]);
+    // The given widths are the least each column gets: the last one takes the rest of the
+    // dialog's width, and a name wider than its column widens it.
+    m_pList->horizontalHeader()->setStretchLastSection(true);
+    m_pList->horizontalHeader()->setMinimumSectionSize(31);
     m_pList->verticalHeader()->hide();
     m_pList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -96,10 +100,16 @@ int CBleScan::OpenDongle()
     return CBleLink::OpenOk;
 }
 
-void CBleScan::OnOpen() { OpenDongle(); }
+void CBleScan::OnOpen()
+{
+    m_pStatus->clear();
+    OpenDongle();
+}
 
 void CBleScan::OnScan()
 {
+    // A message belongs to the action that caused it; the next action starts without it.
+    m_pStatus->clear();
     m_scanTimer.start();
     m_pList->setRowCount(0);
     m_pScan->setEnabled(false);
@@ -110,6 +120,7 @@ void CBleScan::OnScan()
 
 void CBleScan::OnConnect()
 {
+    m_pStatus->clear();
     const QList<QTableWidgetItem*> selected = m_pList->selectedItems();
     if (selected.isEmpty()) {
         m_pStatus->setText(QStringLiteral(" no device selected!"));
@@ -143,4 +154,8 @@ void CBleScan::AddRow(const QStringList& columns)
         item->setToolTip(columns[c]); // the columns keep their narrow widths; the text stays readable
         m_pList->setItem(row, c, item);
     }
+    // The name column grows to show whole names (never below its given width).
+    const int nameWidth = m_pList->fontMetrics().horizontalAdvance(columns.value(1)) + 12;
+    if (nameWidth > m_pList->columnWidth(1))
+        m_pList->setColumnWidth(1, nameWidth);
 }

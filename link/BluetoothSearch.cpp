@@ -106,6 +106,7 @@ void CBluetoothPortSearch::NextCandidate()
         return;
     }
     m_bRunning = false;
+    emit nothingFound();
     emit finished(false);
 }
 

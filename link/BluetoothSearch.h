@@ -38,6 +38,8 @@ public:
 signals:
     void trying(const QString& port);
     void found(const QString& port);
+    // Every candidate was tried and none talked (not emitted when the search is cancelled).
+    void nothingFound();
     // No candidate talked (or the search was cancelled); the last candidate stays open.
     void finished(bool success);
 

@@ -134,8 +134,29 @@ bool CComPort::Open(int port, int mode, int baud, int parity, int dataBits, int 
 
 bool CComPort::Open(const QString& port, int mode, int baud, int parity, int dataBits, int stopBits, int flowControl)
 {
-    Close();
-    FinishClose();
+    return OpenDevice(port, mode, baud, parity, dataBits, stopBits, flowControl, false);
+}
+
+bool CComPort::OpenInstead(
+    const QString& port, int mode, int baud, int parity, int dataBits, int stopBits, int flowControl)
+{
+    return OpenDevice(port, mode, baud, parity, dataBits, stopBits, flowControl, true);
+}
+
+bool CComPort::OpenDevice(const QString& port, int mode, int baud, int parity, int dataBits, int stopBits,
+    int flowControl, bool keepOldUntilOpen)
+{
+    // The same device cannot be opened twice at once: reopening it closes it first.
+    bool sameDevice = false;
+    if (keepOldUntilOpen && IsOpen()) {
+        QString newDevice, oldDevice;
+        sameDevice = ResolvePortName(port, &newDevice, nullptr) && ResolvePortName(m_strPortName, &oldDevice, nullptr)
+            && newDevice == oldDevice;
+    }
+    if (!keepOldUntilOpen || sameDevice) {
+        Close();
+        FinishClose();
+    }
     if (mode != 2)
         return false;
 
@@ -168,6 +189,9 @@ bool CComPort::Open(const QString& port, int mode, int baud, int parity, int dat
         return false;
     }
 
+    // The new device is open: only now does the old one go.
+    Close();
+    FinishClose();
     m_pSerialPort = std::move(serial);
     m_hStopEvent = false;
     m_bFailed = false;

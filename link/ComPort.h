@@ -59,6 +59,10 @@ public:
         int stopBits = StopBitsOne, int flowControl = FlowNone);
     bool Open(int port, int mode, int baud, int parity = ParityNone, int dataBits = 8, int stopBits = StopBitsOne,
         int flowControl = FlowNone);
+    // Like Open, but whatever is open now stays open (reader, callbacks and all) until the new
+    // device has opened; when it cannot be opened, the old link is left as it was.
+    bool OpenInstead(const QString& port, int mode, int baud, int parity = ParityNone, int dataBits = 8,
+        int stopBits = StopBitsOne, int flowControl = FlowNone);
     // Stops and joins the reader, then closes the device. Returns promptly; no callback runs after.
     // A write pending on another thread is abandoned (it returns what it had written). From
     // inside a callback it only asks the reader to end; the next Close or Open finishes the job.
@@ -98,6 +102,8 @@ private:
     void ReaderFailed(uint32_t error);
 
     void FinishClose();
+    bool OpenDevice(const QString& port, int mode, int baud, int parity, int dataBits, int stopBits, int flowControl,
+        bool keepOldUntilOpen);
 
     std::unique_ptr<CSerialPort> m_pSerialPort;
     mutable std::mutex m_callbackLock; // guards the three callbacks and their owner

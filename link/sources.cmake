@@ -5,6 +5,7 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ComPort.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BleCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BleLink.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LinkStatus.cpp
 )
 # The operating system's serial device.
 if(WIN32)

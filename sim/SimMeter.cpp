@@ -177,10 +177,17 @@ double CSimMeter::Quantise(double sent, int decimals) const
     return std::round(sent / scale * step) / step * scale;
 }
 
+// MAX/MIN and PEAK frames pack each decimal code into two bits (2 to 5 decimals): a reading
+// whose function shows fewer decimals is sent, and shown, with two.
+static int CodeForKind(int code, int kind)
+{
+    return (kind == KindMinMax || kind == KindPeak) ? std::min(code, 3) : code;
+}
+
 int CSimMeter::ShownDecimals() const
 {
     const MeterFunction& f = *m_pFunction;
-    int d = 5 - f.decimalCode;
+    int d = 5 - CodeForKind(f.decimalCode, CurrentKind());
     // Capacitance in the normal display shows one decimal fewer than its code says.
     if (m_mode == DisplayNormal && f.code == 5)
         --d;
@@ -277,7 +284,7 @@ FrameFields CSimMeter::NextFields(int64_t nowMs, int* kindOut)
         x.unit = f.kind == KindDualAc ? "VAC" : "V";
     }
 
-    const int code = x.decimalCode;
+    const int code = CodeForKind(x.decimalCode, kind);
     const uint8_t packed = PackDecimals(code, code, code, code);
     const qint64 elapsedS = (nowMs - m_runStartMs) / 1000;
     switch (kind) {
@@ -318,8 +325,10 @@ FrameFields CSimMeter::NextFields(int64_t nowMs, int* kindOut)
             // DC ones only their ripple.
             const double ripple = f.alternating ? std::fabs(sent) * (std::sqrt(2.0) + 0.01 * m_noise(m_rng))
                                                 : std::fabs(f.noise * 3 * m_noise(m_rng));
-            high = f.alternating ? ripple : sent + ripple;
-            low = f.alternating ? -ripple : sent - ripple;
+            // The peaks are shown with the reading's decimals.
+            const int decimals = 5 - code;
+            high = Quantise(f.alternating ? ripple : sent + ripple, decimals);
+            low = Quantise(f.alternating ? -ripple : sent - ripple, decimals);
         }
         if (m_nSamples == 0 || high > m_max) {
             m_max = high;

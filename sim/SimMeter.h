@@ -65,6 +65,9 @@ public:
     // The fields and kind of that frame, without the framing.
     FrameFields NextFields(int64_t nowMs, int* kind);
     int CurrentKind() const;
+    // Digits after the decimal point of the main reading in the current display, as the frame's
+    // decimal code tells them (frequency in the special displays follows its own unit).
+    int ShownDecimals() const;
 
     bool Hold() const { return m_bHold; }
     bool AutoRange() const { return m_bAutoRange; }
@@ -79,7 +82,6 @@ public:
 private:
     double Reading(int64_t nowMs); // drifting, noisy reading in the unit as sent
     double Quantise(double sent, int decimals) const;
-    int ShownDecimals() const;
     void ResetStatistics(int64_t nowMs);
     uint8_t Status() const;
     std::string FrequencyUnit(double hz, double* scale, uint8_t* code) const;

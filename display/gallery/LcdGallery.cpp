@@ -196,6 +196,32 @@ QList<Shot> Shots()
                       d.m_bHold = true;
                       d.m_bAutoRange = false;
                   } });
+    shots.append({ "peak-mvac-hold", 4, 7, [](MeterData& d) {
+                      d.m_strFunction = d.m_strUnit = QStringLiteral("mVAC");
+                      d.m_fLimit = 600.0f;
+                      d.m_fValue = -599.99f;
+                      d.m_nDecimals = 2;
+                      d.m_statMax = Stat(848.53f, QStringLiteral("mVAC"), 2, "23:59:59");
+                      d.m_statMin = Stat(-848.53f, QStringLiteral("mVAC"), 2, "23:59:59");
+                      d.m_statAvg = Stat(-599.99f, QStringLiteral("mVAC"), 2, "23:59:59");
+                      d.m_strStart = QStringLiteral("12/05/26 11:07:33 pm");
+                      d.m_bHold = true;
+                  } });
+    shots.append({ "rel-percent-hold", 3, 6, [](MeterData& d) {
+                      d.m_fValue = 0.0f;
+                      d.m_fReference = 12.5f;
+                      d.m_fRelValue = -12.5f;
+                      d.m_bSubMode = true;
+                      d.m_bHold = true;
+                  } });
+    shots.append({ "normal-vac-1000-scale", 1, 5, [](MeterData& d) {
+                      d.m_strFunction = d.m_strUnit = QStringLiteral("VAC");
+                      d.m_fLimit = 1000.0f;
+                      d.m_fValue = 999.9f;
+                      d.m_nDecimals = 1;
+                      d.m_bSubMode = true;
+                  } });
+    shots.append({ "oscilloscope", 10, 11, nullptr });
     shots.append({ "no-recv", -1, 0, nullptr });
     return shots;
 }
@@ -287,6 +313,9 @@ int main(int argc, char** argv)
     for (const Shot& shot : shots) {
         if (shot.mode == -1) {
             panel.Blank();
+        } else if (shot.mode == CLeftDlg::kModeOscilloscope) {
+            panel.SetDialPos(shot.dial);
+            panel.SetDisplayMode(shot.mode);
         } else {
             MeterEvent e;
             e.m_nMode = shot.mode;
@@ -322,6 +351,12 @@ int main(int argc, char** argv)
             return 1;
         QTextStream(stdout) << file << '\n';
     }
+
+    // The panel at 200% zoom, as View > Zoom display shows it.
+    panel.SetZoom(2.0);
+    if (!Save(panel, dir, QStringLiteral("zoom200-panel")))
+        return 1;
+    panel.SetZoom(1.0);
 
     CShowData box;
     box.SetData(41, QStringLiteral("2026-05-12 14:07:33"), 500000.0, QStringLiteral("VDC"), QStringLiteral("VDC"));

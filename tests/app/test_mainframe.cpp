@@ -2,15 +2,23 @@
 // Device dialog, the meter keys, the link watchdog and the port dialogs' failure paths.
 #include "app/DocManager.h"
 #include "app/DocWindow.h"
+#include "app/KeyLockIndicators.h"
 #include "app/MainFrame.h"
 #include "datalog/MyOrvelDoc.h"
+#include "display/DisplayPane.h"
 #include "display/LeftDlg.h"
+#include "display/MeterBtn.h"
+#include "display/PanelGeometry.h"
 #include "link/BleScanDlg.h"
 #include "platform/MessageBox.h"
 #include "protocol/MeterProtocol.h"
 #include "sim/SimSerialPort.h"
 
 #include <QDockWidget>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStatusBar>
+#include <QToolBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -355,6 +363,241 @@ private slots:
         size_t writes = 1;
         simulator->WithEngine([&](sim::CSimEngine& e) { writes = e.HostCommands().size(); });
         QCOMPARE(writes, size_t(0));
+    }
+
+    void statusSaysWaitingUntilTheFirstFrameAndANewConnectionStartsBlank()
+    {
+        sim::ResetSharedSimulator();
+        CMainFrame frame;
+        qint64 now = 1000;
+        frame.SetClock([&] { return now; });
+        QCOMPARE(frame.statusText(), QStringLiteral("Ready"));
+        CLiveDecoder& decoder = frame.protocol().Decoder();
+
+        // A port through the Port dialog opens, but no meter has spoken yet.
+        QVERIFY(frame.OpenMeterPort(QStringLiteral("sim")));
+        frame.StartWatchdog();
+        QCOMPARE(frame.statusText(), QStringLiteral("waiting for the meter on sim"));
+        emit decoder.frameDecoded(normalReading(1.5f));
+        QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
+        QCOMPARE(frame.leftDlg()->DisplayMode(), 1);
+
+        // Silent, then back.
+        now += 4;
+        frame.OnWatchdog();
+        QCOMPARE(frame.statusText(), QStringLiteral("No data from the meter"));
+        emit decoder.frameDecoded(normalReading(1.6f));
+        QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
+
+        // A new connection shows nothing of the previous meter until its own first reading.
+        now += 1;
+        QVERIFY(frame.OpenMeterPort(QStringLiteral("sim")));
+        frame.StartWatchdog();
+        QCOMPARE(frame.leftDlg()->DisplayMode(), -1);
+        QCOMPARE(frame.statusText(), QStringLiteral("waiting for the meter on sim"));
+        // The oscilloscope marker is a meter frame too.
+        emit decoder.oscModeEntered(11);
+        QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
+        QCOMPARE(frame.leftDlg()->DisplayMode(), CLeftDlg::kModeOscilloscope);
+
+        // After Disconnect a frame still on its way brings nothing back.
+        frame.OnDisconnect();
+        QCOMPARE(frame.statusText(), QStringLiteral("Disconnected"));
+        emit decoder.frameDecoded(normalReading(1.7f));
+        QCoreApplication::processEvents();
+        QCOMPARE(frame.statusText(), QStringLiteral("Disconnected"));
+    }
+
+    void mistypedPortKeepsTheWorkingLink()
+    {
+        sim::ResetSharedSimulator();
+        CMainFrame frame;
+        QVERIFY(frame.OpenMeterPort(QStringLiteral("sim")));
+        frame.StartWatchdog();
+        emit frame.protocol().Decoder().frameDecoded(normalReading(2.0f));
+        QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
+
+        g_failedOpens = 0;
+        QVERIFY(!frame.OpenMeterPort(QStringLiteral("broken")));
+        QCOMPARE(g_failedOpens, 3); // the three tries stay
+        QCOMPARE(m_boxes, QStringList({ QStringLiteral("Warning:Can't open broken!") }));
+        // The old link is untouched: still open on its port, watched, and reported as before.
+        QVERIFY(frame.link().m_ComPort.IsOpen());
+        QCOMPARE(frame.link().m_ComPort.PortName(), QStringLiteral("sim"));
+        QVERIFY(frame.watchdogRunning());
+        QCOMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
+        QCOMPARE(CPortSettings().ReadPort(), QStringLiteral("sim"));
+    }
+
+    void titleNamesTheActiveDocument()
+    {
+        CMainFrame frame;
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Multimeter"));
+        frame.docManager()->NewAction()->trigger();
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Multimeter - New File1"));
+        frame.docManager()->NewAction()->trigger();
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Multimeter - New File2"));
+        CMyOrvelDoc* second = frame.docManager()->ActiveDocument();
+        second->SetTitle(QStringLiteral("bench.mLog"));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Multimeter - bench.mLog"));
+        frame.docManager()->SetActiveDocument(frame.docManager()->Documents().first());
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Multimeter - New File1"));
+        QVERIFY(frame.docManager()->CloseAllDocuments(false));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Multimeter"));
+    }
+
+    void bluetoothSearchThatHearsNothingSaysSoAndOffersThePortDialog()
+    {
+        CMainFrame frame;
+        frame.settings().WritePort(QStringLiteral("broken")); // the remembered port cannot open
+        QStringList questions;
+        msgbox::SetHandler([&](const msgbox::Request& r) {
+            questions << r.text;
+            return r.buttons & msgbox::No ? msgbox::No : msgbox::Ok;
+        });
+        frame.OnSearchBluetooth();
+        QTRY_COMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains(QLatin1String("No meter answered")), qPrintable(questions[0]));
+        QVERIFY(!frame.watchdogRunning());
+        msgbox::SetHandler([this](const msgbox::Request& r) {
+            m_boxes << r.text;
+            return msgbox::Ok;
+        });
+    }
+
+    void toolBarButtonsHaveTipsAndReadableDisabledPictures()
+    {
+        CMainFrame frame;
+        auto* bar = frame.findChild<QToolBar*>(QStringLiteral("toolBar"));
+        QVERIFY(bar);
+        int buttons = 0;
+        for (QAction* a : bar->actions()) {
+            if (a->isSeparator())
+                continue;
+            ++buttons;
+            QVERIFY2(!a->toolTip().isEmpty(), qPrintable(a->text()));
+            // A disabled picture keeps its drawing: its parts stay told apart by their greys
+            // (up to three of them), not merged into one flat patch.
+            auto levels = [&](QIcon::Mode mode) {
+                const QImage img = a->icon().pixmap(QSize(32, 32), mode).toImage();
+                QSet<QRgb> colours;
+                for (int y = 0; y < img.height(); ++y) {
+                    for (int x = 0; x < img.width(); ++x) {
+                        const QRgb px = img.pixel(x, y);
+                        if (qAlpha(px) == 255)
+                            colours.insert(QRgb(qGray(px) / 8));
+                    }
+                }
+                return int(colours.size());
+            };
+            QVERIFY2(levels(QIcon::Disabled) >= qMin(3, levels(QIcon::Normal)), qPrintable(a->text()));
+        }
+        QCOMPARE(buttons, 6);
+        const QString dir = qEnvironmentVariable("METER_TEST_OUTPUT");
+        if (!dir.isEmpty())
+            bar->grab().save(dir + QStringLiteral("/tool-bar.png"));
+    }
+
+    void lockIndicatorsShowRealStatesOrHide()
+    {
+        QStatusBar bar;
+        CKeyLockIndicators unknown(&bar, [](CKeyLockIndicators::Lock) { return std::optional<bool>(); });
+        for (auto lock : { CKeyLockIndicators::Caps, CKeyLockIndicators::Num, CKeyLockIndicators::Scroll })
+            QVERIFY(unknown.Indicator(lock)->isHidden());
+
+        bool caps = true;
+        QStatusBar bar2;
+        CKeyLockIndicators known(&bar2, [&](CKeyLockIndicators::Lock l) {
+            return std::optional<bool>(l == CKeyLockIndicators::Caps ? caps : false);
+        });
+        QVERIFY(!known.Indicator(CKeyLockIndicators::Caps)->isHidden());
+        QVERIFY(known.Indicator(CKeyLockIndicators::Caps)->isEnabled());
+        QVERIFY(!known.Indicator(CKeyLockIndicators::Num)->isEnabled());
+        caps = false;
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_CapsLock, Qt::NoModifier);
+        QCoreApplication::sendEvent(&bar2, &release);
+        QVERIFY(!known.Indicator(CKeyLockIndicators::Caps)->isEnabled());
+    }
+
+    void scanDialogClearsItsMessageAndStretchesTheLastColumn()
+    {
+        sim::ResetSharedSimulator();
+        CMainFrame frame;
+        frame.show();
+        frame.OnConnectBle();
+        CBleScan* dlg = frame.scanDialog();
+        dlg->portEdit()->setText(QStringLiteral("sim"));
+        dlg->connectButton()->click();
+        QCOMPARE(dlg->statusLine()->text(), QStringLiteral(" no device selected!"));
+        dlg->scanButton()->click();
+        QCOMPARE(dlg->statusLine()->text(), QString()); // the next action clears it
+        QTRY_VERIFY_WITH_TIMEOUT(dlg->deviceList()->rowCount() >= 2, 5000);
+
+        dlg->resize(700, 320);
+        QCoreApplication::processEvents();
+        QTableWidget* list = dlg->deviceList();
+        const int given[] = { 31, 120, 120, 85 };
+        int total = 0;
+        for (int c = 0; c < 4; ++c) {
+            QVERIFY(list->columnWidth(c) >= given[c]);
+            total += list->columnWidth(c);
+        }
+        QVERIFY(list->horizontalHeader()->stretchLastSection());
+        QCOMPARE(total, list->viewport()->width());
+        // The meter's whole name fits its column.
+        const QString name = QStringLiteral("Device Name:SimMeter");
+        QVERIFY(list->columnWidth(1) > list->fontMetrics().horizontalAdvance(name));
+        saveArtefact(dlg, QStringLiteral("scan-device-wide.png"));
+        dlg->close();
+    }
+
+    void displayZoomsWithTheMenuAndFollowsThePaneInFit()
+    {
+        CMainFrame frame;
+        frame.resize(1200, 900);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        CLeftDlg* panel = frame.leftDlg();
+        panel->OnMeterEvent(normalReading(1.234f));
+
+        frame.action(QStringLiteral("zoom200"))->trigger();
+        QCOMPARE(panel->Zoom(), 2.0);
+        QCOMPARE(panel->size(), PanelGeometry::DialogSize() * 2);
+        const MeterKeySpec& max = *MeterKeys::Find(MeterKeys::kMax);
+        QCOMPARE(panel->Key(MeterKeys::kMax)->geometry(),
+            QRect(max.rest.topLeft() * 2, max.rest.size() * 2));
+        QCOMPARE(panel->ScaledFrame(), QRect(CLeftDlg::DisplayFrameRect().topLeft() * 2,
+                                           CLeftDlg::DisplayFrameRect().size() * 2));
+        QCoreApplication::processEvents();
+        const QString dir = qEnvironmentVariable("METER_TEST_OUTPUT");
+        if (!dir.isEmpty()) {
+            // The main window for a person to look at: 200% and 100%, each at both ratios.
+            for (const char* zoom : { "zoom200", "zoom100" }) {
+                frame.action(QString::fromLatin1(zoom))->trigger();
+                QCoreApplication::processEvents();
+                for (int dpr : { 1, 2 }) {
+                    QImage image(frame.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+                    image.setDevicePixelRatio(dpr);
+                    frame.render(&image);
+                    const QString name = QStringLiteral("/main-window") + (zoom[4] == '2' ? QStringLiteral("-zoom200") : QString())
+                        + (dpr == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png"));
+                    image.save(dir + name);
+                }
+            }
+        }
+
+        frame.action(QStringLiteral("zoom100"))->trigger();
+        QCOMPARE(panel->Zoom(), 1.0);
+        frame.action(QStringLiteral("zoomFit"))->trigger();
+        // Fit: the panel grows and shrinks with the pane, keeping its proportions.
+        frame.displayPane()->resize(CDisplayPane::WidthFor(1.5), 600);
+        QVERIFY(qAbs(panel->Zoom() - 1.5) < 0.02);
+        frame.displayPane()->resize(CDisplayPane::WidthFor(0.8), 600);
+        QVERIFY(qAbs(panel->Zoom() - 0.8) < 0.02);
+        QVERIFY(qAbs(double(panel->width()) / panel->height()
+                    - double(PanelGeometry::DialogSize().width()) / PanelGeometry::DialogSize().height())
+            < 0.01);
+        frame.close();
     }
 };
 

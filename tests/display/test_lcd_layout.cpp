@@ -1,6 +1,7 @@
 // What the readout shows per display mode: texts and where they stand, legends and
 // annunciators, the bar graph's scale, labels and length. The measure is fixed-width, so every
 // position is an exact number: frame 231 x 174, W/2 = 115, H/2 = 87, big L = 36, small L = 17.
+#include "Crowding.h"
 #include "FixedMeasure.h"
 #include "Readings.h"
 #include "display/LcdLayout.h"
@@ -190,11 +191,14 @@ private slots:
         QCOMPARE(from0.FindText(QStringLiteral("5"))->rect.left(), 200 - 2);
         const LcdItem* unit = from0.Find(LcdRole::BarUnit);
         QCOMPARE(unit->text, QStringLiteral("VAC"));
-        QCOMPARE(unit->rect.topLeft(), QPoint(int(30.8 + 169.4 + 2), 87 + 8));
+        // Just right of the last label, never into its last pixel column (198..202).
+        QCOMPARE(unit->rect.topLeft(), QPoint(203, 87 + 8));
 
         const LcdScene bipolar = Layout(Reading("VDC", "VDC", 1.0f, 3, 50.0f), 1);
-        QCOMPARE(
-            Labels(bipolar), QStringList({ "-50", "-40", "-30", "-20", "-10", "0", "10", "20", "30", "40", "50" }));
+        // Eleven 15-pixel labels 17 pixels apart would run together: every other tick.
+        QCOMPARE(Labels(bipolar), QStringList({ "-50", "-30", "-10", "10", "30", "50" }));
+        const LcdScene narrow = Layout(Reading("VDC", "VDC", 1.0f, 4, 5.0f), 1);
+        QCOMPARE(Labels(narrow), QStringList({ "-5", "-4", "-3", "-2", "-1", "0", "1", "2", "3", "4", "5" }));
 
         // From -500 down: a zero at the centre and the six coarse labels.
         const LcdScene wide = Layout(Reading("VDC", "VDC", 1.0f, 2, 500.0f), 1);
@@ -275,9 +279,10 @@ private slots:
         QVERIFY(s.FindPicture(LcdPicture::ManualRange)); // even though the range is automatic
         QVERIFY(s.FindPicture(LcdPicture::Rel));
         QCOMPARE(s.FindPicture(LcdPicture::Delta)->rect, QRect(231 - 25 - 5, 87 - 35, 25, 25));
-        QCOMPARE(s.FindText(QStringLiteral("Reference"))->rect.topLeft(), QPoint(30, 104));
-        QCOMPARE(s.FindText(QStringLiteral("10.000"))->rect.topLeft(), QPoint(100, 104));
-        QCOMPARE(s.FindText(QStringLiteral("12.345"))->rect.topLeft(), QPoint(100, 121));
+        // The two lines start under the bar graph's labels (87 + 8 + 10), not into them.
+        QCOMPARE(s.FindText(QStringLiteral("Reference"))->rect.topLeft(), QPoint(30, 105));
+        QCOMPARE(s.FindText(QStringLiteral("10.000"))->rect.topLeft(), QPoint(100, 105));
+        QCOMPARE(s.FindText(QStringLiteral("12.345"))->rect.topLeft(), QPoint(100, 122));
         QVERIFY(s.Find(LcdRole::Bar));
 
         d.m_bSubMode = true; // percent of the reference
@@ -293,12 +298,12 @@ private slots:
         QCOMPARE(MainText(over), QStringLiteral("OL"));
         int referenceOl = 0;
         for (const LcdItem* it : over.All(LcdRole::Text))
-            referenceOl += it->text == QLatin1String("OL") && it->rect.topLeft() == QPoint(100, 104);
+            referenceOl += it->text == QLatin1String("OL") && it->rect.topLeft() == QPoint(100, 105);
         QCOMPARE(referenceOl, 1);
 
         MeterData t = Reading("TEMP", "\u2103", 24.5f, 1, 1000.0f);
         const LcdScene temp = Layout(t, 3);
-        QCOMPARE(temp.FindPicture(LcdPicture::Celsius)->rect.topLeft(), QPoint(180, 104));
+        QCOMPARE(temp.FindPicture(LcdPicture::Celsius)->rect.topLeft(), QPoint(180, 104)); // no bar here
         QCOMPARE(temp.All(LcdRole::Annunciator).size(), 5); // range, REL, delta and two degree signs
     }
 
@@ -317,7 +322,8 @@ private slots:
         QCOMPARE(s.FindText(QStringLiteral("mV"))->rect.topLeft(), QPoint(130, 87));
         QCOMPARE(s.FindText(QStringLiteral("mVAC"))->rect.topLeft(), QPoint(130, 104));
         QVERIFY(s.FindText(QStringLiteral("12/05/26 02:07:33 pm")));
-        QCOMPARE(s.FindPicture(LcdPicture::Hold)->rect.left(), 125);
+        // W/2 + 10 would run 6 pixels into the wide "mVAC" legend at 162: the plate gives way.
+        QCOMPARE(s.FindPicture(LcdPicture::Hold)->rect.left(), 162 - 1 - 43);
         QVERIFY(s.FindPicture(LcdPicture::Peak));
         QVERIFY(s.FindPicture(LcdPicture::AutoRange));
 
@@ -326,8 +332,8 @@ private slots:
         c.m_statMin.m_fValue = -2.0f;
         c.m_bSubMode = true;
         const LcdScene cf = Layout(c, 4);
-        QCOMPARE(cf.FindText(QStringLiteral("1.9"))->rect.topLeft(), QPoint(100, 104));
-        QCOMPARE(cf.FindText(QStringLiteral("Crest Factor"))->rect.topLeft(), QPoint(150, 104));
+        QCOMPARE(cf.FindText(QStringLiteral("1.9"))->rect.topLeft(), QPoint(100, 105)); // under the bar's labels
+        QCOMPARE(cf.FindText(QStringLiteral("Crest Factor"))->rect.topLeft(), QPoint(150, 105));
         QVERIFY(!cf.FindText(QStringLiteral("PeakMax")));
         QVERIFY(cf.Find(LcdRole::Bar));
     }
@@ -400,7 +406,65 @@ private slots:
         const LcdScene s = Layout(d, -1);
         QCOMPARE(s.FindPicture(LcdPicture::NoRecv)->rect, QRect(115 - 95, 87 - 40, 189, 50));
         QCOMPARE(Layout(d, 0).items.size(), 1); // the LCD grey alone
-        QCOMPARE(Layout(d, 10).items.size(), 1);
+    }
+
+    void oscilloscopeModeKeepsTheClockAndSaysSo()
+    {
+        const LcdScene s = Layout(Reading("VDC", "VDC", 1.0f, 3, 6.0f), LcdLayout::kOscilloscopeMode);
+        QCOMPARE(MainText(s), QStringLiteral("OSC"));
+        QCOMPARE(s.Find(LcdRole::Clock)->text, QStringLiteral("14:07"));
+        QCOMPARE(s.Find(LcdRole::Date)->text, QStringLiteral("12/05/26"));
+        QVERIFY(s.FindText(QStringLiteral("Oscilloscope active")));
+        QVERIFY(!s.Find(LcdRole::UnitLegend));
+        QVERIFY(!s.Find(LcdRole::Bar));
+    }
+
+    void valuesThatRoundToZeroShowNoSign()
+    {
+        MeterData d = Reading("VDC", "VDC", 10.0f, 3, 50.0f);
+        d.m_fReference = 10.0f;
+        d.m_fRelValue = -0.0001f; // a relative reading a hair below its reference
+        QCOMPARE(MainText(Layout(d, 3)), QStringLiteral("0.000"));
+        d.m_bSubMode = true;
+        QCOMPARE(MainText(Layout(d, 3)), QStringLiteral("0.0"));
+        QCOMPARE(MainText(Layout(Reading("VDC", "VDC", -0.0004f, 3, 50.0f), 1)), QStringLiteral("0.000"));
+        QCOMPARE(MainText(Layout(Reading("VDC", "VDC", -0.0005f, 3, 50.0f), 1)), QStringLiteral("-0.001"));
+    }
+
+    void crowdedBarLabelsTakeEveryOtherTickAndTheUnitStaysInside()
+    {
+        // -50..50 at every major tick needs 17 pixels a label; with wider digits only every
+        // other tick is labelled.
+        class WideDigits : public FixedMeasure {
+        public:
+            int TextWidth(const LcdFont& font, const QString& text) const override
+            {
+                return font == LcdFonts::Scale ? 7 * int(text.size()) : FixedMeasure::TextWidth(font, text);
+            }
+        };
+        const WideDigits wide;
+        MeterData d = Reading("VDC", "VDC", 1.0f, 3, 50.0f);
+        const LcdScene s = LcdLayout(d, kFrame, wide).ForMode(1);
+        QCOMPARE(Labels(s), QStringList({ "-50", "-30", "-10", "10", "30", "50" }));
+        QVERIFY2(Crowding(s).isEmpty(), qPrintable(Crowding(s).join(QLatin1Char('\n'))));
+
+        // "1000" and "VAC" do not fit after the last tick: the unit ends at the frame's edge.
+        MeterData ac = Reading("VAC", "VAC", 230.0f, 1, 1000.0f);
+        const LcdScene acScene = LcdLayout(ac, kFrame, wide).ForMode(1);
+        const LcdItem* unit = acScene.Find(LcdRole::BarUnit);
+        QVERIFY(unit->rect.right() <= kFrame.width() - 2);
+        QVERIFY2(Crowding(acScene).isEmpty(), qPrintable(Crowding(acScene).join(QLatin1Char('\n'))));
+    }
+
+    void longestValuesOfEveryModeLeaveEveryItemItsOwnPlace()
+    {
+        static const FixedMeasure measure;
+        for (const CrowdedReading& r : LongestReadings()) {
+            const LcdScene s = LcdLayout(r.record, kFrame, measure).ForMode(r.mode);
+            const QStringList problems = Crowding(s);
+            QVERIFY2(problems.isEmpty(), qPrintable(QString::fromLatin1(r.name) + QStringLiteral(": ")
+                                                    + problems.join(QStringLiteral("; "))));
+        }
     }
 };
 

@@ -2,8 +2,12 @@
 // shows NO RECV, each key press sends exactly one code (repaints send nothing), the F1 pop-up
 // offers the right words, and the info box shows its values. Rendered pictures are kept in
 // METER_TEST_OUTPUT for a person to look at.
+#include "Crowding.h"
 #include "Readings.h"
+#include "display/DialFace.h"
+#include "display/LcdArtwork.h"
 #include "display/LcdPainter.h"
+#include "display/PanelGeometry.h"
 #include "display/LeftDlg.h"
 #include "display/MeterBtn.h"
 #include "display/ShowData.h"
@@ -12,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -145,9 +150,9 @@ private slots:
         Keep(img, QStringLiteral("normal"));
         const QRect frame = CLeftDlg::DisplayFrameRect();
 
-        // LCD grey inside the frame, the panel colour on the body below the keys.
+        // LCD grey inside the frame, the panel colour on the body between the keys.
         QVERIFY(Near(img.pixel(frame.left() + 3, frame.bottom() - 3), qRgb(128, 140, 128)));
-        QVERIFY(Near(img.pixel(150, 600), qRgb(178, 178, 198)));
+        QVERIFY(Near(img.pixel(150, 300), qRgb(178, 178, 198)));
         // The clock box is box-grey; the bar is as long as the scene says.
         QVERIFY(Near(img.pixel(frame.left() + 10, frame.top() + 1), qRgb(60, 60, 60), 2)
             || img.pixel(frame.left() + 10, frame.top() + 1) == qRgb(255, 255, 255));
@@ -180,6 +185,109 @@ private slots:
         for (int x = frame.left() * 2; x < frame.right() * 2; ++x)
             darkHi += Near(hi.pixel(x, y * 2 + 1), qRgb(60, 60, 60), 2);
         QVERIFY2(darkHi >= 2 * bar.width() - 2 && darkHi <= 2 * bar.width() + 12, qPrintable(QString::number(darkHi)));
+    }
+
+    void rotarySwitchPointsAtTheDialPosition()
+    {
+        CLeftDlg panel;
+        panel.resize(panel.sizeHint());
+        const QPointF centre = QRectF(PanelGeometry::kSwitchArea).center();
+        // The knob's white pointer sits 48 to 70 pixels out from the centre, towards the stop.
+        auto pointerAt = [&](const QImage& img, int position) {
+            const QPointF dir = DialFace::LabelCentre(position, 1.0);
+            const QPoint at = (centre + dir * 62.0).toPoint();
+            return qGray(img.pixel(at)) > 220;
+        };
+        for (int position : { 0, 3, 6, 11 }) {
+            panel.OnMeterEvent(Event(1, "VDC", "VDC", 1.0f, 3, 50.0f, position));
+            panel.SetDialPos(position);
+            const QImage img = Render(panel);
+            Keep(img, QStringLiteral("dial-%1").arg(position));
+            QVERIFY2(pointerAt(img, position), qPrintable(QString::number(position)));
+            for (int other : { 0, 3, 6, 9 }) {
+                if (other != position)
+                    QVERIFY2(!pointerAt(img, other), qPrintable(QStringLiteral("%1 vs %2").arg(position).arg(other)));
+            }
+        }
+    }
+
+    void longestValuesDoNotCollideWithTheRealFonts()
+    {
+        const LcdQtMeasure measure;
+        const QSize frame = CLeftDlg::DisplayFrameRect().size();
+        for (const CrowdedReading& r : LongestReadings()) {
+            const LcdScene s = LcdLayout(r.record, frame, measure).ForMode(r.mode);
+            const QStringList problems = Crowding(s);
+            QVERIFY2(problems.isEmpty(),
+                qPrintable(QString::fromLatin1(r.name) + QStringLiteral(": ") + problems.join(QStringLiteral("; "))));
+        }
+    }
+
+    void keysShowPressAndFocus()
+    {
+        CLeftDlg panel;
+        panel.resize(panel.sizeHint());
+        panel.show();
+        CMeterBtn* hold = panel.Key(MeterKeys::kHold);
+        const QImage rest = hold->grab().toImage();
+        hold->setDown(true);
+        const QImage down = hold->grab().toImage();
+        hold->setDown(false);
+        int changed = 0;
+        for (int y = 0; y < rest.height(); ++y)
+            for (int x = 0; x < rest.width(); ++x)
+                changed += !Near(rest.pixel(x, y), down.pixel(x, y), 12);
+        QVERIFY2(changed > rest.width() * rest.height() / 3, qPrintable(QString::number(changed)));
+
+        // The focus mark: a blue ring on the key face.
+        QImage focused(QSize(42, 22), QImage::Format_ARGB32);
+        focused.fill(Qt::white);
+        {
+            QPainter p(&focused);
+            LcdArtwork::DrawKey(p, MeterKeys::kHold, QRectF(0, 0, 42, 22), false, true);
+        }
+        int ring = 0;
+        for (int y = 0; y < focused.height(); ++y)
+            for (int x = 0; x < focused.width(); ++x)
+                ring += Near(focused.pixel(x, y), qRgb(70, 160, 255), 40);
+        QVERIFY2(ring > 20, qPrintable(QString::number(ring)));
+        Keep(focused, QStringLiteral("key-focus"));
+        Keep(down, QStringLiteral("key-pressed"));
+    }
+
+    void zoomScalesTheWholePanel()
+    {
+        CLeftDlg panel;
+        panel.OnMeterEvent(Event(1, "VDC", "VDC", 25.0f, 3, 50.0f, 6));
+        panel.SetZoom(2.0);
+        QCOMPARE(panel.size(), PanelGeometry::DialogSize() * 2);
+        const QImage img = Render(panel);
+        Keep(img, QStringLiteral("zoom200"));
+        const QRect frame = panel.ScaledFrame();
+        QVERIFY(Near(img.pixel(frame.left() + 6, frame.bottom() - 6), qRgb(128, 140, 128)));
+        // The bar is twice as long as at zoom 1.
+        const QRect bar = panel.Scene().Find(LcdRole::Bar)->rect;
+        int dark = 0;
+        const int y = frame.top() + (bar.top() + 2) * 2;
+        for (int x = frame.left(); x < frame.right(); ++x)
+            dark += Near(img.pixel(x, y), qRgb(60, 60, 60), 2);
+        QVERIFY2(qAbs(dark - 2 * bar.width()) <= 12, qPrintable(QString::number(dark)));
+        // Keys keep their places on the panel.
+        const MeterKeySpec& f1 = *MeterKeys::Find(MeterKeys::kF1);
+        QCOMPARE(panel.Key(MeterKeys::kF1)->geometry(), QRect(f1.rest.topLeft() * 2, f1.rest.size() * 2));
+    }
+
+    void oscilloscopeModeShowsClockAndOsc()
+    {
+        CLeftDlg panel;
+        panel.resize(panel.sizeHint());
+        panel.OnMeterEvent(Event(1, "VDC", "VDC", 1.0f, 3, 50.0f, 6));
+        panel.SetDialPos(CLeftDlg::kDialOscilloscope);
+        panel.SetDisplayMode(CLeftDlg::kModeOscilloscope);
+        const QImage img = Render(panel);
+        Keep(img, QStringLiteral("oscilloscope"));
+        QCOMPARE(panel.Scene().Find(LcdRole::MainValue)->text, QStringLiteral("OSC"));
+        QVERIFY(panel.Scene().Find(LcdRole::Clock));
     }
 
     void everyModeRendersForAPerson()

@@ -1,6 +1,8 @@
 // The texts of the live display: numbers and over-range, clock and date, the run's clock, the
 // crest factor, frequency and pulse width, the pop-up word and the info box's value.
+#include "display/DialFace.h"
 #include "display/LcdText.h"
+#include "protocol/FrameFields.h"
 
 #include <QtTest>
 
@@ -19,6 +21,12 @@ private slots:
     {
         QCOMPARE(LcdText::Reading(-0.0f, 3, 50.0f), QStringLiteral("0.000"));
         QCOMPARE(LcdText::Number(-0.0f, 0), QStringLiteral("0"));
+        // Anything that rounds to zero at the shown decimals is an unsigned zero.
+        QCOMPARE(LcdText::Number(-0.0004f, 3), QStringLiteral("0.000"));
+        QCOMPARE(LcdText::Number(-0.4f, 0), QStringLiteral("0"));
+        QCOMPARE(LcdText::Number(-0.04f, 1), QStringLiteral("0.0"));
+        QCOMPARE(LcdText::Number(-0.06f, 1), QStringLiteral("-0.1"));
+        QCOMPARE(LcdText::Frequency(-0.00001f), QStringLiteral("0.0000"));
     }
 
     void damagedDecimalCountsAreClamped()
@@ -118,6 +126,41 @@ private slots:
             QCOMPARE(LcdText::FunctionMenuWord(pos), QString::fromLatin1(expected[pos]));
         QCOMPARE(LcdText::FunctionMenuWord(11), QString());
         QCOMPARE(LcdText::FunctionMenuWord(-1), QString());
+    }
+
+    void dialLabelsFollowTheFunctionTable()
+    {
+        // Each unit moves the dial to a position whose label names that function.
+        const struct {
+            const char16_t* unit;
+            bool subMode2;
+            const char16_t* label;
+        } rows[] = {
+            { u"uADC", false, u"\u00B5A" },
+            { u"mADC", false, u"mA" },
+            { u"ADC", false, u"A" },
+            { u"\u2103", false, u"\u00B0C/\u00B0F" },
+            { u"\u2109", false, u"\u00B0C/\u00B0F" },
+            { u"VAC", false, u"V~" },
+            { u"VDC", false, u"V\u2393" },
+            { u"mVAC", false, u"mV" },
+            { u"mVDC", false, u"mV" },
+            { u"K\u03A9", false, u"\u03A9/\u22A3\u22A2" },
+            { u"nF", false, u"\u03A9/\u22A3\u22A2" },
+            { u"KHZ", true, u"Hz" },
+            { u"OSC", false, u"OSC" },
+        };
+        for (const auto& r : rows) {
+            const int position = ClassifyDial(QString::fromUtf16(r.unit), r.subMode2, 0);
+            QCOMPARE(DialFace::Label(position), QString::fromUtf16(r.label));
+        }
+        QCOMPARE(DialFace::Label(0), QStringLiteral("OFF")); // before any reading
+        QVERIFY(DialFace::Label(9).isEmpty()); // no unit leads there
+        QVERIFY(DialFace::Label(12).isEmpty());
+        // Twelve stops all round, OFF at the top, three o'clock is position 3.
+        QCOMPARE(DialFace::LabelCentre(0, 100).toPoint(), QPoint(0, -100));
+        QCOMPARE(DialFace::LabelCentre(3, 100).toPoint(), QPoint(100, 0));
+        QCOMPARE(DialFace::LabelCentre(6, 100).toPoint(), QPoint(0, 100));
     }
 
     void infoBoxValue()

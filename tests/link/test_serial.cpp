@@ -275,6 +275,36 @@ private slots:
         QCOMPARE(port.HasFailed(), false);
     }
 
+    void openInsteadKeepsTheOldDeviceUntilTheNewOneOpens()
+    {
+        PtyPair first, second;
+        CComPort port;
+        Sink sink;
+        sink.Install(port);
+        QVERIFY(port.Open(first.slave(), 2, 9600));
+
+        // A device that cannot be opened leaves the old one open and delivering.
+        QVERIFY(!port.OpenInstead(QStringLiteral("/dev/no-such-meter-port"), 2, 9600));
+        QVERIFY(port.IsOpen());
+        QCOMPARE(port.PortName(), first.slave());
+        QVERIFY(first.Write(Pattern(7)));
+        QTRY_COMPARE_WITH_TIMEOUT(sink.Total(), size_t(7), 2000);
+
+        // One that opens takes over: bytes come from the new device only.
+        QVERIFY(port.OpenInstead(second.slave(), 2, 9600));
+        QCOMPARE(port.PortName(), second.slave());
+        QVERIFY(second.Write(Pattern(5, 3)));
+        QTRY_COMPARE_WITH_TIMEOUT(sink.Total(), size_t(12), 2000);
+        first.Write(Pattern(9, 5)); // the old device is closed: nothing of this arrives
+        QTest::qWait(100);
+        QCOMPARE(sink.Total(), size_t(12));
+
+        // The same device named again is reopened, not opened twice.
+        QVERIFY(port.OpenInstead(second.slave(), 2, 9600));
+        QVERIFY(port.IsOpen());
+        port.Close();
+    }
+
     void vanishingDeviceEndsTheReaderOnce()
     {
         PtyPair pty;
