@@ -25,6 +25,9 @@ class QMenu;
 class QTabWidget;
 class QTreeWidget;
 class CMeterProtocol;
+class CRecorder;
+class CRecordingJournals;
+class CWindowRecordingHost;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -63,6 +66,8 @@ public:
     CPortSettings& settings() { return m_settings; }
     QAction* action(const QString& name) const;
     CDocManager* docManager() const { return m_pDocManager; }
+    CRecorder& recorder() { return *m_pRecorder; }
+    CRecordingJournals& journals() { return *m_pJournals; }
 
 public slots:
     void OnConnectBle();
@@ -115,4 +120,8 @@ private:
     QMap<QString, QAction*> m_actions;
     QMenu* m_pViewMenu = nullptr;
     std::function<qint64()> m_fnNow;
+    // Recording of readings into documents, and its crash journals.
+    std::unique_ptr<CWindowRecordingHost> m_pRecordingHost;
+    CRecorder* m_pRecorder = nullptr;
+    CRecordingJournals* m_pJournals = nullptr;
 };
