@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 
 #include <QFile>
+#include <QWidget>
 
 int OfferJournalRestore(QWidget* parent, CDocManager* manager, CRecordingJournals* journals)
 {
