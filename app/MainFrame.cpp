@@ -91,6 +91,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     connect(m_pRecorder, &CRecorder::recordingChanged, this, &CMainFrame::UpdateRecordingActions);
     connect(m_pRecorder, &CRecorder::livePointAdded, m_pJournals, &CRecordingJournals::OnLivePoint);
     connect(m_pRecorder, &CRecorder::liveRecordingEnded, m_pJournals, &CRecordingJournals::OnRecordingEnded);
+    connect(m_pDocManager, &CDocManager::documentClosed, m_pJournals, &CRecordingJournals::OnDocumentClosed);
     connect(m_pRecorder, &CRecorder::savedReadingLost, this, [this] {
         m_pStatusMessage->setText(QStringLiteral("A saved reading was lost: no document could be made for it"));
     });

@@ -1,6 +1,8 @@
 #include "app/MyOrvelApp.h"
 
 #include "app/MainFrame.h"
+#include "protocol/MeterProtocol.h"
+#include "protocol/Recorder.h"
 #include "sim/SimSerialPort.h"
 
 #include <QCommandLineParser>
@@ -30,7 +32,8 @@ bool CMyOrvelApp::InitInstance()
     QCommandLineOption after(QStringLiteral("after"),
         QStringLiteral("Milliseconds to wait before the screenshot (default 3000)."), QStringLiteral("MS"),
         QStringLiteral("3000"));
-    parser.addOptions({ demo, shot, after });
+    QCommandLineOption record(QStringLiteral("record"), QStringLiteral("Start recording once the meter sends data."));
+    parser.addOptions({ demo, shot, after, record });
     if (!parser.parse(arguments())) {
         std::fprintf(stderr, "%s\n%s", qPrintable(parser.errorText()), qPrintable(parser.helpText()));
         return false;
@@ -59,6 +62,15 @@ bool CMyOrvelApp::InitInstance()
     }
     if (parser.isSet(demo))
         m_pMainFrame->StartDemo();
+    if (parser.isSet(record)) {
+        // The first decoded frame shows the meter is there: Start, once.
+        auto once = std::make_shared<QMetaObject::Connection>();
+        CMainFrame* frame = m_pMainFrame.get();
+        *once = connect(&frame->protocol().Decoder(), &CLiveDecoder::frameDecoded, frame, [frame, once] {
+            QObject::disconnect(*once);
+            frame->recorder().OnStart();
+        }, Qt::QueuedConnection);
+    }
     if (parser.isSet(shot)) {
         const QString file = parser.value(shot);
         QTimer::singleShot(afterMs, this, [this, file] {

@@ -321,7 +321,9 @@ CJournalWriter* CRecordingJournals::WriterFor(CMyOrvelDoc* doc)
     const CDataSeries& s = doc->m_arrSeries[0];
     for (qsizetype i = 0; i < s.Size(); ++i)
         w->Append(s, i);
-    connect(doc, &QObject::destroyed, this, [this, doc] { Forget(doc); });
+    // A document that goes without being closed (the program ending without the question)
+    // leaves its journal for the next start.
+    connect(doc, &QObject::destroyed, this, [this, doc] { Release(doc); });
     connect(doc, &CMyOrvelDoc::modifiedChanged, this, [this, doc](bool modified) {
         // Saved after its recording ended: the file holds it all now.
         if (!modified && !doc->m_bLive)
@@ -350,6 +352,11 @@ void CRecordingJournals::OnRecordingEnded(CMyOrvelDoc* doc)
 {
     if (m_writers.contains(doc) && !doc->IsModified())
         Forget(doc);
+}
+
+void CRecordingJournals::OnDocumentClosed(CMyOrvelDoc* doc)
+{
+    Forget(doc);
 }
 
 void CRecordingJournals::Release(CMyOrvelDoc* doc)

@@ -73,7 +73,8 @@ private:
 };
 
 // The journals of the open documents: a document's journal begins with its first live point
-// and is removed once the document is saved after its recording ended, or closed.
+// and is removed once the document is saved after its recording ended, or closed (after the
+// "save changes?" question). A document destroyed without being closed keeps it.
 class CRecordingJournals : public QObject {
     Q_OBJECT
 public:
@@ -84,6 +85,8 @@ public:
     void OnLivePoint(CMyOrvelDoc* doc);
     // The live recording of `doc` ended.
     void OnRecordingEnded(CMyOrvelDoc* doc);
+    // The document was closed: what it held was saved or given up by the user.
+    void OnDocumentClosed(CMyOrvelDoc* doc);
     // Stops journaling `doc` and leaves its journal on disk, to be recovered (its document could
     // not be saved).
     void Release(CMyOrvelDoc* doc);

@@ -11,7 +11,9 @@
 #include "protocol/Recorder.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
+#include <QProcess>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStandardPaths>
@@ -19,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <csignal>
 
 namespace {
 
@@ -193,6 +196,40 @@ private slots:
         m_answer = msgbox::No;
         QVERIFY(frame.close());
         QTRY_VERIFY(JournalFiles(m_journals).isEmpty());
+    }
+
+    void windowProgramKilledMidRecordingKeepsItsJournal()
+    {
+        QTemporaryDir dir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        const QString folder = dir.filePath(QStringLiteral("multimeter/journal"));
+        QProcess app;
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(MULTIMETER_PATH), { QStringLiteral("--demo"), QStringLiteral("--record") });
+        QVERIFY(app.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !JournalFiles(folder).isEmpty() && QFileInfo(QDir(folder).filePath(JournalFiles(folder).first())).size() > 1000,
+            20000);
+        const QDateTime killedAt = QDateTime::currentDateTime();
+        ::kill(pid_t(app.processId()), SIGKILL);
+        QVERIFY(app.waitForFinished(5000));
+
+        const QStringList left = journal::UnfinishedJournals(folder);
+        QCOMPARE(left.size(), 1);
+        CDataLog log;
+        journal::ReadResult read;
+        QVERIFY(journal::Read(left.first(), log, &read));
+        QVERIFY(read.points >= 5);
+        // The last point kept carries a time text within about a second of the kill.
+        const QStringList parts = log.m_arrSeries[0].DateTime(read.points - 1).split(QLatin1Char(' '));
+        QCOMPARE(parts.size(), 2);
+        const QTime last = QTime::fromString(parts[1], QStringLiteral("H:m:s"));
+        QVERIFY(last.isValid());
+        const int behind = (last.secsTo(killedAt.time()) + 86400) % 86400;
+        QVERIFY2(behind <= 2, qPrintable(parts[1] + " / " + killedAt.time().toString()));
     }
 };
 

@@ -120,8 +120,18 @@ private slots:
         journals.OnLivePoint(other.get());
         const QString otherPath = journals.JournalOf(other.get());
         QVERIFY(QFile::exists(otherPath));
+        journals.OnDocumentClosed(other.get());
         other.reset();
         QVERIFY(!QFile::exists(otherPath));
+
+        // Gone without being closed (the program ended without asking): kept, free to restore.
+        auto vanished = std::make_unique<CMyOrvelDoc>();
+        AddReadings(*vanished, 1);
+        journals.OnLivePoint(vanished.get());
+        const QString vanishedPath = journals.JournalOf(vanished.get());
+        vanished.reset();
+        QCOMPARE(journal::UnfinishedJournals(dir.path()), QStringList({ vanishedPath }));
+        QFile::remove(vanishedPath);
 
         // Released after a failed save: it stays, free to be recovered.
         auto failed = std::make_unique<CMyOrvelDoc>();
