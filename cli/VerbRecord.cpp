@@ -130,7 +130,10 @@ public:
         });
         connect(&m_recorder, &CRecorder::liveRecordingEnded, this,
             [this](CMyOrvelDoc* doc) { Write(doc, NumberedPath(m_strOut, QString(), ++m_nLiveFiles)); });
-        connect(&m_recorder, &CRecorder::limitReached, this, [this] { QCoreApplication::quit(); });
+        connect(&m_recorder, &CRecorder::limitReached, this, [this] {
+            m_bDone = true;
+            QCoreApplication::quit();
+        });
         connect(&m_recorder, &CRecorder::savedReadingLost, this,
             [] { std::fprintf(stderr, "multimeter-cli: a saved reading was lost\n"); });
         connect(&m_journals, &CRecordingJournals::journalFailed, this,
@@ -139,7 +142,8 @@ public:
 
     void OnEvent(const MeterEvent& event)
     {
-        if (m_bFailed)
+        // Frames still queued when the run ended are not recorded.
+        if (m_bFailed || m_bDone)
             return;
         if (!event.m_bSavedFrame) {
             // A live frame after a run of saved readings: that run is complete.
@@ -194,6 +198,7 @@ private:
     int m_nLiveFiles = 0;
     int m_nSavedFiles = 0;
     bool m_bFailed = false;
+    bool m_bDone = false;
 };
 
 int RunRecord(const QStringList& argv)

@@ -122,6 +122,29 @@ private slots:
         QVERIFY(Journals(data).isEmpty());
     }
 
+    void readingLimitEndsTheRunWithItsFileSaved()
+    {
+        // The settings file's own key lowers the limit here, so that the run is short.
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        QDir().mkpath(data + QStringLiteral("/config"));
+        {
+            QFile ini(data + QStringLiteral("/config/MultipleSetInfo.ini"));
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[Recording]\nMaxReadings=6\n");
+        }
+        QProcess cli;
+        cli.setProcessEnvironment(EnvWithData(data));
+        const QString out = dir.filePath(QStringLiteral("limit.mLog"));
+        cli.start(QStringLiteral(CLI_PATH), { "record", "--port", "sim", "--address", kMeter, "--seconds", "60", out });
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out + '\n');
+        CDataLog log;
+        QVERIFY(mlog::Load(out, log));
+        QCOMPARE(log.m_arrSeries[0].Size(), qsizetype(6));
+    }
+
     void fileThatCannotBeWrittenExitsTwoAndKeepsTheJournal()
     {
         QTemporaryDir dir;
