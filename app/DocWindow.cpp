@@ -60,7 +60,10 @@ QString CDocWindow::SummaryText(const CMyOrvelDoc& doc)
     return text;
 }
 
-CMyOrvelDoc* CDocWindow::document() const { return m_pDoc.data(); }
+CMyOrvelDoc* CDocWindow::document() const
+{
+    return m_pDoc.data();
+}
 
 void CDocWindow::Refresh()
 {

@@ -66,10 +66,13 @@ bool CMyOrvelApp::InitInstance()
         // The first decoded frame shows the meter is there: Start, once.
         auto once = std::make_shared<QMetaObject::Connection>();
         CMainFrame* frame = m_pMainFrame.get();
-        *once = connect(&frame->protocol().Decoder(), &CLiveDecoder::frameDecoded, frame, [frame, once] {
-            QObject::disconnect(*once);
-            frame->recorder().OnStart();
-        }, Qt::QueuedConnection);
+        *once = connect(
+            &frame->protocol().Decoder(), &CLiveDecoder::frameDecoded, frame,
+            [frame, once] {
+                QObject::disconnect(*once);
+                frame->recorder().OnStart();
+            },
+            Qt::QueuedConnection);
     }
     if (parser.isSet(shot)) {
         const QString file = parser.value(shot);

@@ -6,11 +6,10 @@
 // these figures.
 //
 //   build/bench/bench_record [readings]      (default 1000000)
-#include "protocol/RecordingFakes.h"
-
 #include "datalog/MLogFile.h"
 #include "datalog/RecordingJournal.h"
 #include "protocol/Recorder.h"
+#include "protocol/RecordingFakes.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -110,7 +109,8 @@ Run RecordAll(int count, const std::vector<MeterEvent>& events, const QString& j
             run.residentPerPoint = (after - before) / count;
         run.ns.swap(timing);
         if (host.Doc(0).m_arrSeries[0].Size() != count)
-            std::fprintf(stderr, "recorded %lld of %d\n", static_cast<long long>(host.Doc(0).m_arrSeries[0].Size()), count);
+            std::fprintf(
+                stderr, "recorded %lld of %d\n", static_cast<long long>(host.Doc(0).m_arrSeries[0].Size()), count);
         if (journals)
             journals->SyncAll();
     }
@@ -186,7 +186,8 @@ int main(int argc, char** argv)
         Percentile(journalled.ns, 0.99), *std::max_element(journalled.ns.begin(), journalled.ns.end()));
     std::printf("p99 with journal / 16 ms frame budget %.5f\n", Percentile(journalled.ns, 0.99) / 16e6);
     if (plain.residentPerPoint >= 0 && loadedPerPoint > 0) {
-        std::printf("resident memory per recorded point    %lld bytes\n", static_cast<long long>(plain.residentPerPoint));
+        std::printf(
+            "resident memory per recorded point    %lld bytes\n", static_cast<long long>(plain.residentPerPoint));
         std::printf("resident memory per loaded point      %lld bytes\n", static_cast<long long>(loadedPerPoint));
         std::printf("recorded / loaded memory per point    %.2f\n", double(plain.residentPerPoint) / loadedPerPoint);
     }

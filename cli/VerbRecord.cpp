@@ -71,7 +71,8 @@ public:
                 e.view->SetSavedTarget(false);
             }
         }
-        QMetaObject::invokeMethod(context, [this, doc] { Close(doc); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            context, [this, doc] { Close(doc); }, Qt::QueuedConnection);
     }
     void Close(CMyOrvelDoc* doc)
     {
@@ -203,7 +204,8 @@ private:
 
 int RunRecord(const QStringList& argv)
 {
-    const cli::Args args(argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") }, {});
+    const cli::Args args(
+        argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") }, {});
     if (!args.ok())
         return cli::usageError(args.error());
     if (args.positionals().size() != 1)
@@ -228,7 +230,8 @@ int RunRecord(const QStringList& argv)
         [&link](int size) { link.m_ComPort.SetReadSize(size); });
     CRecordSession session(out, link);
     // Decoded frames reach the recording on this thread, in order, as in the program's window.
-    QObject::connect(&protocol.Decoder(), &CLiveDecoder::frameDecoded, &session,
+    QObject::connect(
+        &protocol.Decoder(), &CLiveDecoder::frameDecoded, &session,
         [&session](const MeterEvent& event) { session.OnEvent(event); }, Qt::QueuedConnection);
     link.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
     QObject::connect(

@@ -223,14 +223,16 @@ bool CJournalWriter::Open(const QString& folder, QString* why)
             if (file->exists())
                 continue;
             if (why)
-                *why = QStringLiteral("Cannot write \"%1\": %2.").arg(QDir::toNativeSeparators(path), file->errorString());
+                *why = QStringLiteral("Cannot write \"%1\": %2.")
+                           .arg(QDir::toNativeSeparators(path), file->errorString());
             return false;
         }
         QByteArray header(kMagic, sizeof kMagic);
         Put<quint32>(header, kVersion);
         if (file->write(header) != header.size()) {
             if (why)
-                *why = QStringLiteral("Cannot write \"%1\": %2.").arg(QDir::toNativeSeparators(path), file->errorString());
+                *why = QStringLiteral("Cannot write \"%1\": %2.")
+                           .arg(QDir::toNativeSeparators(path), file->errorString());
             file->close();
             file->remove();
             return false;

@@ -152,8 +152,8 @@ void CRecorder::RecordSavedReading(int kind, const QString& timeText, MeterData&
     OnStop();
 }
 
-void CRecorder::AddListRow(IRecordingView* view, const QString& timeText, const QString& unit, double value,
-    const QString& label, bool live)
+void CRecorder::AddListRow(
+    IRecordingView* view, const QString& timeText, const QString& unit, double value, const QString& label, bool live)
 {
     RecordingListRow row;
     row.number = QString::number(view->ListRowCount() + 1);

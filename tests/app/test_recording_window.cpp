@@ -13,9 +13,9 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
-#include <QProcess>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -210,8 +210,8 @@ private slots:
         app.setProcessEnvironment(env);
         app.start(QStringLiteral(MULTIMETER_PATH), { QStringLiteral("--demo"), QStringLiteral("--record") });
         QVERIFY(app.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !JournalFiles(folder).isEmpty() && QFileInfo(QDir(folder).filePath(JournalFiles(folder).first())).size() > 1000,
+        QTRY_VERIFY_WITH_TIMEOUT(!JournalFiles(folder).isEmpty()
+                && QFileInfo(QDir(folder).filePath(JournalFiles(folder).first())).size() > 1000,
             20000);
         const QDateTime killedAt = QDateTime::currentDateTime();
         ::kill(pid_t(app.processId()), SIGKILL);

@@ -2,13 +2,12 @@
 // the real dispatcher and decoders into the recorder, exactly as the link hands them over, with
 // no real time passing. Start, a minute of readings, Stop, save, reopen; then a scripted session
 // with the meter's memory of every saved kind and a function change.
-#include "protocol/RecordingFakes.h"
-#include "sim/SimTestUtil.h"
-
 #include "datalog/MLogFile.h"
 #include "datalog/RecordingJournal.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
+#include "protocol/RecordingFakes.h"
+#include "sim/SimTestUtil.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -26,7 +25,8 @@ struct Rig {
 
     Rig()
     {
-        QObject::connect(&protocol.Decoder(), &CLiveDecoder::frameDecoded, &rec,
+        QObject::connect(
+            &protocol.Decoder(), &CLiveDecoder::frameDecoded, &rec,
             [this](const MeterEvent& e) {
                 ++events;
                 rec.OnMeterEvent(e);

@@ -79,8 +79,8 @@ private slots:
         QProcess cli;
         cli.setProcessEnvironment(EnvWithData(dir.filePath(QStringLiteral("data"))));
         const QString out = dir.filePath(QStringLiteral("run.mLog"));
-        cli.start(QStringLiteral(CLI_PATH),
-            { "record", "--port", linkPath, "--address", kMeter, "--seconds", "7", out });
+        cli.start(
+            QStringLiteral(CLI_PATH), { "record", "--port", linkPath, "--address", kMeter, "--seconds", "7", out });
         QVERIFY(cli.waitForFinished(30000));
         metersim.terminate();
         metersim.waitForFinished(5000);

@@ -378,7 +378,8 @@ private slots:
         r.rec.OnMeterEvent(Saved(5, d, 4));
         const CMyOrvelDoc& doc = r.host.Doc(0);
         QCOMPARE(doc.m_arrSeries[0].DateTime(0), QStringLiteral("2026/12/05 21:02:37"));
-        QCOMPARE(doc.m_arrSeries[1].At(0), CObData(1.5, "Crest Factor", 1.0, 0, "2026/12/05 21:02:37", "Crest Factor", 600.0f));
+        QCOMPARE(doc.m_arrSeries[1].At(0),
+            CObData(1.5, "Crest Factor", 1.0, 0, "2026/12/05 21:02:37", "Crest Factor", 600.0f));
 
         d.m_fValue = 0.0f;
         r.rec.OnMeterEvent(Saved(5, d, 4));
