@@ -3,15 +3,20 @@
 #include "app/DocManager.h"
 #include "app/DocWindow.h"
 #include "app/KeyLockIndicators.h"
+#include "app/RecordingRestore.h"
 #include "app/ToolbarIcons.h"
+#include "app/WindowRecordingHost.h"
 #include "datalog/MyOrvelDoc.h"
 #include "display/DisplayPane.h"
+#include "datalog/RecordingJournal.h"
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "link/BluetoothSearch.h"
 #include "link/PortDlg.h"
 #include "platform/MessageBox.h"
 #include "protocol/MeterProtocol.h"
+#include "protocol/Recorder.h"
+#include "protocol/RecordingRules.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -86,6 +91,22 @@ CMainFrame::CMainFrame(QWidget* parent)
         if (auto* dw = qobject_cast<CDocWindow*>(w))
             m_pDocManager->SetActiveDocument(dw->document());
     });
+
+    // Recording: the document windows are its views; every live point is also journalled.
+    m_pRecordingHost = std::make_unique<CWindowRecordingHost>(m_pMdiArea, m_pDocManager);
+    m_pRecorder = new CRecorder(*m_pRecordingHost, [this] { return m_link.m_bMeterSeen.load(); }, this);
+    m_pRecorder->SetMaxReadings(recording::MaxReadingsSetting(m_settings.FilePath()));
+    m_pJournals = new CRecordingJournals(journal::DefaultFolder(), this);
+    connect(m_pRecorder, &CRecorder::recordingChanged, this, &CMainFrame::UpdateRecordingActions);
+    connect(m_pRecorder, &CRecorder::livePointAdded, m_pJournals, &CRecordingJournals::OnLivePoint);
+    connect(m_pRecorder, &CRecorder::liveRecordingEnded, m_pJournals, &CRecordingJournals::OnRecordingEnded);
+    connect(m_pDocManager, &CDocManager::documentClosed, m_pJournals, &CRecordingJournals::OnDocumentClosed);
+    connect(m_pRecorder, &CRecorder::savedReadingLost, this, [this] {
+        m_pStatusMessage->setText(QStringLiteral("A saved reading was lost: no document could be made for it"));
+    });
+    connect(m_pJournals, &CRecordingJournals::journalFailed, this,
+        [this](const QString& why) { m_pStatusMessage->setText(why); });
+    QTimer::singleShot(0, this, [this] { OfferJournalRestore(this, m_pDocManager, m_pJournals); });
 
     CreateActions();
     CreateMenus();
@@ -290,6 +311,7 @@ void CMainFrame::BlankDisplay()
 void CMainFrame::OnMeterEvent(const MeterEvent& event)
 {
     m_pLeftDlg->OnMeterEvent(event);
+    m_pRecorder->OnMeterEvent(event);
     OnMeterHeard();
 }
 
@@ -518,23 +540,18 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::OnStart()
 {
-    if (!m_link.m_bMeterSeen.load())
-        return;
-    m_pProtocol->Decoder().SetRecording(true);
-    UpdateRecordingActions();
+    m_pRecorder->OnStart();
 }
 
 void CMainFrame::OnStop()
 {
-    m_pProtocol->Decoder().SetRecording(false);
-    UpdateRecordingActions();
+    m_pRecorder->OnStop();
 }
 
 void CMainFrame::UpdateRecordingActions()
 {
-    // Recording into documents needs the data-log view; until it lands both stay disabled.
-    action(QStringLiteral("start"))->setEnabled(false);
-    action(QStringLiteral("stop"))->setEnabled(false);
+    action(QStringLiteral("start"))->setEnabled(m_pRecorder->CanStart());
+    action(QStringLiteral("stop"))->setEnabled(m_pRecorder->CanStop());
 }
 
 void CMainFrame::StartDemo()
@@ -553,6 +570,7 @@ void CMainFrame::StartDemo()
 void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
 {
     auto* window = new CDocWindow(doc, m_pDocManager);
+    connect(window, &CDocWindow::liveViewClosing, m_pRecorder, &CRecorder::OnStop);
     m_pMdiArea->addSubWindow(window);
     window->resize(m_pMdiArea->size() * 0.8);
     window->show();

@@ -28,6 +28,9 @@ class QMenu;
 class QTabWidget;
 class QTreeWidget;
 class CMeterProtocol;
+class CRecorder;
+class CRecordingJournals;
+class CWindowRecordingHost;
 
 // The main window's title: the program's name, then " - " and the active document's title when
 // there is one.
@@ -76,6 +79,8 @@ public:
     QAction* action(const QString& name) const;
     CDocManager* docManager() const { return m_pDocManager; }
     CKeyLockIndicators* keyLocks() const { return m_pKeyLocks; }
+    CRecorder& recorder() { return *m_pRecorder; }
+    CRecordingJournals& journals() { return *m_pJournals; }
 
 public slots:
     void OnConnectBle();
@@ -139,4 +144,8 @@ private:
     QMenu* m_pViewMenu = nullptr;
     std::function<qint64()> m_fnNow;
     QMetaObject::Connection m_titleConnection; // the active document's renames
+    // Recording of readings into documents, and its crash journals.
+    std::unique_ptr<CWindowRecordingHost> m_pRecordingHost;
+    CRecorder* m_pRecorder = nullptr;
+    CRecordingJournals* m_pJournals = nullptr;
 };

@@ -2,6 +2,8 @@
 
 #include "app/DocManager.h"
 #include "app/MainFrame.h"
+#include "protocol/MeterProtocol.h"
+#include "protocol/Recorder.h"
 #include "sim/SimSerialPort.h"
 
 #include <QCommandLineParser>
@@ -31,7 +33,8 @@ bool CMyOrvelApp::InitInstance()
     QCommandLineOption after(QStringLiteral("after"),
         QStringLiteral("Milliseconds to wait before the screenshot (default 3000)."), QStringLiteral("MS"),
         QStringLiteral("3000"));
-    parser.addOptions({ demo, shot, after });
+    QCommandLineOption record(QStringLiteral("record"), QStringLiteral("Start recording once the meter sends data."));
+    parser.addOptions({ demo, shot, after, record });
     // What the shell passes when a document is opened from Explorer.
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Data-log files (.mLog) to open."),
         QStringLiteral("[files...]"));
@@ -65,6 +68,18 @@ bool CMyOrvelApp::InitInstance()
         m_pMainFrame->docManager()->OpenDocumentFile(file);
     if (parser.isSet(demo))
         m_pMainFrame->StartDemo();
+    if (parser.isSet(record)) {
+        // The first decoded frame shows the meter is there: Start, once.
+        auto once = std::make_shared<QMetaObject::Connection>();
+        CMainFrame* frame = m_pMainFrame.get();
+        *once = connect(
+            &frame->protocol().Decoder(), &CLiveDecoder::frameDecoded, frame,
+            [frame, once] {
+                QObject::disconnect(*once);
+                frame->recorder().OnStart();
+            },
+            Qt::QueuedConnection);
+    }
     if (parser.isSet(shot)) {
         const QString file = parser.value(shot);
         QTimer::singleShot(afterMs, this, [this, file] {

@@ -3,6 +3,8 @@ if(METER_BUILD_GUI)
   target_sources(meter_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/DocWindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KeyLockIndicators.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WindowRecordingHost.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RecordingRestore.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainFrame.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelApp.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolbarIcons.cpp

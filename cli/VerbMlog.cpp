@@ -2,6 +2,7 @@
 #include "cli/CliVerbs.h"
 #include "datalog/MLogFile.h"
 #include "datalog/MLogJson.h"
+#include "datalog/RecordingJournal.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,6 +70,22 @@ int exportCsv(const QString& path, const QString& out)
     return cli::ExitOk;
 }
 
+// A journal left by a recording that never finished, written as a document.
+int recover(const QString& journalPath, const QString& out)
+{
+    CDataLog log;
+    journal::ReadResult read;
+    QString why;
+    if (!journal::Read(journalPath, log, &read, &why))
+        return ioError(why);
+    QString message;
+    if (!mlog::Save(out, log, &message))
+        return ioError(message);
+    std::fprintf(stderr, "multimeter-cli: %lld readings recovered%s\n", static_cast<long long>(read.points),
+        read.tornTail ? " (the last one was cut short and left out)" : "");
+    return cli::ExitOk;
+}
+
 int run(const QStringList& args)
 {
     const cli::Args parsed(args, {}, {});
@@ -82,12 +99,14 @@ int run(const QStringList& args)
         return build(p[1], p[2]);
     if (sub == QLatin1String("export") && p.size() == 3)
         return exportCsv(p[1], p[2]);
+    if (sub == QLatin1String("recover") && p.size() == 3)
+        return recover(p[1], p[2]);
     return cli::usageError(QStringLiteral("mlog: wrong arguments"));
 }
 
 const cli::CliVerbRegistration registration({
     "mlog",
-    "mlog dump FILE | mlog build JSON OUT | mlog export FILE OUT.csv",
+    "mlog dump FILE | mlog build JSON OUT | mlog export FILE OUT.csv | mlog recover JOURNAL OUT.mLog",
     run,
 });
 

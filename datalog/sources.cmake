@@ -10,4 +10,6 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MLogJson.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MyOrvelDoc.h
   ${CMAKE_CURRENT_LIST_DIR}/MyOrvelDoc.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordingJournal.h
+  ${CMAKE_CURRENT_LIST_DIR}/RecordingJournal.cpp
 )

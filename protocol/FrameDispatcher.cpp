@@ -87,9 +87,8 @@ void CFrameDispatcher::MeterFrameDispatcher()
 void CFrameDispatcher::DispatchLiveFrames()
 {
     for (int k = 0; k < kLiveKinds; ++k) {
-        size_t p = m_text.find(kMainHeader[k]);
-        if (p == HexText::npos)
-            p = m_text.find(kAltHeader[k]);
+        // A kind's live and saved headers both count; whichever stands first is the frame.
+        const size_t p = std::min(m_text.find(kMainHeader[k]), m_text.find(kAltHeader[k]));
         if (!AtFront(p))
             continue;
         // Only the first kind found at the front is looked at in this call.

@@ -388,8 +388,9 @@ void CLiveDecoder::Finish(int mode, std::string_view frame, bool savedReadings, 
         if (m_pRecorder)
             m_pRecorder->RecordLiveReading(0, d.m_fValue, d.m_strUnit, 0.0, 0, dateText, d.m_strFunction, d);
     } else if (savedReadings && kind != 0) {
-        // The first saved reading ends a live recording.
-        m_bRecording.store(false);
+        // The first saved reading ends a live recording; whoever offers Start and Stop is told.
+        if (m_bRecording.exchange(false))
+            emit recordingEnded();
         if (m_pRecorder)
             m_pRecorder->RecordSavedReading(kind, dateText, d);
     }

@@ -75,6 +75,9 @@ signals:
     // The oscilloscope mode marker, emitted on the receive thread: the display goes to mode 10
     // with the function "OSC" and shows the stored-waveform pane. dialPos is the new position.
     void oscModeEntered(int dialPos);
+    // The first saved reading after the store marker ended a live recording (the flag set by
+    // SetRecording is now clear). Emitted on the receive thread; Start and Stop follow it.
+    void recordingEnded();
 
 private:
     void ReadStatus(uint8_t status, bool withBit4);

@@ -7,4 +7,9 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MeterEventFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MeterProtocol.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LiveDecoder.h
+  ${CMAKE_CURRENT_LIST_DIR}/RecordingView.h
+  ${CMAKE_CURRENT_LIST_DIR}/RecordingRules.h
+  ${CMAKE_CURRENT_LIST_DIR}/RecordingRules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Recorder.h
+  ${CMAKE_CURRENT_LIST_DIR}/Recorder.cpp
 )

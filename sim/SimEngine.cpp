@@ -356,14 +356,29 @@ void CSimEngine::SendFrame(const Bytes& payload)
 
 void CSimEngine::StoreReadings(int count)
 {
+    SendSaved({}, count);
+}
+
+void CSimEngine::StoreEveryKind()
+{
+    std::vector<Bytes> frames = m_meter.SavedFramesOfEveryKind(m_now);
+    const int count = int(frames.size());
+    SendSaved(std::move(frames), count);
+}
+
+void CSimEngine::SendSaved(std::vector<Bytes> frames, int count)
+{
     if (!m_bNotify)
         return;
     SendNotification(StoreMarker());
+    // While the memory goes out the meter sends nothing else; live frames follow it.
+    Silence(int(count + 1) * kSavedFrameGapMs);
     const uint64_t gen = m_nLinkGen;
     for (int i = 0; i < count; ++i) {
-        Schedule(int64_t(i + 1) * kSavedFrameGapMs, [this, gen] {
+        Bytes frame = size_t(i) < frames.size() ? frames[size_t(i)] : Bytes();
+        Schedule(int64_t(i + 1) * kSavedFrameGapMs, [this, gen, frame] {
             if (gen == m_nLinkGen)
-                SendFrame(m_meter.NextFrame(m_now, true));
+                SendFrame(frame.empty() ? m_meter.NextFrame(m_now, true) : frame);
         });
     }
 }
@@ -449,6 +464,9 @@ void CSimEngine::RunScenario(uint64_t gen)
             break;
         case ScenarioStep::Store:
             StoreReadings(int(s.number));
+            break;
+        case ScenarioStep::StoreAll:
+            StoreEveryKind();
             break;
         case ScenarioStep::Loop:
             m_nStep = 0;

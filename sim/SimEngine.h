@@ -100,7 +100,10 @@ public:
     // Meter output outside the stream (ignored while no notifications are on).
     void SendFrame(const Bytes& payload); // cut into notifications
     void SendNotification(const Bytes& value);
-    void StoreReadings(int count); // store marker, then count saved frames
+    // The meter sends its memory: the store marker, then saved frames (count of the current
+    // display, or one of every saved kind), its live stream paused until they are through.
+    void StoreReadings(int count);
+    void StoreEveryKind();
 
     // Faults.
     void SetFaults(const FaultSwitches& faults) { m_faults = faults; }
@@ -113,6 +116,7 @@ public:
 
 private:
     void Schedule(int64_t delayMs, std::function<void()> fn);
+    void SendSaved(std::vector<Bytes> frames, int count);
     void Enqueue(Bytes bytes, int gapMs);
     void SendEvent(Bytes event);
     void Handle(const HciCommand& command);

@@ -364,4 +364,37 @@ Bytes CSimMeter::NextFrame(int64_t nowMs, bool saved)
     return BuildFrame(kind, fields, saved);
 }
 
+std::vector<Bytes> CSimMeter::SavedFramesOfEveryKind(int64_t nowMs) const
+{
+    struct Stored {
+        const char* function;
+        std::vector<uint8_t> keys;
+    };
+    const Stored stored[] = {
+        { "vdc", {} },
+        { "vdc", { OpMax } },
+        { "vdc", { OpRel } },
+        { "vac", { OpPeak } },
+        { "vac", { OpPeak, OpPeak } },
+        { "dcac", {} },
+        { "dcac", { OpFirstItem } },
+        { "dualac", {} },
+        { "hz", {} },
+    };
+    // The MAX/MIN and PEAK runs were started half a minute before the memory was sent.
+    constexpr int64_t kRunMs = 30000;
+    std::vector<Bytes> frames;
+    for (const Stored& s : stored) {
+        CSimMeter m = *this;
+        m.SetFunction(s.function);
+        const int64_t start = nowMs - kRunMs;
+        for (uint8_t key : s.keys)
+            m.PressKey(key, start);
+        for (int64_t t = start; t < nowMs; t += kRunMs / 6)
+            m.NextFields(t, nullptr);
+        frames.push_back(m.NextFrame(nowMs, true));
+    }
+    return frames;
+}
+
 } // namespace sim

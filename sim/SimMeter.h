@@ -62,6 +62,11 @@ public:
 
     // The frame the display shows at nowMs; each call takes a new reading.
     Bytes NextFrame(int64_t nowMs, bool saved = false);
+    // What the meter sends after its store marker when its memory holds one reading of every
+    // display: saved frames (kinds 1 to 9 of the recording: normal, MAX/MIN, REL, PEAK, PEAK
+    // with crest factor, DC and AC apart, DC+AC combined, dual AC, frequency), taken from a copy
+    // of this meter so that its own state and readings are left as they are.
+    std::vector<Bytes> SavedFramesOfEveryKind(int64_t nowMs) const;
     // The fields and kind of that frame, without the framing.
     FrameFields NextFields(int64_t nowMs, int* kind);
     int CurrentKind() const;

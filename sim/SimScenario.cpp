@@ -116,6 +116,10 @@ bool ParseScenario(const std::string& text, Scenario* out, QString* error)
             step.type = ScenarioStep::Store;
             if (!needArgs(1) || !ParseCount(w[1], 0, 10000, &step.number))
                 return fail("store needs a count");
+        } else if (verb == "store-all") {
+            step.type = ScenarioStep::StoreAll;
+            if (!needArgs(0))
+                return fail("store-all takes no argument");
         } else if (verb == "loop") {
             step.type = ScenarioStep::Loop;
             if (!needArgs(0))

@@ -11,6 +11,7 @@
 //   function kohm             turn the dial (see MeterFunctions() for the names)
 //   key hold|max|rel|peak|range|normal   press a key on the meter
 //   store 3                   store marker followed by 3 saved frames of the current display
+//   store-all                 store marker followed by one saved frame of every saved kind
 //   fault garbage 5           5 stray bytes between two dongle events
 //   fault silence 5000        the meter says nothing for 5 s (the script waits as long)
 //   fault drop-link           the meter goes out of range: the link is terminated
@@ -26,7 +27,7 @@
 namespace sim {
 
 struct ScenarioStep {
-    enum Type { Frame, Notify, Marker, Pause, Live, Function, Key, Store, Fault, Loop };
+    enum Type { Frame, Notify, Marker, Pause, Live, Function, Key, Store, StoreAll, Fault, Loop };
     enum FaultKind { FaultGarbage, FaultSilence, FaultDropLink, FaultSplit, FaultDropBytes };
 
     Type type = Pause;

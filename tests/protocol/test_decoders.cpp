@@ -4,6 +4,7 @@
 #include "protocol/LiveDecoder.h"
 #include "protocol/MeterProtocol.h"
 
+#include <QSignalSpy>
 #include <QTest>
 #include <ctime>
 
@@ -352,8 +353,13 @@ private slots:
         QVERIFY(events.back().m_bSavedFrame);
         QVERIFY(dec.Recording());
 
-        // the first saved reading ends the live recording
+        // the first saved reading ends the live recording, and says so once
+        QSignalSpy ended(&dec, &CLiveDecoder::recordingEnded);
         decode(3, FrameBuilder(3, true).unit(20, "V"), true);
+        QCOMPARE(ended.size(), 1);
+        decode(3, FrameBuilder(3, true).unit(20, "V"), true);
+        QCOMPARE(ended.size(), 1);
+        rec.calls.pop_back();
         QCOMPARE(int(rec.calls.size()), 2);
         QCOMPARE(rec.calls[1].path, QStringLiteral("saved"));
         QCOMPARE(rec.calls[1].kind, 3);

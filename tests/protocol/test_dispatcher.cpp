@@ -209,6 +209,21 @@ private slots:
         QCOMPARE(h.savedFlags.back(), false);
     }
 
+    void savedFrameBeforeTheStartOfALiveFrameOfTheSameKind()
+    {
+        // The meter's last saved reading and the first live frame after it come in one piece:
+        // the saved frame stands first and is taken first, not skipped for the live header.
+        Harness h;
+        const std::string live = Normal();
+        h.feed("f8f8f8f8" + Normal(true) + live.substr(0, 20));
+        QCOMPARE(h.frames, std::vector<std::string>({ Normal(true) }));
+        QCOMPARE(h.savedFlags, std::vector<bool>({ true }));
+        h.feed(live.substr(20));
+        QCOMPARE(h.frames.size(), size_t(2));
+        QCOMPARE(h.frames[1], live);
+        QCOMPARE(h.savedFlags, std::vector<bool>({ true, false }));
+    }
+
     void loggerTransfer()
     {
         Harness h;

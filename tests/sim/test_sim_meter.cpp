@@ -389,6 +389,38 @@ private slots:
         QVERIFY(!h.engine.ScenarioRunning());
     }
 
+    void memoryOfEveryKindComesAloneThenLiveFramesAgain()
+    {
+        sim::Scenario s;
+        QString error;
+        QVERIFY2(sim::ParseScenario("store-all\n", &s, &error), qPrintable(error));
+        QCOMPARE(s.steps[0].type, sim::ScenarioStep::StoreAll);
+        QVERIFY(!sim::ParseScenario("store-all 3\n", &s, &error));
+        QCOMPARE(error, QStringLiteral("line 1: store-all takes no argument"));
+
+        Harness h;
+        h.Connect();
+        h.Run(1000);
+        h.Clear();
+        h.engine.StoreEveryKind();
+        h.Run(330);
+        const Bytes p = h.Payload();
+        QCOMPARE(Bytes(p.begin(), p.begin() + 4), Hex("f8f8f8f8"));
+        // Saved frames only, one of every saved kind, in the order of the kinds: normal,
+        // MAX/MIN, REL, PEAK, PEAK with crest factor, DC+AC apart and combined, dual AC, frequency.
+        const auto frames = CutFrames(Bytes(p.begin() + 4, p.end()));
+        std::vector<int> kinds;
+        for (const Bytes& f : frames)
+            kinds.push_back(f[1]);
+        QCOMPARE(kinds, std::vector<int>({ 0x90, 0x91, 0x92, 0x93, 0x93, 0x94, 0x94, 0x95, 0x96 }));
+        QVERIFY((frames[4][3] & sim::StatusSub) && !(frames[3][3] & sim::StatusSub)); // crest factor
+        h.Clear();
+        h.Run(700);
+        const auto live = CutFrames(h.Payload());
+        QVERIFY(!live.empty());
+        QCOMPARE(live.front()[1], uint8_t(0x80));
+    }
+
     void scenarioLoopsAndDrivesTheMeter()
     {
         Harness h;

@@ -1,0 +1,10 @@
+#pragma once
+// At start-up: recordings that never finished (their program died) are offered back as
+// documents, one question each.
+class CDocManager;
+class CRecordingJournals;
+class QWidget;
+
+// Asks about each unfinished journal in the journals' folder: Yes makes a document of it (which
+// is journalled anew until saved or closed), No discards it. Returns the number restored.
+int OfferJournalRestore(QWidget* parent, CDocManager* manager, CRecordingJournals* journals);

@@ -1,0 +1,114 @@
+#pragma once
+// The crash journal of live recordings. While a live recording runs, every point also goes to a
+// journal file in the user's data folder, written through to the system at once (a killed
+// process loses nothing that was written) and synced to the disk at least once a second. A
+// recording that ends normally (its document saved or closed) removes its journal; a journal
+// left behind belongs to a recording that never finished, and can be read back into a document.
+//
+// File: the 8 bytes "MLOGJRNL", a 32-bit version (1), then one record per point: a 32-bit
+// payload length, the payload (value and sampling interval as doubles, sequence number, range
+// limit as float, then unit, time and label texts, each a 32-bit character count and UTF-16
+// characters; all little-endian) and a 32-bit FNV-1a check of the payload. Reading stops at the
+// first record that is cut short or does not check out: that is where the process died.
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+class CDataLog;
+class CDataSeries;
+class CMyOrvelDoc;
+class QFile;
+class QLockFile;
+
+namespace journal {
+
+constexpr char kSuffix[] = ".mjournal";
+
+// The folder journals go to: "multimeter/journal" in the user's data folder.
+QString DefaultFolder();
+// Tests: another default folder; empty restores the user's.
+void OverrideDefaultFolder(const QString& folder);
+
+// Journals in `folder` whose recording is not running in a live process, oldest first.
+QStringList UnfinishedJournals(const QString& folder);
+
+struct ReadResult {
+    qsizetype points = 0; // points read back
+    bool tornTail = false; // bytes after the last good record (the process died mid-write)
+};
+// Reads a journal into `out` (fresh), replaying every good point into series 0. False, with
+// `why` set, when the file cannot be read or is not a journal.
+bool Read(const QString& path, CDataLog& out, ReadResult* result = nullptr, QString* why = nullptr);
+
+} // namespace journal
+
+// One open journal, locked against other processes while it is written.
+class CJournalWriter {
+public:
+    CJournalWriter();
+    ~CJournalWriter(); // closes; the file stays
+    CJournalWriter(const CJournalWriter&) = delete;
+    CJournalWriter& operator=(const CJournalWriter&) = delete;
+
+    // Creates a new journal in `folder` (made when missing).
+    bool Open(const QString& folder, QString* why = nullptr);
+    bool IsOpen() const;
+    const QString& Path() const { return m_strPath; }
+    // Appends point `i` of `series`, written through to the system.
+    bool Append(const CDataSeries& series, qsizetype i);
+    // Pushes what was written since the last call to the disk.
+    void Sync();
+    // Closes and deletes the journal: its recording is safe elsewhere.
+    void Discard();
+
+private:
+    std::unique_ptr<QFile> m_file;
+    std::unique_ptr<QLockFile> m_lock;
+    QString m_strPath;
+    bool m_bDirty = false;
+    QByteArray m_buffer;
+};
+
+// The journals of the open documents: a document's journal begins with its first live point
+// and is removed once the document is saved after its recording ended, or closed (after the
+// "save changes?" question). A document destroyed without being closed keeps it.
+class CRecordingJournals : public QObject {
+    Q_OBJECT
+public:
+    explicit CRecordingJournals(const QString& folder, QObject* parent = nullptr);
+    ~CRecordingJournals() override;
+
+    // The newest point of series 0 of `doc` was recorded live.
+    void OnLivePoint(CMyOrvelDoc* doc);
+    // The live recording of `doc` ended.
+    void OnRecordingEnded(CMyOrvelDoc* doc);
+    // The document was closed: what it held was saved or given up by the user.
+    void OnDocumentClosed(CMyOrvelDoc* doc);
+    // Stops journaling `doc` and leaves its journal on disk, to be recovered (its document could
+    // not be saved).
+    void Release(CMyOrvelDoc* doc);
+    // Journals every point `doc` holds now (a restored recording) and from then on treats it as
+    // a recording that ended.
+    void Track(CMyOrvelDoc* doc);
+
+    QString JournalOf(CMyOrvelDoc* doc) const;
+    const QString& Folder() const { return m_strFolder; }
+    // Writes everything outstanding to the disk now (also done every second).
+    void SyncAll();
+
+signals:
+    // A journal could not be written; the recording itself goes on.
+    void journalFailed(const QString& message);
+
+private:
+    CJournalWriter* WriterFor(CMyOrvelDoc* doc);
+    void Forget(CMyOrvelDoc* doc);
+
+    QString m_strFolder;
+    QHash<CMyOrvelDoc*, CJournalWriter*> m_writers;
+    QTimer m_syncTimer;
+    bool m_bFailReported = false;
+};

@@ -1,0 +1,224 @@
+// multimeter-cli record as a separate process: a function change through metersim's
+// pseudo-terminal writes two files; SIGTERM stops and saves; a file that cannot be written
+// exits 2 and keeps the journal; SIGKILL mid-recording loses at most the last second, and
+// "mlog recover" makes a document of what the journal kept.
+#include "datalog/MLogFile.h"
+#include "datalog/RecordingJournal.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+namespace {
+
+const QString kMeter = QStringLiteral("a4:c1:38:00:11:22");
+
+QProcessEnvironment EnvWithData(const QString& dataHome)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dataHome + QStringLiteral("/config"));
+    return env;
+}
+
+QStringList Journals(const QString& dataHome)
+{
+    const QDir dir(dataHome + QStringLiteral("/multimeter/journal"));
+    QStringList out;
+    for (const QString& n : dir.entryList({ QStringLiteral("*.mjournal") }, QDir::Files))
+        out << dir.filePath(n);
+    return out;
+}
+
+QStringList Labels(const CDataLog& log)
+{
+    QStringList out;
+    for (qsizetype i = 0; i < log.m_arrSeries[0].Size(); ++i)
+        out << log.m_arrSeries[0].Type(i);
+    out.removeDuplicates();
+    return out;
+}
+
+// "%d/%d/%d %d:%d:%d" (day, month, two-digit year, ...) as a local time.
+QDateTime FromDateText(const QString& text)
+{
+    const QRegularExpressionMatch m
+        = QRegularExpression(QStringLiteral("^(\\d+)/(\\d+)/(\\d+) (\\d+):(\\d+):(\\d+)$")).match(text);
+    if (!m.hasMatch())
+        return {};
+    return QDateTime(QDate(2000 + m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt()),
+        QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt()));
+}
+
+} // namespace
+
+class TestE2eRecordCli : public QObject {
+    Q_OBJECT
+private slots:
+    void functionChangeThroughMetersimWritesTwoFiles()
+    {
+        QTemporaryDir dir;
+        const QString linkPath = dir.filePath(QStringLiteral("dongle"));
+        const QString scenarioPath = dir.filePath(QStringLiteral("change.scn"));
+        {
+            QFile f(scenarioPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("live on\nfunction vdc\npause 3500\nfunction vac\n");
+        }
+        QProcess metersim;
+        metersim.start(QStringLiteral(METERSIM_PATH),
+            { QStringLiteral("--link"), linkPath, QStringLiteral("--scenario"), scenarioPath });
+        QVERIFY(metersim.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(metersim.canReadLine(), 5000);
+
+        QProcess cli;
+        cli.setProcessEnvironment(EnvWithData(dir.filePath(QStringLiteral("data"))));
+        const QString out = dir.filePath(QStringLiteral("run.mLog"));
+        cli.start(
+            QStringLiteral(CLI_PATH), { "record", "--port", linkPath, "--address", kMeter, "--seconds", "7", out });
+        QVERIFY(cli.waitForFinished(30000));
+        metersim.terminate();
+        metersim.waitForFinished(5000);
+        const QString stderrText = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), 0);
+        const QString second = dir.filePath(QStringLiteral("run-2.mLog"));
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out + '\n' + second + '\n');
+
+        CDataLog first, next;
+        QVERIFY(mlog::Load(out, first));
+        QVERIFY(mlog::Load(second, next));
+        QCOMPARE(Labels(first), QStringList({ "VDC" }));
+        QCOMPARE(Labels(next), QStringList({ "VAC" }));
+        QVERIFY2(first.m_arrSeries[0].Size() >= 5, qPrintable(stderrText));
+        QVERIFY(next.m_arrSeries[0].Size() >= 5);
+        QCOMPARE(next.m_arrSeries[0].Index(0), 0);
+        // Both documents were saved: no journal is left behind.
+        QVERIFY(Journals(dir.filePath(QStringLiteral("data"))).isEmpty());
+    }
+
+    void sigtermStopsAndSaves()
+    {
+        QTemporaryDir dir;
+        QProcess cli;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        cli.setProcessEnvironment(EnvWithData(data));
+        const QString out = dir.filePath(QStringLiteral("term.mLog"));
+        cli.start(QStringLiteral(CLI_PATH), { "record", "--port", "sim", "--address", kMeter, out });
+        QVERIFY(cli.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!Journals(data).isEmpty() && QFileInfo(Journals(data).first()).size() > 200, 10000);
+        cli.terminate();
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out + '\n');
+        CDataLog log;
+        QVERIFY(mlog::Load(out, log));
+        QVERIFY(log.m_arrSeries[0].Size() >= 2);
+        QVERIFY(Journals(data).isEmpty());
+    }
+
+    void readingLimitEndsTheRunWithItsFileSaved()
+    {
+        // The settings file's own key lowers the limit here, so that the run is short.
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        QDir().mkpath(data + QStringLiteral("/config"));
+        {
+            QFile ini(data + QStringLiteral("/config/MultipleSetInfo.ini"));
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[Recording]\nMaxReadings=6\n");
+        }
+        QProcess cli;
+        cli.setProcessEnvironment(EnvWithData(data));
+        const QString out = dir.filePath(QStringLiteral("limit.mLog"));
+        cli.start(QStringLiteral(CLI_PATH), { "record", "--port", "sim", "--address", kMeter, "--seconds", "60", out });
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out + '\n');
+        CDataLog log;
+        QVERIFY(mlog::Load(out, log));
+        QCOMPARE(log.m_arrSeries[0].Size(), qsizetype(6));
+    }
+
+    void fileThatCannotBeWrittenExitsTwoAndKeepsTheJournal()
+    {
+        QTemporaryDir dir;
+        QProcess cli;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        cli.setProcessEnvironment(EnvWithData(data));
+        const QString out = dir.filePath(QStringLiteral("missing/folder/x.mLog"));
+        cli.start(QStringLiteral(CLI_PATH), { "record", "--port", "sim", "--address", kMeter, "--seconds", "2", out });
+        QVERIFY(cli.waitForFinished(20000));
+        QCOMPARE(cli.exitCode(), 2);
+        QVERIFY(cli.readAllStandardOutput().isEmpty());
+        QVERIFY(!cli.readAllStandardError().isEmpty());
+        const QStringList left = Journals(data);
+        QCOMPARE(left.size(), 1);
+        CDataLog log;
+        QVERIFY(journal::Read(left.first(), log));
+        QVERIFY(log.m_arrSeries[0].Size() >= 2);
+
+        // A port that cannot be used.
+        QProcess bad;
+        bad.start(QStringLiteral(CLI_PATH),
+            { "record", "--port", dir.filePath(QStringLiteral("no-such-port")), "--address", kMeter, "--seconds", "1",
+                dir.filePath(QStringLiteral("y.mLog")) });
+        QVERIFY(bad.waitForFinished(20000));
+        QCOMPARE(bad.exitCode(), 2);
+    }
+
+    void killedMidRecordingLosesAtMostTheLastSecond()
+    {
+        QTemporaryDir dir;
+        QProcess cli;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        cli.setProcessEnvironment(EnvWithData(data));
+        cli.start(QStringLiteral(CLI_PATH),
+            { "record", "--port", "sim", "--address", kMeter, dir.filePath(QStringLiteral("never.mLog")) });
+        QVERIFY(cli.waitForStarted());
+        // Some seconds of readings, then the process dies without a word.
+        QTRY_VERIFY_WITH_TIMEOUT(!Journals(data).isEmpty() && QFileInfo(Journals(data).first()).size() > 1500, 15000);
+        const QDateTime killedAt = QDateTime::currentDateTime();
+        ::kill(pid_t(cli.processId()), SIGKILL);
+        QVERIFY(cli.waitForFinished(5000));
+        QCOMPARE(cli.exitStatus(), QProcess::CrashExit);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("never.mLog"))));
+
+        const QStringList left = Journals(data);
+        QCOMPARE(left.size(), 1);
+        // Nobody holds it: it is an unfinished recording.
+        QCOMPARE(journal::UnfinishedJournals(data + QStringLiteral("/multimeter/journal")), left);
+        CDataLog log;
+        journal::ReadResult read;
+        QVERIFY(journal::Read(left.first(), log, &read));
+        QVERIFY(read.points >= 10);
+        // The newest reading kept was taken within about a second of the kill (the simulated
+        // meter's clock is the local time; its time text has whole seconds).
+        const QDateTime last = FromDateText(log.m_arrSeries[0].DateTime(read.points - 1));
+        QVERIFY(last.isValid());
+        QVERIFY2(last.secsTo(killedAt) <= 2, qPrintable(last.toString() + " / " + killedAt.toString()));
+
+        // "mlog recover" writes it as a document.
+        const QString recovered = dir.filePath(QStringLiteral("recovered.mLog"));
+        QProcess recover;
+        recover.start(QStringLiteral(CLI_PATH), { "mlog", "recover", left.first(), recovered });
+        QVERIFY(recover.waitForFinished(10000));
+        QCOMPARE(recover.exitCode(), 0);
+        CDataLog reopened;
+        QVERIFY(mlog::Load(recovered, reopened));
+        QVERIFY(reopened.SameStoredContents(log));
+
+        QProcess notJournal;
+        notJournal.start(QStringLiteral(CLI_PATH), { "mlog", "recover", recovered, dir.filePath("z.mLog") });
+        QVERIFY(notJournal.waitForFinished(10000));
+        QCOMPARE(notJournal.exitCode(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestE2eRecordCli)
+#include "test_e2e_record_cli.moc"
