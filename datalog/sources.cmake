@@ -10,4 +10,14 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MLogJson.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MyOrvelDoc.h
   ${CMAKE_CURRENT_LIST_DIR}/MyOrvelDoc.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DataLogText.h
+  ${CMAKE_CURRENT_LIST_DIR}/DataLogText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DataListModel.h
+  ${CMAKE_CURRENT_LIST_DIR}/DataListModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GraphModel.h
+  ${CMAKE_CURRENT_LIST_DIR}/GraphModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GraphScene.h
+  ${CMAKE_CURRENT_LIST_DIR}/GraphScene.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.h
+  ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.cpp
 )
