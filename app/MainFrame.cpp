@@ -1,9 +1,11 @@
 #include "app/MainFrame.h"
 
 #include "app/DocManager.h"
-#include "app/DocWindow.h"
 #include "app/ToolbarIcons.h"
+#include "datalog/ChildFrame.h"
+#include "datalog/ControlDlgBar.h"
 #include "datalog/MyOrvelDoc.h"
+#include "datalog/MyOrvelView.h"
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "link/BluetoothSearch.h"
@@ -63,19 +65,21 @@ CMainFrame::CMainFrame(QWidget* parent)
     connect(m_pDocManager, &CDocManager::documentOpened, this, &CMainFrame::ShowDocument);
     connect(m_pDocManager, &CDocManager::documentActivated, this, [this](CMyOrvelDoc* doc) {
         for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
-            if (auto* dw = qobject_cast<CDocWindow*>(w); dw && dw->document() == doc)
+            if (auto* dw = qobject_cast<CChildFrame*>(w); dw && dw->document() == doc)
                 m_pMdiArea->setActiveSubWindow(w);
         }
     });
     connect(m_pDocManager, &CDocManager::documentClosed, this, [this](CMyOrvelDoc* doc) {
         for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
-            if (auto* dw = qobject_cast<CDocWindow*>(w); dw && dw->document() == doc)
+            if (auto* dw = qobject_cast<CChildFrame*>(w); dw && dw->document() == doc)
                 dw->CloseForDocument();
         }
     });
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
-        if (auto* dw = qobject_cast<CDocWindow*>(w))
+        if (auto* dw = qobject_cast<CChildFrame*>(w)) {
+            dw->OnActivated();
             m_pDocManager->SetActiveDocument(dw->document());
+        }
     });
 
     CreateActions();
@@ -165,6 +169,10 @@ void CMainFrame::CreateMenus()
     realTime->addAction(action(QStringLiteral("start")));
     realTime->addAction(action(QStringLiteral("stop")));
 
+    QMenu* graph = menuBar()->addMenu(QStringLiteral("&Graph"));
+    graph->setObjectName(QStringLiteral("graphMenu"));
+    CMyOrvelView::AddMenuCommands(graph);
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(action(QStringLiteral("help")));
     help->addAction(action(QStringLiteral("about")));
@@ -174,6 +182,7 @@ void CMainFrame::CreateToolBar()
 {
     QToolBar* bar = addToolBar(QStringLiteral("Standard"));
     bar->setObjectName(QStringLiteral("toolBar"));
+    addToolBar(new CControlDlgBar(this)); // the graph tools, sent to the active data-log view
     bar->setIconSize(QSize(32, 32));
     m_pDocManager->OpenAction()->setIcon(ToolbarIcons::make(ToolbarIcons::Open));
     m_pDocManager->SaveAction()->setIcon(ToolbarIcons::make(ToolbarIcons::Save));
@@ -480,10 +489,11 @@ void CMainFrame::StartDemo()
 
 void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
 {
-    auto* window = new CDocWindow(doc, m_pDocManager);
+    auto* window = new CChildFrame(doc, m_pDocManager);
     m_pMdiArea->addSubWindow(window);
-    window->resize(m_pMdiArea->size() * 0.8);
-    window->show();
+    window->showMaximized();
+    window->view()->OnInitialUpdate();
+    window->OnActivated();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

@@ -1,7 +1,6 @@
 # The application object and the main window.
 if(METER_BUILD_GUI)
   target_sources(meter_gui PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/DocWindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainFrame.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelApp.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolbarIcons.cpp

@@ -21,3 +21,23 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.h
   ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.cpp
 )
+
+# The data-log view and its windows: graph, tool bar, settings, printing, child frame.
+if(METER_BUILD_GUI)
+  target_sources(meter_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/GraphPainter.h
+    ${CMAKE_CURRENT_LIST_DIR}/GraphPainter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.h
+    ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ChildFrame.h
+    ${CMAKE_CURRENT_LIST_DIR}/ChildFrame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.h
+    ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ColorSetting.h
+    ${CMAKE_CURRENT_LIST_DIR}/ColorSetting.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PrintRX.h
+    ${CMAKE_CURRENT_LIST_DIR}/PrintRX.cpp
+  )
+endif()

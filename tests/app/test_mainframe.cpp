@@ -1,7 +1,7 @@
 // The main window against the built-in simulated meter: start-up, connecting through the Scan
 // Device dialog, the meter keys, the link watchdog and the port dialogs' failure paths.
 #include "app/DocManager.h"
-#include "app/DocWindow.h"
+#include "datalog/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "datalog/MyOrvelDoc.h"
 #include "display/LeftDlg.h"
@@ -293,7 +293,7 @@ private slots:
 
         frame.docManager()->NewAction()->trigger();
         QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
-        auto* window = qobject_cast<CDocWindow*>(frame.mdiArea()->subWindowList().first());
+        auto* window = qobject_cast<CChildFrame*>(frame.mdiArea()->subWindowList().first());
         QVERIFY(window);
         CMyOrvelDoc* doc = window->document();
         doc->SetModifiedFlag(true);
