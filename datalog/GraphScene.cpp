@@ -13,16 +13,22 @@ constexpr double kOverRange = 500000.0;
 // Far enough outside any picture; keeps coordinates in int range whatever the data.
 constexpr double kFar = 1.0e6;
 
-int pixel(double d)
+inline int pixel(double d)
 {
-    if (!(d == d))
-        return 0;
-    return static_cast<int>(std::trunc(std::clamp(d, -kFar, kFar)));
+    // NaN fails both comparisons and lands on 0.
+    if (!(d > -kFar))
+        return d == d ? int(-kFar) : 0;
+    if (d > kFar)
+        return int(kFar);
+    return static_cast<int>(d); // truncates toward zero
 }
 
+// Where a point lands. Multiplies by the inverse per-pixel values: the same mapping for every
+// caller (the envelope and the plain polyline must agree to the pixel), and monotone in the index
+// and in the value.
 struct Mapper {
     int left, top, ph, shift;
-    double xpp, ypp, yMin, yMax, yHome;
+    double xpp, ypp, invX, invY, yMin, yMax, yHome;
 
     Mapper(const GraphAxisState& st, const GraphDrawParams& p)
         : left(p.rect.left() + p.left)
@@ -30,21 +36,19 @@ struct Mapper {
         , ph(std::max(1, p.rect.height() - 2 * p.top))
         , xpp(p.xPerPixel > 0.0 ? p.xPerPixel : 1.0)
         , ypp(p.yPerPixel > 0.0 ? p.yPerPixel : 1.0)
+        , invX(1.0 / xpp)
+        , invY(1.0 / ypp)
         , yMin(st.m_dYMin)
         , yMax(st.m_dYMax)
         , yHome(st.m_dYMinHome)
     {
-        shift = pixel((st.m_dXMin - st.m_dXMinHome) / xpp);
+        shift = pixel((st.m_dXMin - st.m_dXMinHome) * invX);
     }
-    int x(qsizetype i) const { return left + pixel(double(i) / xpp) - shift; }
-    int y(double v) const
-    {
-        if (v >= kOverRange)
-            v = yMax;
-        else if (v == -kOverRange)
-            v = yHome;
-        return top + pixel(ph - (v - yMin) / ypp);
-    }
+    int x(qsizetype i) const { return left + pixel(double(i) * invX) - shift; }
+    // Over-range readings pin to the edges of the full range.
+    double pinned(double v) const { return v >= kOverRange ? yMax : v == -kOverRange ? yHome : v; }
+    int yOf(double pinnedValue) const { return top + pixel(ph - (pinnedValue - yMin) * invY); }
+    int y(double v) const { return yOf(pinned(v)); }
 };
 
 // Points drawn for the plot width: from trunc(XMin) to the last one that can reach the plot.
@@ -68,7 +72,7 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
     const int markLeft = plot.left() - 3, markRight = plot.left() + plot.width() + 3;
     std::vector<int> markSeen(p.maskPoints ? size_t(markBottom - markTop + 1) : 0, INT_MIN);
     auto addMark = [&](int x, int y) {
-        if (!p.maskPoints || y < markTop || y > markBottom || x < markLeft || x > markRight)
+        if (y < markTop || y > markBottom || x < markLeft || x > markRight)
             return;
         int& seen = markSeen[size_t(y - markTop)];
         if (p.envelope && seen == x)
@@ -77,40 +81,58 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
         scene.marks.append(QPoint(x, y));
     };
 
-    bool havePrev = false;
-    QPoint prev;
-    // Envelope of the current column: its first and last point and its extent.
-    int colX = 0, colMin = 0, colMax = 0;
-    bool colOpen = false;
+    if (!p.envelope) {
+        bool havePrev = false;
+        QPoint prev;
+        for (qsizetype i = from; i < end; ++i) {
+            if (s.IsNull(i))
+                continue;
+            const QPoint pt(m.x(i), m.y(s.Value(i)));
+            if (p.maskPoints)
+                addMark(pt.x(), pt.y());
+            if (havePrev)
+                scene.trace.append(QLine(prev, pt));
+            prev = pt;
+            havePrev = true;
+        }
+        return;
+    }
+
+    // Consecutive points in one pixel column: their segments cover exactly the pixels between the
+    // column's highest and lowest point, so the column is one vertical line, joined to the next
+    // column by the segment from its last point to that column's first. Values are compared after
+    // pinning, where the mapping to pixels is monotone.
+    bool open = false;
+    int colX = 0;
+    double last = 0, lo = 0, hi = 0;
     auto closeColumn = [&] {
-        if (colOpen && colMin != colMax)
-            scene.trace.append(QLine(colX, colMin, colX, colMax));
-        colOpen = false;
+        const int yTop = m.yOf(hi), yBottom = m.yOf(lo);
+        if (yTop != yBottom)
+            scene.trace.append(QLine(colX, yTop, colX, yBottom));
     };
     for (qsizetype i = from; i < end; ++i) {
         if (s.IsNull(i))
             continue;
-        const QPoint pt(m.x(i), m.y(s.Value(i)));
-        addMark(pt.x(), pt.y());
-        if (!p.envelope) {
-            if (havePrev)
-                scene.trace.append(QLine(prev, pt));
-        } else if (havePrev && pt.x() == colX && colOpen) {
-            // Consecutive points of one column: their segments cover exactly the column's extent.
-            colMin = std::min(colMin, pt.y());
-            colMax = std::max(colMax, pt.y());
-        } else {
-            closeColumn();
-            if (havePrev)
-                scene.trace.append(QLine(prev, pt));
-            colX = pt.x();
-            colMin = colMax = pt.y();
-            colOpen = true;
+        const int x = m.x(i);
+        const double v = m.pinned(s.Value(i));
+        if (p.maskPoints)
+            addMark(x, m.yOf(v));
+        if (open && x == colX) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+            last = v;
+            continue;
         }
-        prev = pt;
-        havePrev = true;
+        if (open) {
+            closeColumn();
+            scene.trace.append(QLine(colX, m.yOf(last), x, m.yOf(v)));
+        }
+        open = true;
+        colX = x;
+        last = lo = hi = v;
     }
-    closeColumn();
+    if (open)
+        closeColumn();
 }
 
 } // namespace
@@ -198,6 +220,6 @@ QVector<QLine> PickCross(const GraphAxisState& st, const GraphDrawParams& p, qsi
     const Mapper m(st, p);
     const int pw = std::max(1, p.rect.width() - 2 * p.left);
     const int x = m.x(i);
-    const int y = v >= kOverRange ? m.y(st.m_dYMax) : m.top + pixel(m.ph - (v - m.yMin) / m.ypp);
+    const int y = m.yOf(v >= kOverRange ? st.m_dYMax : v);
     return { QLine(x, m.top, x, m.top + m.ph), QLine(m.left, y, m.left + pw, y) };
 }
