@@ -491,8 +491,8 @@ void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
 {
     auto* window = new CChildFrame(doc, m_pDocManager);
     m_pMdiArea->addSubWindow(window);
-    window->showMaximized();
     window->view()->OnInitialUpdate();
+    window->showMaximized();
     window->OnActivated();
 }
 

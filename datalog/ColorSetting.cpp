@@ -74,7 +74,6 @@ CColorSetting::CColorSetting(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Settings"));
     setObjectName(QStringLiteral("ColorSetting"));
-    resize(DialogUnits::toPixels(QSize(306, 284)));
 
     auto* outer = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -116,7 +115,7 @@ CColorSetting::CColorSetting(QWidget* parent)
     m_pPreview = new CGraphDlg(this);
     m_pPreview->setObjectName(QStringLiteral("preview"));
     m_pPreview->setEnabled(false);
-    m_pPreview->setMinimumSize(240, 200);
+    m_pPreview->setMinimumSize(340, 280);
     top->addWidget(m_pPreview, 1);
     outer->addLayout(top, 1);
 
@@ -132,6 +131,7 @@ CColorSetting::CColorSetting(QWidget* parent)
     m_pMin->setText(QString::number(m_nMin));
     m_pMask->setChecked(m_bMaskPoints);
     UpdateSwatches();
+    resize(DialogUnits::toPixels(QSize(306, 284)).expandedTo(sizeHint()));
 }
 
 void CColorSetting::FillFrom(const CGraphDlg& graph, bool autoScale, int manualMax, int manualMin)

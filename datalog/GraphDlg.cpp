@@ -105,7 +105,12 @@ void CGraphDlg::DrawGraph(QPainter& p, const QRect& rect, double xPerPixel, doub
     params.print = print;
     params.maskPoints = m_bMaskPoints;
     const CDataSeries& s = m_pDoc ? m_pDoc->m_arrSeries[0] : emptySeries();
-    GraphPainter::Render(p, BuildGraphScene(m_model.State(0), s, params), m_colors, raster);
+    const GraphScene scene = BuildGraphScene(m_model.State(0), s, params);
+    // On paper the plot keeps its background, as on screen and in the copy: the default line
+    // colour cannot be seen on white.
+    if (print)
+        p.fillRect(scene.plot, GraphPainter::ToColor(m_colors.plotBack));
+    GraphPainter::Render(p, scene, m_colors, raster);
 }
 
 QImage CGraphDlg::CopyImage() const

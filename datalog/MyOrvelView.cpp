@@ -125,6 +125,7 @@ void CMyOrvelView::OnInitialUpdate(QVector<CObData>* downloaded)
         m_pTab->addTab(QStringLiteral("Summary"));
     }
     m_bInitialised = true;
+    Layout(); // the tab bar has its height now
     SelectTab(m_pTab->currentIndex());
     if (!m_pDoc)
         return;

@@ -20,9 +20,12 @@ PrintPage GraphPage(const CDataLog& log, int pw, int ph, int L, const QDateTime&
     page.texts.append({ QStringLiteral("Start Time:    ") + log.m_strStartTime, QPoint(x, y) });
     page.texts.append({ QStringLiteral("End Time:    ") + log.m_strEndTime, QPoint(x, y + L) });
     page.texts.append({ QString::asprintf("Maximum:    %.4f", log.m_dMax), QPoint(x, y + 2 * L) });
-    page.texts.append({ log.m_strMaxTime, QPoint(20, y + 2 * L), PrintText::AfterPrevious });
+    // The times follow their values after a gap of a character or so (20 units are a hair on a
+    // high-resolution printer).
+    const int gap = std::max(20, L);
+    page.texts.append({ log.m_strMaxTime, QPoint(gap, y + 2 * L), PrintText::AfterPrevious });
     page.texts.append({ QString::asprintf("Minimum:    %.4f", log.m_dMin), QPoint(x, y + 3 * L) });
-    page.texts.append({ log.m_strMinTime, QPoint(20, y + 3 * L), PrintText::AfterPrevious });
+    page.texts.append({ log.m_strMinTime, QPoint(gap, y + 3 * L), PrintText::AfterPrevious });
     page.texts.append({ QString::asprintf("Average:    %.4f", log.m_dAverage), QPoint(x, y + 4 * L) });
     page.texts.append({ QString::asprintf("Data Number:   %d", log.m_nDataNumber), QPoint(x, y + 5 * L) });
     page.texts.append({ QStringLiteral("Function:   ") + log.m_strType, QPoint(x, y + 6 * L) });
@@ -54,7 +57,8 @@ QVector<PrintPage> DataTablePages(const CDataLog& log, int pw, int ph, int L, co
         const QTime t = now.time();
         const QString time = QString::asprintf(
             "Time: %d-%d-%d  %d:%d:%d", d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
-        page.texts.append({ time, QPoint(pw / 3 - c * int(time.size()), ph - fh) });
+        // Ends at a third of the page width, whatever the font's character widths.
+        page.texts.append({ time, QPoint(pw / 3, ph - fh), PrintText::TopRight });
         page.texts.append({ QString::asprintf("Page -%d-", number), QPoint(pw / 3 + c, ph - fh) });
     };
 

@@ -99,13 +99,25 @@ void CPrintRX::PrintGraph(const CGraphDlg& graph, const CDataLog& log, const QDa
     p.end();
 }
 
+QFont CPrintRX::DataFont()
+{
+    QFont font = GraphPainter::LabelFont(print_layout::FontHeight(PageHeight()));
+    // The columns are laid out for a narrow face: where the installed one is wider, it is made
+    // smaller until a time stamp fits between its column and the next.
+    const int room = 21 * (PageWidth() / 130);
+    const int stamp = QFontMetrics(font, &m_printer).horizontalAdvance(QStringLiteral("0000/00/00 00:00:00"));
+    if (stamp > room && room > 0)
+        font.setPixelSize(std::max(1, font.pixelSize() * room / stamp));
+    return font;
+}
+
 void CPrintRX::PrintData(const CDataLog& log, const QDateTime& now)
 {
     QPainter p;
     if (!p.begin(&m_printer))
         return;
     const int pw = PageWidth(), ph = PageHeight();
-    const QFont font = GraphPainter::LabelFont(print_layout::FontHeight(ph));
+    const QFont font = DataFont();
     p.setFont(font);
     p.setPen(Qt::black);
     const QFontMetrics fm(font, p.device());

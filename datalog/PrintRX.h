@@ -35,6 +35,9 @@ public:
 
     void PrintGraph(const CGraphDlg& graph, const CDataLog& log, const QDateTime& now);
     void PrintData(const CDataLog& log, const QDateTime& now);
+    // The data table's font: a 80th of the page height, smaller where the face is too wide for
+    // the columns.
+    QFont DataFont();
 
 private:
     QPrinter m_printer;

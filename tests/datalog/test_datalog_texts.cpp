@@ -6,6 +6,8 @@
 #include "datalog/PrintLayout.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -238,6 +240,31 @@ private slots:
         QCOMPARE(find(pages[0], "OL"), QPoint(420, 12 + L + 12 * L));
         QCOMPARE(pages[0].rules.size(), 54);
         QCOMPARE(pages[1].rules.size(), 46);
+    }
+
+    // A spreadsheet program reads the export with its units: LibreOffice converts it to CSV.
+    void spreadsheetReadsTheExport()
+    {
+        const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (soffice.isEmpty())
+            QSKIP("soffice (LibreOffice) is not installed: the export is not read by a spreadsheet program here");
+        QTemporaryDir dir;
+        CDataLog log;
+        log.AddPoint(0, 21.5, QStringLiteral("℃"), 0, 0, QStringLiteral("2026/05/12 14:07:33"), QStringLiteral("TEMP"),
+            600, 21.5f);
+        log.AddPoint(0, 500000, QStringLiteral("MΩ"), 0, 1, QStringLiteral("2026/05/12 14:07:34"),
+            QStringLiteral("OHM"), 60, 70.0f);
+        QVERIFY(WriteExportXls(dir.filePath("e.xls"), log));
+        QProcess p;
+        p.start(soffice,
+            { "--headless", "--infilter=Text - txt - csv (StarCalc):9,34,65535", "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76",
+                "--outdir", dir.path(), dir.filePath("e.xls") });
+        QVERIFY(p.waitForFinished(120000));
+        QFile csv(dir.filePath("e.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(csv.readAll());
+        QVERIFY2(text.contains(QStringLiteral("1,℃,21.5")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("2,MΩ,OL,OHM")), qPrintable(text));
     }
 };
 

@@ -340,10 +340,8 @@ private slots:
             rx.Printer().setOutputFormat(QPrinter::PdfFormat);
             rx.Printer().setResolution(300);
             rx.Printer().setPageSize(QPageSize(QPageSize::A4));
-            QPainter p(&rx.Printer());
-            p.setFont(GraphPainter::LabelFont(print_layout::FontHeight(rx.PageHeight())));
-            lines = print_layout::LinesPerPage(rx.PageHeight(), QFontMetrics(p.font(), p.device()).lineSpacing());
-            p.end();
+            lines = print_layout::LinesPerPage(
+                rx.PageHeight(), QFontMetrics(rx.DataFont(), &rx.Printer()).lineSpacing());
         }
         QVERIFY2(lines > 53 && lines < 107, qPrintable(QString::number(lines)));
         QCOMPARE(pdfPages(dataPdf), 2);
