@@ -490,6 +490,7 @@ void CMainFrame::StartDemo()
 void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
 {
     auto* window = new CChildFrame(doc, m_pDocManager);
+    connect(window, &CChildFrame::stopRequested, this, &CMainFrame::OnStop);
     m_pMdiArea->addSubWindow(window);
     window->view()->OnInitialUpdate();
     window->showMaximized();

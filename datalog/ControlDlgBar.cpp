@@ -150,11 +150,17 @@ public:
     }
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
     {
-        QPixmap pm(size * scale);
+        // Before Qt 6.8 the size asked for is already in device pixels.
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+        const QSize device = size;
+#else
+        const QSize device = (QSizeF(size) * scale).toSize();
+#endif
+        QPixmap pm(device);
         pm.setDevicePixelRatio(scale);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
-        paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        paint(&p, QRect(QPoint(0, 0), (QSizeF(device) / scale).toSize()), mode, state);
         return pm;
     }
     QIconEngine* clone() const override { return new VectorIconEngine(m_id); }

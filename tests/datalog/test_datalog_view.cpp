@@ -2,7 +2,10 @@
 // of downloaded points, scroll bars, the graph's mouse tools and read-out, settings checks,
 // export, copy, printing to PDF, incremental drawing, and the column envelope against the full
 // polyline pixel for pixel.
+#include "app/DocManager.h"
+#include "datalog/ChildFrame.h"
 #include "datalog/ColorSetting.h"
+#include "datalog/ControlDlgBar.h"
 #include "datalog/DataListModel.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/GraphPainter.h"
@@ -17,6 +20,9 @@
 #include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QSettings>
+#include <QToolButton>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -425,6 +431,48 @@ private slots:
                 QVERIFY2(pics[0] == pics[1], shape.name);
             }
         }
+    }
+
+    // The child frame stays maximised and makes its view the active one; the tool bar's buttons
+    // reach that view; "Big" and "Small" are hidden.
+    void childFrameAndToolBar()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("r.ini");
+        CDocManager manager(nullptr, [ini] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); });
+        QMdiArea area;
+        area.resize(900, 600);
+        area.show();
+        CMyOrvelDoc* doc = manager.OnFileNew();
+        auto* frame = new CChildFrame(doc, &manager);
+        area.addSubWindow(frame);
+        frame->view()->OnInitialUpdate();
+        frame->showMaximized();
+        frame->OnActivated();
+        QVERIFY(frame->isMaximized());
+        QCOMPARE(CMyOrvelView::Active(), frame->view());
+        frame->showNormal();
+        QTRY_VERIFY(frame->isMaximized());
+
+        CControlDlgBar bar;
+        bar.show();
+        QVERIFY(bar.Button(1007) == nullptr || !bar.Button(1007)->isVisible());
+        QVERIFY(bar.Button(1008) == nullptr || !bar.Button(1008)->isVisible());
+        QVERIFY(bar.Button(1000)->isVisible());
+        bar.Button(1000)->click();
+        QCOMPARE(frame->view()->Graph()->Tool(), int(CGraphModel::Move));
+        bar.Button(1011)->click();
+        QCOMPARE(frame->view()->Graph()->Tool(), int(CGraphModel::Fft));
+        const QPixmap icon = CControlDlgBar::MakeIcon(1011).pixmap(QSize(22, 22), 2.0);
+        QCOMPARE(icon.size(), QSize(44, 44));
+
+        // A live view's window asks for Stop when it closes.
+        QSignalSpy stop(frame, &CChildFrame::stopRequested);
+        QVERIFY(frame->view()->m_bLiveView);
+        frame->close();
+        QCOMPARE(stop.count(), 1);
+        QVERIFY(manager.Documents().isEmpty());
+        QCOMPARE(CMyOrvelView::Active(), nullptr);
     }
 };
 
