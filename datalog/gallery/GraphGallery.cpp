@@ -2,7 +2,10 @@
 // graph with markers, zoomed, every tool's overlay, the point read-out, a million points, the tool
 // bar, the Settings dialog and the first page of both printouts (through pdftoppm when present).
 //   graph-gallery [output folder]     (default: <build>/gallery/graph)
+#include "app/DocManager.h"
+#include "app/MainFrame.h"
 #include "datalog/ColorSetting.h"
+#include "datalog/MLogFile.h"
 #include "datalog/ControlDlgBar.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/MyOrvelDoc.h"
@@ -15,6 +18,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTabBar>
 #include <cmath>
 #include <cstdio>
@@ -189,6 +193,19 @@ int main(int argc, char** argv)
         big.OnInitialUpdate();
         QApplication::processEvents();
         save(big.grab(), QStringLiteral("graph-1M-envelope"));
+    }
+    {
+        // The main window with the document open: menus, both tool bars, the maximised view.
+        QTemporaryDir tmp;
+        const QString file = tmp.filePath(QStringLiteral("run.mLog"));
+        mlog::Save(file, doc);
+        CMainFrame frame;
+        frame.resize(1280, 800);
+        frame.show();
+        frame.docManager()->OpenDocumentFile(file);
+        QApplication::processEvents();
+        save(frame.grab(), QStringLiteral("main-window"));
+        frame.docManager()->CloseAllDocuments(false);
     }
     return 0;
 }
