@@ -115,7 +115,7 @@ CColorSetting::CColorSetting(QWidget* parent)
     m_pPreview = new CGraphDlg(this);
     m_pPreview->setObjectName(QStringLiteral("preview"));
     m_pPreview->setEnabled(false);
-    m_pPreview->setMinimumSize(340, 280);
+    m_pPreview->setFixedSize(340, 300);
     top->addWidget(m_pPreview, 1);
     outer->addLayout(top, 1);
 

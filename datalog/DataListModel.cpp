@@ -81,6 +81,9 @@ QString CDataListModel::Text(int row, int column) const
     if (!m_pLog)
         return QString();
     const CDataSeries& s = m_pLog->m_arrSeries[static_cast<size_t>(r.series)];
+    // A document emptied while its view is still about (closing) has no rows to show.
+    if (r.pos >= s.Size() || s.IsNull(r.pos))
+        return QString();
     switch (column) {
     case ColTime: return s.DateTime(r.pos);
     case ColUnit: return s.Unit(r.pos);

@@ -76,6 +76,12 @@ private slots:
         QCOMPARE(m.RowTexts(4), (QStringList { "5", "2026/05/12 14:07:36", "VDC", "3.0000", "MAX", "" }));
         QCOMPARE(m.RowTexts(5)[4], QStringLiteral("MIN"));
 
+        // Rows of a document emptied behind the list read as blank, not out of bounds.
+        CDataLog gone = sample();
+        m.ShowDocument(&gone, Place::LoadedList);
+        gone.DeleteContents();
+        QCOMPARE(m.RowTexts(4), (QStringList { "5", "", "", "", "", "" }));
+
         m.ShowDocument(&log, Place::DownloadedList);
         QCOMPARE(m.RowTexts(2)[3], QStringLiteral("OL"));
         QCOMPARE(m.AppendRow("t", "mV", -500000, "VAC", Place::LiveList), 6);
