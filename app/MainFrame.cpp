@@ -1,14 +1,17 @@
 #include "app/MainFrame.h"
 
 #include "app/DocManager.h"
-#include "app/DocWindow.h"
 #include "app/KeyLockIndicators.h"
 #include "app/RecordingRestore.h"
 #include "app/ToolbarIcons.h"
 #include "app/WindowRecordingHost.h"
+#include "datalog/ChildFrame.h"
+#include "datalog/ControlDlgBar.h"
 #include "datalog/MyOrvelDoc.h"
-#include "display/DisplayPane.h"
+#include "datalog/MyOrvelView.h"
 #include "datalog/RecordingJournal.h"
+#include "display/DisplayPane.h"
+#include "scope/FftDlg.h"
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "link/BluetoothSearch.h"
@@ -70,13 +73,13 @@ CMainFrame::CMainFrame(QWidget* parent)
     connect(m_pDocManager, &CDocManager::documentOpened, this, &CMainFrame::ShowDocument);
     connect(m_pDocManager, &CDocManager::documentActivated, this, [this](CMyOrvelDoc* doc) {
         for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
-            if (auto* dw = qobject_cast<CDocWindow*>(w); dw && dw->document() == doc)
+            if (auto* dw = qobject_cast<CChildFrame*>(w); dw && dw->document() == doc)
                 m_pMdiArea->setActiveSubWindow(w);
         }
     });
     connect(m_pDocManager, &CDocManager::documentClosed, this, [this](CMyOrvelDoc* doc) {
         for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
-            if (auto* dw = qobject_cast<CDocWindow*>(w); dw && dw->document() == doc)
+            if (auto* dw = qobject_cast<CChildFrame*>(w); dw && dw->document() == doc)
                 dw->CloseForDocument();
         }
     });
@@ -88,8 +91,10 @@ CMainFrame::CMainFrame(QWidget* parent)
         UpdateTitle();
     });
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
-        if (auto* dw = qobject_cast<CDocWindow*>(w))
+        if (auto* dw = qobject_cast<CChildFrame*>(w)) {
+            dw->OnActivated();
             m_pDocManager->SetActiveDocument(dw->document());
+        }
     });
 
     // Recording: the document windows are its views; every live point is also journalled.
@@ -190,6 +195,10 @@ void CMainFrame::CreateMenus()
     realTime->addAction(action(QStringLiteral("start")));
     realTime->addAction(action(QStringLiteral("stop")));
 
+    QMenu* graph = menuBar()->addMenu(QStringLiteral("&Graph"));
+    graph->setObjectName(QStringLiteral("graphMenu"));
+    CMyOrvelView::AddMenuCommands(graph);
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(action(QStringLiteral("help")));
     help->addAction(action(QStringLiteral("about")));
@@ -199,6 +208,7 @@ void CMainFrame::CreateToolBar()
 {
     QToolBar* bar = addToolBar(QStringLiteral("Standard"));
     bar->setObjectName(QStringLiteral("toolBar"));
+    addToolBar(new CControlDlgBar(this)); // the graph tools, sent to the active data-log view
     bar->setIconSize(QSize(32, 32));
     m_pDocManager->OpenAction()->setIcon(ToolbarIcons::make(ToolbarIcons::Open));
     m_pDocManager->SaveAction()->setIcon(ToolbarIcons::make(ToolbarIcons::Save));
@@ -569,11 +579,18 @@ void CMainFrame::StartDemo()
 
 void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
 {
-    auto* window = new CDocWindow(doc, m_pDocManager);
-    connect(window, &CDocWindow::liveViewClosing, m_pRecorder, &CRecorder::OnStop);
+    auto* window = new CChildFrame(doc, m_pDocManager);
+    connect(window, &CChildFrame::stopRequested, m_pRecorder, &CRecorder::OnStop);
+    // The graph's FFT tool hands over the stretch it was dragged across.
+    CMyOrvelView* view = window->view();
+    connect(view, &CMyOrvelView::fftRangeChosen, this, [this, view](int from, int to) {
+        if (CMyOrvelDoc* d = view->GetDocument())
+            OpenFftForRange(this, *d, from, to);
+    });
     m_pMdiArea->addSubWindow(window);
-    window->resize(m_pMdiArea->size() * 0.8);
-    window->show();
+    window->view()->OnInitialUpdate();
+    window->showMaximized();
+    window->OnActivated();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

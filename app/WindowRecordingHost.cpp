@@ -1,8 +1,9 @@
 #include "app/WindowRecordingHost.h"
 
 #include "app/DocManager.h"
-#include "app/DocWindow.h"
+#include "datalog/ChildFrame.h"
 #include "datalog/MyOrvelDoc.h"
+#include "datalog/MyOrvelView.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -17,10 +18,10 @@ std::vector<RecordingTarget> CWindowRecordingHost::RecordingTargets()
 {
     std::vector<RecordingTarget> out;
     for (QMdiSubWindow* w : m_pArea->subWindowList(QMdiArea::CreationOrder)) {
-        auto* window = qobject_cast<CDocWindow*>(w);
+        auto* window = qobject_cast<CChildFrame*>(w);
         // A window whose document is closing is no target any more.
         if (window && window->document() && m_pManager->Documents().contains(window->document()))
-            out.push_back({ window->document(), window });
+            out.push_back({ window->document(), window->view() });
     }
     return out;
 }
@@ -32,9 +33,9 @@ IRecordingView* CWindowRecordingHost::OpenNewDocument()
     if (!doc)
         return nullptr;
     for (QMdiSubWindow* w : m_pArea->subWindowList()) {
-        auto* window = qobject_cast<CDocWindow*>(w);
+        auto* window = qobject_cast<CChildFrame*>(w);
         if (window && window->document() == doc)
-            return window;
+            return window->view();
     }
     return nullptr;
 }

@@ -1,7 +1,6 @@
 # The application object and the main window.
 if(METER_BUILD_GUI)
   target_sources(meter_gui PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/DocWindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KeyLockIndicators.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WindowRecordingHost.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RecordingRestore.cpp

@@ -1,5 +1,6 @@
 // multimeter-cli mlog: ".mLog" data-log files as JSON (dump, build) and as CSV (export).
 #include "cli/CliVerbs.h"
+#include "datalog/DataLogText.h"
 #include "datalog/MLogFile.h"
 #include "datalog/MLogJson.h"
 #include "datalog/RecordingJournal.h"
@@ -86,19 +87,33 @@ int recover(const QString& journalPath, const QString& out)
     return cli::ExitOk;
 }
 
+// The same file as the window's "Export To Excel".
+int exportXls(const QString& path, const QString& out)
+{
+    CDataLog log;
+    QString message;
+    if (!mlog::Load(path, log, &message))
+        return ioError(message);
+    if (!datalog_text::WriteExportXls(out, log, &message))
+        return ioError(message);
+    return cli::ExitOk;
+}
+
 int run(const QStringList& args)
 {
-    const cli::Args parsed(args, {}, {});
+    const cli::Args parsed(args, {}, { QStringLiteral("--xls") });
     if (!parsed.ok())
         return cli::usageError(parsed.error());
     const QStringList& p = parsed.positionals();
     const QString sub = p.value(0);
+    if (parsed.has(QStringLiteral("--xls")) && sub != QLatin1String("export"))
+        return cli::usageError(QStringLiteral("mlog: --xls belongs to export"));
     if (sub == QLatin1String("dump") && p.size() == 2)
         return dump(p[1]);
     if (sub == QLatin1String("build") && p.size() == 3)
         return build(p[1], p[2]);
     if (sub == QLatin1String("export") && p.size() == 3)
-        return exportCsv(p[1], p[2]);
+        return parsed.has(QStringLiteral("--xls")) ? exportXls(p[1], p[2]) : exportCsv(p[1], p[2]);
     if (sub == QLatin1String("recover") && p.size() == 3)
         return recover(p[1], p[2]);
     return cli::usageError(QStringLiteral("mlog: wrong arguments"));
@@ -106,7 +121,8 @@ int run(const QStringList& args)
 
 const cli::CliVerbRegistration registration({
     "mlog",
-    "mlog dump FILE | mlog build JSON OUT | mlog export FILE OUT.csv | mlog recover JOURNAL OUT.mLog",
+    "mlog dump FILE | mlog build JSON OUT | mlog export FILE OUT.csv | mlog export --xls FILE OUT.xls | mlog recover "
+    "JOURNAL OUT.mLog",
     run,
 });
 

@@ -12,4 +12,42 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MyOrvelDoc.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordingJournal.h
   ${CMAKE_CURRENT_LIST_DIR}/RecordingJournal.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DataLogText.h
+  ${CMAKE_CURRENT_LIST_DIR}/DataLogText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DataListModel.h
+  ${CMAKE_CURRENT_LIST_DIR}/DataListModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GraphModel.h
+  ${CMAKE_CURRENT_LIST_DIR}/GraphModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GraphScene.h
+  ${CMAKE_CURRENT_LIST_DIR}/GraphScene.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.h
+  ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.cpp
 )
+
+# The data-log view and its windows: graph, tool bar, settings, printing, child frame.
+if(METER_BUILD_GUI)
+  target_sources(meter_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/GraphPainter.h
+    ${CMAKE_CURRENT_LIST_DIR}/GraphPainter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.h
+    ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ChildFrame.h
+    ${CMAKE_CURRENT_LIST_DIR}/ChildFrame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.h
+    ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ColorSetting.h
+    ${CMAKE_CURRENT_LIST_DIR}/ColorSetting.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PrintRX.h
+    ${CMAKE_CURRENT_LIST_DIR}/PrintRX.cpp
+  )
+endif()
+
+if(METER_BUILD_GUI)
+  # graph-gallery: renders the data-log view, its tools, dialogs and printouts to PNG files.
+  add_executable(graph-gallery ${CMAKE_CURRENT_LIST_DIR}/gallery/GraphGallery.cpp)
+  target_link_libraries(graph-gallery PRIVATE meter_gui meter_sim)
+  target_compile_definitions(graph-gallery PRIVATE METER_GRAPH_GALLERY_DIR="${CMAKE_BINARY_DIR}/gallery/graph")
+  meter_warnings(graph-gallery)
+endif()

@@ -1,8 +1,8 @@
 // The main window against the built-in simulated meter: start-up, connecting through the Scan
 // Device dialog, the meter keys, the link watchdog and the port dialogs' failure paths.
 #include "app/DocManager.h"
-#include "app/DocWindow.h"
 #include "app/KeyLockIndicators.h"
+#include "datalog/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "datalog/MyOrvelDoc.h"
 #include "display/DisplayPane.h"
@@ -301,7 +301,7 @@ private slots:
 
         frame.docManager()->NewAction()->trigger();
         QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
-        auto* window = qobject_cast<CDocWindow*>(frame.mdiArea()->subWindowList().first());
+        auto* window = qobject_cast<CChildFrame*>(frame.mdiArea()->subWindowList().first());
         QVERIFY(window);
         CMyOrvelDoc* doc = window->document();
         doc->SetModifiedFlag(true);

@@ -2,7 +2,10 @@
 // document window's data list, a saved reading's own document ending the recording, the roll-over
 // on a function change, closing a recording window, the crash journal and its restore offer.
 #include "app/DocManager.h"
-#include "app/DocWindow.h"
+#include "datalog/ChildFrame.h"
+#include "datalog/DataListModel.h"
+#include "datalog/GraphDlg.h"
+#include "datalog/MyOrvelView.h"
 #include "app/MainFrame.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/RecordingJournal.h"
@@ -38,12 +41,13 @@ MeterEvent Reading(float value, const char* function = "VDC")
     return e;
 }
 
-QList<CDocWindow*> Windows(CMainFrame& frame)
+// The views of the visible document windows, in the order they were opened.
+QList<CMyOrvelView*> Windows(CMainFrame& frame)
 {
-    QList<CDocWindow*> out;
+    QList<CMyOrvelView*> out;
     for (QMdiSubWindow* w : frame.mdiArea()->subWindowList(QMdiArea::CreationOrder)) {
-        if (auto* dw = qobject_cast<CDocWindow*>(w); dw && dw->isVisible())
-            out << dw;
+        if (auto* dw = qobject_cast<CChildFrame*>(w); dw && dw->isVisible())
+            out << dw->view();
     }
     return out;
 }
@@ -104,16 +108,17 @@ private slots:
         QVERIFY(stop->isEnabled());
         for (float v : { 1.0f, 1.1f, 7.0f, 1.2f })
             Send(frame, Reading(v));
-        CDocWindow* live = Windows(frame).first();
-        QTreeWidget* list = live->dataList();
-        QCOMPARE(list->topLevelItemCount(), 4);
-        QCOMPARE(list->topLevelItem(2)->text(3), QStringLiteral("OL"));
-        QCOMPARE(list->topLevelItem(3)->text(0), QStringLiteral("4"));
-        QCOMPARE(live->document()->m_arrSeries[0].Size(), qsizetype(4));
+        CMyOrvelView* live = Windows(frame).first();
+        CDataListModel* list = live->ListModel();
+        QCOMPARE(list->rowCount(), 4);
+        QCOMPARE(list->RowTexts(2).value(3), QStringLiteral("OL"));
+        QCOMPARE(list->RowTexts(3).value(0), QStringLiteral("4"));
+        QCOMPARE(live->GetDocument()->m_arrSeries[0].Size(), qsizetype(4));
+        // The trend graph follows: the newest points were drawn one segment at a time.
+        QCOMPARE(live->Graph()->Document(), live->GetDocument());
         // Every point is journalled while the recording runs.
         QCOMPARE(JournalFiles(m_journals).size(), 1);
-        if (auto* tabs = live->findChild<QTabWidget*>())
-            tabs->setCurrentIndex(1);
+        live->SelectTab(CMyOrvelView::TabList);
         const QString out = qEnvironmentVariable("METER_TEST_OUTPUT");
         if (!out.isEmpty())
             frame.grab().save(out + QStringLiteral("/recording-window.png"));
@@ -129,7 +134,7 @@ private slots:
         QVERIFY(!live->IsLiveView());
         QVERIFY(Windows(frame)[1]->IsSavedTarget());
         Send(frame, saved);
-        QCOMPARE(Windows(frame)[1]->document()->m_arrSeries[0].Size(), qsizetype(2));
+        QCOMPARE(Windows(frame)[1]->GetDocument()->m_arrSeries[0].Size(), qsizetype(2));
 
         // Start again; the dial turns: the recording rolls over to a third document.
         start->trigger();
@@ -139,18 +144,21 @@ private slots:
         QCOMPARE(Windows(frame).size(), 4);
         QVERIFY(stop->isEnabled());
         Send(frame, Reading(231.0f, "VAC"));
-        CDocWindow* vac = Windows(frame)[3];
-        QCOMPARE(vac->document()->m_arrSeries[0].Type(0), QStringLiteral("VAC"));
+        CMyOrvelView* vac = Windows(frame)[3];
+        QCOMPARE(vac->GetDocument()->m_arrSeries[0].Type(0), QStringLiteral("VAC"));
 
         // Closing the recording window stops the recording first; No discards it and its journal.
         m_answer = msgbox::No;
-        vac->close();
+        for (QMdiSubWindow* w : frame.mdiArea()->subWindowList()) {
+            if (auto* dw = qobject_cast<CChildFrame*>(w); dw && dw->view() == vac)
+                dw->close();
+        }
         QTRY_COMPARE(Windows(frame).size(), 3);
         QVERIFY(start->isEnabled());
         QVERIFY(!stop->isEnabled());
 
         // Saving a stopped recording removes its journal too.
-        CMyOrvelDoc* first = live->document();
+        CMyOrvelDoc* first = live->GetDocument();
         frame.docManager()->SetFileChooser(
             [this](CDocManager::FileDialogKind, QWidget*, const QString&, const QString&, const QString&) {
                 return m_dir.filePath(QStringLiteral("first.mLog"));
@@ -185,7 +193,7 @@ private slots:
         QTRY_COMPARE(Windows(frame).size(), 1);
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY2(m_boxes.first().contains(QLatin1String("3 readings of VDC")), qPrintable(m_boxes.first()));
-        CMyOrvelDoc* doc = Windows(frame).first()->document();
+        CMyOrvelDoc* doc = Windows(frame).first()->GetDocument();
         QCOMPARE(doc->m_arrSeries[0].Size(), qsizetype(3));
         QCOMPARE(doc->m_dMax, 3.0);
         QVERIFY(doc->IsModified());

@@ -1,4 +1,5 @@
 // multimeter-cli mlog: the JSON round trip through the tool, CSV export and exit statuses.
+#include "datalog/DataLogText.h"
 #include "datalog/MLogFile.h"
 
 #include <QProcess>
@@ -98,6 +99,35 @@ private slots:
         // An output that cannot be written.
         QVERIFY(mlog::Save(dir.filePath("ok.mLog"), CDataLog()));
         QCOMPARE(cli({ "export", dir.filePath("ok.mLog"), dir.filePath("no/dir/o.csv") }).status, 2);
+    }
+
+    // "mlog export --xls" writes the window's export; no reading or a damaged file: exit 2, and an
+    // existing output stays as it was.
+    void exportXls()
+    {
+        QTemporaryDir dir;
+        CDataLog log;
+        log.AddPoint(0, 1.25, QString::fromUtf8("\u2103"), 0, 0, "2026/05/12 14:07:33", "TEMP", 600, 1.25f);
+        log.AddPoint(0, 500000, QString::fromUtf8("M\u03a9"), 0, 1, "2026/05/12 14:07:34", "OHM", 60, 70.0f);
+        const QString file = dir.filePath("a.mLog");
+        QVERIFY(mlog::Save(file, log));
+        const QString out = dir.filePath("out.xls");
+        QCOMPARE(cli({ "export", "--xls", file, out }).status, 0);
+        QCOMPARE(readFile(out), datalog_text::ExportXls(log));
+
+        const QString empty = dir.filePath("empty.mLog");
+        QVERIFY(mlog::Save(empty, CDataLog()));
+        const QString none = dir.filePath("none.xls");
+        const Run r = cli({ "export", "--xls", empty, none });
+        QCOMPARE(r.status, 2);
+        QVERIFY(!r.err.isEmpty());
+        QVERIFY(!QFile::exists(none));
+
+        QByteArray bytes = readFile(file);
+        QVERIFY(writeFile(dir.filePath("bad.mLog"), bytes.left(bytes.size() - 3)));
+        QCOMPARE(cli({ "export", "--xls", dir.filePath("bad.mLog"), out }).status, 2);
+        QCOMPARE(readFile(out), datalog_text::ExportXls(log));
+        QCOMPARE(cli({ "dump", "--xls", file }).status, 1);
     }
 };
 

@@ -1,0 +1,65 @@
+#pragma once
+// The texts a data-log document is shown and written as: the value of a list row (each place has
+// its own "OL" rule), the summary, the tab-separated ".xls" export, and the vertical range a view
+// starts with. Core code: no windows.
+#include "datalog/DataLog.h"
+#include "datalog/ObData.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+namespace datalog_text {
+
+// Over-range readings are stored as this value with either sign.
+constexpr double kOverRange = 500000.0;
+
+// Where a value is shown. The places differ in when they write "OL" instead of the number:
+enum class Place {
+    LoadedList, // "%.4f"; "OL" only for exactly +500000 (a loaded file's list)
+    DownloadedList, // "%.4f"; "OL" for >= 500000 and for <= -500000
+    LiveList, // "%.4f"; "OL" for exactly +500000 or -500000 (live recording)
+    SavedList, // "%.4f"; always the number (the meter's saved readings)
+    Export, // "%.4f"; "OL" only for exactly +500000
+    PrintTable, // "%.2f"; "OL" for exactly +500000 or -500000
+};
+QString ValueText(double value, Place place);
+
+// The summary box: start and end time, maximum and minimum with their times ("OL" for a maximum
+// at or beyond the over-range mark and for a minimum that never moved from its start value),
+// average, number of points and function text, CR LF line ends.
+QString SummaryText(const CDataLog& log);
+
+// The ".xls" export: the bytes FF FE, then UTF-16LE text, tab-separated, CR LF line ends. Null
+// elements of series 0 are left out. Empty when series 0 holds no point.
+QByteArray ExportXls(const CDataLog& log);
+// Number of real (non-null) points in series 0.
+qsizetype PointCount(const CDataSeries& s);
+// Writes the export of `log` to `path` through a temporary file that replaces `path` only when
+// complete. False with a one-line `message` when series 0 is empty or the file cannot be written;
+// then no file is made and an existing one is left as it was.
+bool WriteExportXls(const QString& path, const CDataLog& log, QString* message = nullptr);
+// The proposed file name: "%d-%d-%d %d-%d.xls" of year, month, day, hour and minute.
+QString DefaultExportName(const QDateTime& now);
+
+// A vertical range for the graph; always max > min.
+struct YRange {
+    double max = 500.0;
+    double min = -500.0;
+};
+// The range a view shows for data whose in-range extremes are `max` and `min`: [min - m, max + m]
+// with m a tenth of the span, at least 0.01 (`exactZeroOnly`: 0.01 only replaces a margin of
+// exactly 0, as the settings dialog does). When no reading is in range (max < min: all over range,
+// or none yet) the range is [0, limit] (limit > 0), else [0, 1].
+YRange FitYRange(double max, double min, float limit, bool exactZeroOnly = false);
+
+// Moves downloaded logger points into series 0 of `log` (null points are skipped) and fills its
+// statistics from the in-range ones (strictly between -500000 and 500000): sum, average, maximum
+// and minimum with their time stamps (strict comparisons), then the first point's sampling
+// interval and function text, the first and last time stamps and the number of points. Returns
+// the vertical range to show: when the first point's limit is below the maximum, [min, limit]
+// with a minimum still at its start value taken as 0, otherwise FitYRange.
+YRange TakeDownloadedPoints(CDataLog& log, const QVector<CObData>& points);
+
+} // namespace datalog_text

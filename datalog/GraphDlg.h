@@ -1,0 +1,106 @@
+#pragma once
+// The trend graph of a data-log document: series 0 against its position, with grid, labels,
+// point markers, the mouse tools (zoom, pan, point read-out, FFT range) and the read-out box.
+//
+// The arithmetic lives in CGraphModel, the picture in GraphScene; this widget keeps the picture
+// of the last full paint so that a new reading (AppendLastPoint) draws only its own segment.
+//
+// For the recording paths: SetYRange and IsZoomedOrMoved decide the vertical range while
+// recording, AppendLastPoint draws the newest point.
+#include "datalog/GraphModel.h"
+#include "datalog/GraphScene.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+class CDataLog;
+class CMyOrvelDoc;
+class CShowData;
+
+class CGraphDlg : public QWidget {
+    Q_OBJECT
+public:
+    explicit CGraphDlg(QWidget* parent = nullptr);
+
+    // The document drawn (series 0); null draws an empty graph (the settings preview).
+    void SetDocument(CMyOrvelDoc* doc);
+    const CDataLog* Document() const;
+
+    CGraphModel& Model() { return m_model; }
+    const CGraphModel& Model() const { return m_model; }
+
+    // Tools 1..8 (CGraphModel::Tool). Any tool but the read-out hides the read-out box.
+    void SetTool(int tool);
+    int Tool() const { return m_nTool; }
+
+    // The full vertical range of all three axis states, shown whole; repaints.
+    void SetYRange(double max, double min);
+    // "All": the full ranges again, not zoomed; notifies the view's scroll bars; repaints.
+    void ResetZoom();
+    // True once the user zoomed, panned or scrolled since the last ResetZoom: recording then
+    // leaves the vertical range alone.
+    bool IsZoomedOrMoved() const { return m_model.IsZoomed() || m_bMoved; }
+    void SetMoved() { m_bMoved = true; }
+
+    // After a reading was added to series 0: draws only the newest segment when the point lies in
+    // the full ranges and nothing is zoomed, else repaints everything.
+    void AppendLastPoint();
+
+    GraphColors m_colors;
+    bool m_bMaskPoints = true;
+    // Repaints after colours, markers or the model were changed from outside.
+    void Invalidate();
+
+    // The drawing routine on any painter: `rect`, per-pixel values, font height, margins, print
+    // flag (white margins), as the copy and the printouts use it.
+    void DrawGraph(QPainter& p, const QRect& rect, double xPerPixel, double yPerPixel, int fontHeight, int left,
+        int top, bool print, bool raster = true) const;
+    // The graph as the clipboard gets it: client size, background colour, left margin 50.
+    QImage CopyImage() const;
+    // What the last paint or AppendLastPoint produced (tests, the gallery).
+    const QImage& Picture() const { return m_picture; }
+    // Full redraws so far and incremental draws so far.
+    int FullPaints() const { return m_nFullPaints; }
+    int IncrementalDraws() const { return m_nIncremental; }
+
+    CShowData* ShowDataBox() const { return m_pShowData; }
+    qsizetype Picked() const { return m_nPicked; }
+
+    QSize sizeHint() const override { return QSize(600, 360); }
+
+signals:
+    // The visible window changed by a tool: the view updates its scroll bars.
+    void scrollStateChanged();
+    // The FFT tool chose positions `from` < `to` of series 0.
+    void fftRangeChosen(int from, int to);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void RenderPicture();
+    void PaintOverlay(QPainter& p);
+    void Pick(QPoint at);
+    void HidePick();
+    GraphDrawParams ScreenParams() const;
+
+    CGraphModel m_model;
+    QPointer<CMyOrvelDoc> m_pDoc;
+    int m_nTool = CGraphModel::Rect;
+    bool m_bDragging = false;
+    bool m_bMoved = false;
+    bool m_bSized = false;
+    QPoint m_ptStart, m_ptCurrent, m_ptAnchor;
+    qsizetype m_nPicked = -1;
+    qsizetype m_nCount = 0;
+    CShowData* m_pShowData = nullptr;
+    QImage m_picture;
+    bool m_bDirty = true;
+    int m_nFullPaints = 0;
+    int m_nIncremental = 0;
+};

@@ -1,0 +1,156 @@
+#include "datalog/GraphPainter.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+
+namespace GraphPainter {
+
+namespace {
+
+void drawMark(QPainter& p, QPoint c)
+{
+    p.drawEllipse(QRect(c.x() - 1, c.y() - 1, 2, 2));
+}
+
+// One marker drawn once, then copied: a million markers cost a million small copies.
+const QImage& markStamp(const QColor& color, qreal dpr)
+{
+    static QImage stamp;
+    static QRgb stampColor = 0;
+    static qreal stampDpr = 0;
+    if (stamp.isNull() || stampColor != color.rgb() || stampDpr != dpr) {
+        stamp = QImage(QSize(9, 9) * dpr, QImage::Format_ARGB32_Premultiplied);
+        stamp.setDevicePixelRatio(dpr);
+        stamp.fill(Qt::transparent);
+        QPainter sp(&stamp);
+        sp.setPen(QPen(color, 3));
+        sp.setBrush(Qt::NoBrush);
+        drawMark(sp, QPoint(4, 4));
+        stampColor = color.rgb();
+        stampDpr = dpr;
+    }
+    return stamp;
+}
+
+// Writes every marker's opaque pixels straight into `img`, which the painter draws on with only an
+// integer scale and offset: the same pixels as copying the stamp, without a call per marker.
+bool stampDirect(QPainter& p, const QVector<QPoint>& marks, const QImage& stamp)
+{
+    if (p.device()->devType() != QInternal::Image)
+        return false;
+    auto* img = static_cast<QImage*>(p.device());
+    const QTransform t = p.deviceTransform();
+    const int scale = int(t.m11());
+    if (t.type() > QTransform::TxScale || t.m11() != t.m22() || t.m11() != scale || scale < 1
+        || t.dx() != int(t.dx()) || t.dy() != int(t.dy()) || p.hasClipping()
+        || (img->format() != QImage::Format_RGB32 && img->format() != QImage::Format_ARGB32_Premultiplied
+            && img->format() != QImage::Format_ARGB32)
+        || stamp.width() != 9 * scale)
+        return false;
+    // The stamp as runs of opaque pixels per row.
+    struct Run {
+        int dy, x0, x1;
+    };
+    QVector<Run> runs;
+    QRgb color = 0;
+    for (int y = 0; y < stamp.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(stamp.constScanLine(y));
+        for (int x = 0; x < stamp.width();) {
+            if (qAlpha(row[x]) == 255) {
+                color = row[x];
+                int e = x;
+                while (e < stamp.width() && qAlpha(row[e]) == 255)
+                    ++e;
+                runs.append(Run { y, x, e });
+                x = e;
+            } else {
+                ++x;
+            }
+        }
+    }
+    const int w = img->width(), h = img->height();
+    const int ox = int(t.dx()) - 4 * scale, oy = int(t.dy()) - 4 * scale;
+    uchar* bits = img->bits();
+    const qsizetype bpl = img->bytesPerLine();
+    for (const QPoint& m : marks) {
+        const int bx = m.x() * scale + ox, by = m.y() * scale + oy;
+        for (const Run& r : runs) {
+            const int y = by + r.dy;
+            if (y < 0 || y >= h)
+                continue;
+            QRgb* line = reinterpret_cast<QRgb*>(bits + y * bpl);
+            const int x0 = std::max(0, bx + r.x0), x1 = std::min(w, bx + r.x1);
+            for (int x = x0; x < x1; ++x)
+                line[x] = color;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QFont LabelFont(int height)
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(std::max(1, height));
+    f.setWeight(QFont::ExtraLight);
+    return f;
+}
+
+void RenderTrace(QPainter& p, const GraphScene& scene, const GraphColors& colors, bool raster)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(ToColor(colors.line), 1));
+    if (!scene.trace.isEmpty())
+        p.drawLines(scene.trace);
+    if (!scene.marks.isEmpty()) {
+        if (raster) {
+            const QImage& stamp = markStamp(ToColor(colors.point), p.device()->devicePixelRatioF());
+            if (!stampDirect(p, scene.marks, stamp)) {
+                for (const QPoint& m : scene.marks)
+                    p.drawImage(QPoint(m.x() - 4, m.y() - 4), stamp);
+            }
+        } else {
+            p.setPen(QPen(ToColor(colors.point), 3));
+            p.setBrush(Qt::NoBrush);
+            for (const QPoint& m : scene.marks)
+                drawMark(p, m);
+        }
+    }
+    p.restore();
+}
+
+void Render(QPainter& p, const GraphScene& scene, const GraphColors& colors, bool raster)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(ToColor(colors.grid), 1, Qt::DotLine));
+    p.drawLines(scene.grid);
+    p.restore();
+
+    RenderTrace(p, scene, colors, raster);
+
+    p.save();
+    const QColor margin = scene.print ? QColor(Qt::white) : ToColor(colors.border);
+    for (const QRect& r : scene.margins)
+        p.fillRect(r, margin);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawLines(scene.axes);
+
+    const QFont font = LabelFont(scene.fontHeight);
+    p.setFont(font);
+    const QFontMetrics fm(font, p.device());
+    for (const GraphLabel& l : scene.labels) {
+        const int w = fm.horizontalAdvance(l.text);
+        if (l.align == GraphLabel::RightOfText)
+            p.drawText(QPoint(l.anchor.x() - w, l.anchor.y() - fm.height() / 2 + fm.ascent()), l.text);
+        else
+            p.drawText(QPoint(l.anchor.x() - w / 2, l.anchor.y() + fm.lineSpacing() / 2 + fm.ascent()), l.text);
+    }
+    p.restore();
+}
+
+} // namespace GraphPainter

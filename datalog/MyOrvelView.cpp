@@ -1,0 +1,383 @@
+#include "datalog/MyOrvelView.h"
+
+#include "datalog/ColorSetting.h"
+#include "datalog/DataListModel.h"
+#include "datalog/GraphDlg.h"
+#include "datalog/MyOrvelDoc.h"
+#include "datalog/PrintRX.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTableView>
+
+namespace {
+
+QPointer<CMyOrvelView>& activeView()
+{
+    static QPointer<CMyOrvelView> view;
+    return view;
+}
+
+CMyOrvelView::SaveChooser& saveChooser()
+{
+    static CMyOrvelView::SaveChooser chooser;
+    return chooser;
+}
+
+QString chooseExportFile(QWidget* parent, const QString& proposed)
+{
+    if (saveChooser())
+        return saveChooser()(parent, proposed);
+    QFileDialog dlg(parent, QString(), proposed, QStringLiteral("Data File(*.xls)"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QStringLiteral("xls"));
+    dlg.setOption(QFileDialog::ReadOnly, false);
+    if (dlg.exec() != QDialog::Accepted)
+        return QString();
+    return dlg.selectedFiles().value(0);
+}
+
+} // namespace
+
+CMyOrvelView* CMyOrvelView::Active() { return activeView().data(); }
+void CMyOrvelView::SetActive(CMyOrvelView* view) { activeView() = view; }
+void CMyOrvelView::SetSaveChooserForTesting(SaveChooser chooser) { saveChooser() = std::move(chooser); }
+
+CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
+    : QWidget(parent)
+    , m_pDoc(doc)
+{
+    setObjectName(QStringLiteral("MyOrvelView"));
+    m_pTab = new QTabBar(this);
+    m_pTab->setObjectName(QStringLiteral("tabs"));
+    m_pTab->setDrawBase(false);
+    m_pCopy = new QPushButton(QStringLiteral("Copy Graph"), this);
+    m_pCopy->setObjectName(QStringLiteral("copyGraph"));
+    m_pGraph = new CGraphDlg(this);
+    m_pGraph->setObjectName(QStringLiteral("graph"));
+    m_pGraph->SetDocument(doc);
+    m_pHScroll = new QScrollBar(Qt::Horizontal, this);
+    m_pVScroll = new QScrollBar(Qt::Vertical, this);
+    m_pList = new QTableView(this);
+    m_pList->setObjectName(QStringLiteral("dataList"));
+    m_pListModel = new CDataListModel(this);
+    m_pList->setModel(m_pListModel);
+    m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pList->setShowGrid(true);
+    m_pList->verticalHeader()->hide();
+    m_pList->verticalHeader()->setDefaultSectionSize(20);
+    m_pList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    for (int c = 0; c < CDataListModel::ColumnCount; ++c)
+        m_pList->setColumnWidth(c, CDataListModel::ColumnWidth(c));
+    m_pSummary = new QPlainTextEdit(this);
+    m_pSummary->setObjectName(QStringLiteral("summary"));
+    m_pSummary->setReadOnly(true);
+
+    connect(m_pTab, &QTabBar::currentChanged, this, &CMyOrvelView::SelectTab);
+    connect(m_pCopy, &QPushButton::clicked, this, &CMyOrvelView::OnCopyGraph);
+    connect(m_pGraph, &CGraphDlg::scrollStateChanged, this, &CMyOrvelView::OnScrollUpdate);
+    connect(m_pGraph, &CGraphDlg::fftRangeChosen, this, &CMyOrvelView::fftRangeChosen);
+    connect(m_pHScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnHScroll);
+    connect(m_pVScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnVScroll);
+    if (doc) {
+        connect(doc, &CMyOrvelDoc::summaryRefreshRequested, this, [this] {
+            if (m_bLiveView)
+                RefreshSummary();
+        });
+        connect(doc, &CMyOrvelDoc::contentsLoaded, this, [this] {
+            m_bLiveView = false;
+            m_bInitialised = false;
+            OnInitialUpdate();
+        });
+    }
+    resize(800, 560);
+}
+
+CMyOrvelView::~CMyOrvelView()
+{
+    if (Active() == this)
+        SetActive(nullptr);
+}
+
+CMyOrvelDoc* CMyOrvelView::GetDocument() const { return m_pDoc.data(); }
+
+bool CMyOrvelView::HasPoints() const
+{
+    return m_pDoc && datalog_text::PointCount(m_pDoc->m_arrSeries[0]) > 0;
+}
+
+void CMyOrvelView::OnInitialUpdate(QVector<CObData>* downloaded)
+{
+    if (!m_bInitialised && m_pTab->count() == 0) {
+        m_pTab->addTab(QStringLiteral("Graph"));
+        m_pTab->addTab(QStringLiteral("Data List"));
+        m_pTab->addTab(QStringLiteral("Summary"));
+    }
+    m_bInitialised = true;
+    Layout(); // the tab bar has its height now
+    SelectTab(m_pTab->currentIndex());
+    if (!m_pDoc)
+        return;
+    CMyOrvelDoc& doc = *m_pDoc;
+    const CDataSeries& s = doc.m_arrSeries[0];
+    if (!s.IsEmpty() && !doc.m_bLive) {
+        m_bLiveView = false;
+        m_pListModel->ShowDocument(&doc, datalog_text::Place::LoadedList);
+        RefreshSummary();
+        float limit = 0.0f;
+        for (qsizetype i = 0; i < s.Size(); ++i) {
+            if (!s.IsNull(i)) {
+                limit = s.Range(i);
+                break;
+            }
+        }
+        const datalog_text::YRange r = datalog_text::FitYRange(doc.m_dMax, doc.m_dMin, limit);
+        m_pGraph->SetYRange(r.max, r.min);
+    }
+    if (downloaded && !downloaded->isEmpty()) {
+        doc.SetTitle(QStringLiteral("DataLogger"));
+        m_bLiveView = false;
+        doc.m_bLive = false;
+        const datalog_text::YRange r = datalog_text::TakeDownloadedPoints(doc, *downloaded);
+        downloaded->clear();
+        m_pListModel->ShowDocument(&doc, datalog_text::Place::DownloadedList);
+        RefreshSummary();
+        m_pGraph->SetYRange(r.max, r.min);
+        m_pGraph->SetDocument(&doc);
+        emit becameDownloadView(this);
+    }
+    OnScrollUpdate();
+}
+
+void CMyOrvelView::AppendListRow(
+    const QString& time, const QString& unit, double value, const QString& type, datalog_text::Place place)
+{
+    const int row = m_pListModel->AppendRow(time, unit, value, type, place);
+    m_pList->scrollTo(m_pListModel->index(row, 0));
+}
+
+int CMyOrvelView::ListRowCount() const { return m_pListModel->rowCount(); }
+
+void CMyOrvelView::AddListRow(const RecordingListRow& row, bool scrollIntoView)
+{
+    // The row number is the list's own: the model numbers its rows.
+    const int at = m_pListModel->AppendRowText(row.time, row.unit, row.value, row.label);
+    if (scrollIntoView)
+        m_pList->scrollTo(m_pListModel->index(at, 0));
+}
+
+void CMyOrvelView::RefreshAfterLivePoint()
+{
+    OnScrollUpdate();
+    m_pGraph->AppendLastPoint();
+    if (m_pSummary->isVisible())
+        RefreshSummary();
+}
+
+void CMyOrvelView::InvalidateGraph()
+{
+    m_pGraph->SetDocument(m_pDoc.data());
+    if (m_pSummary->isVisible())
+        RefreshSummary();
+}
+
+bool CMyOrvelView::IsZoomedOrMoved() const { return m_pGraph->IsZoomedOrMoved(); }
+
+void CMyOrvelView::SetYRange(double max, double min) { m_pGraph->SetYRange(max, min); }
+
+void CMyOrvelView::RefreshSummary()
+{
+    if (m_pDoc)
+        m_pSummary->setPlainText(datalog_text::SummaryText(*m_pDoc));
+}
+
+void CMyOrvelView::SelectTab(int tab)
+{
+    if (m_pTab->currentIndex() != tab && tab >= 0)
+        m_pTab->setCurrentIndex(tab);
+    const bool graph = tab == TabGraph || tab < 0;
+    m_pGraph->setVisible(graph);
+    m_pHScroll->setVisible(graph);
+    m_pVScroll->setVisible(graph);
+    m_pList->setVisible(tab == TabList);
+    m_pSummary->setVisible(tab == TabSummary);
+    if (tab == TabSummary)
+        RefreshSummary();
+}
+
+void CMyOrvelView::Layout()
+{
+    const int W = width(), H = height();
+    m_pTab->setGeometry(12, 10, std::max(1, std::min(W - 24, 320)), m_pTab->sizeHint().height());
+    m_pCopy->setGeometry(std::max(340, W - 130), 8, 110, 28);
+    const QRect area(30, 60, std::max(1, W - 60), std::max(1, H - 80));
+    m_pGraph->setGeometry(area);
+    m_pList->setGeometry(area);
+    m_pSummary->setGeometry(area);
+    m_pVScroll->setGeometry(12, 60, 19, std::max(1, H - 80));
+    m_pHScroll->setGeometry(30, H - 25, std::max(1, W - 60), 20);
+}
+
+void CMyOrvelView::resizeEvent(QResizeEvent*) { Layout(); }
+
+void CMyOrvelView::showEvent(QShowEvent*)
+{
+    if (!m_bInitialised)
+        OnInitialUpdate();
+}
+
+void CMyOrvelView::OnScrollUpdate()
+{
+    const CGraphModel& m = m_pGraph->Model();
+    m_bSyncingScroll = true;
+    m_pHScroll->setRange(0, m.HScrollMax());
+    m_pHScroll->setValue(m.HScrollPos());
+    m_pHScroll->setPageStep(std::max(1, int(m.PlotWidth() * m.State(0).m_dXPerPixel)));
+    m_pVScroll->setRange(0, m.VScrollMax());
+    m_pVScroll->setValue(m.VScrollPos());
+    m_pVScroll->setPageStep(std::max(1, int(m.PlotHeight() * m.State(0).m_dYPerPixel)));
+    m_bSyncingScroll = false;
+}
+
+void CMyOrvelView::OnHScroll(int)
+{
+    // The slider already moved; its new position is the new left end.
+    const int pos = m_pHScroll->sliderPosition();
+    m_pGraph->Model().SetHScrollPos(pos);
+    m_pGraph->SetMoved();
+    m_pGraph->Invalidate();
+}
+
+void CMyOrvelView::OnVScroll(int)
+{
+    const int pos = m_pVScroll->sliderPosition();
+    m_pGraph->Model().SetVScrollPos(pos);
+    m_pGraph->SetMoved();
+    m_pGraph->Invalidate();
+}
+
+void CMyOrvelView::AddMenuCommands(QMenu* menu)
+{
+    static const struct {
+        const char* text;
+        int id;
+    } items[] = { { "Move", IdMove }, { "Rect", IdRect }, { "XBig", IdXBig }, { "YBig", IdYBig },
+        { "ShowNumber", IdShowNumber }, { "All", IdAll }, { "FFT", IdFft }, { nullptr, 0 },
+        { "Graph Setting", IdSetting }, { "Export To Excel", IdExport }, { "Print Graph", IdPrintGraph },
+        { "Print Data", IdPrintData } };
+    for (const auto& item : items) {
+        if (!item.text) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* a = menu->addAction(QString::fromLatin1(item.text));
+        a->setObjectName(QStringLiteral("cmd%1").arg(item.id));
+        const int id = item.id;
+        QObject::connect(a, &QAction::triggered, menu, [id] {
+            if (CMyOrvelView* view = Active())
+                view->OnCommand(id);
+        });
+    }
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] {
+        for (QAction* a : menu->actions())
+            a->setEnabled(Active() != nullptr);
+    });
+}
+
+void CMyOrvelView::OnCommand(int id)
+{
+    switch (id) {
+    case IdMove: m_pGraph->SetTool(CGraphModel::Move); break;
+    case IdRect: m_pGraph->SetTool(CGraphModel::Rect); break;
+    case IdXBig: m_pGraph->SetTool(CGraphModel::XBig); break;
+    case IdYBig: m_pGraph->SetTool(CGraphModel::YBig); break;
+    case IdBig: m_pGraph->SetTool(CGraphModel::Big); break;
+    case IdSmall: m_pGraph->SetTool(CGraphModel::Small); break;
+    case IdShowNumber: m_pGraph->SetTool(CGraphModel::ShowNumber); break;
+    case IdFft: m_pGraph->SetTool(CGraphModel::Fft); break;
+    case IdAll: m_pGraph->ResetZoom(); break;
+    case IdSetting: OnSetting(); break;
+    case IdExport: OnExport(); break;
+    case IdPrintGraph: OnPrintGraph(); break;
+    case IdPrintData: OnPrintData(); break;
+    default: break;
+    }
+}
+
+void CMyOrvelView::OnSetting()
+{
+    CColorSetting dlg(this);
+    dlg.FillFrom(*m_pGraph, m_bAutoScale, m_nManualMax, m_nManualMin);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    dlg.ApplyTo(*m_pGraph);
+    m_bAutoScale = dlg.m_bAutoScale;
+    if (m_bAutoScale) {
+        if (m_pDoc) {
+            const datalog_text::YRange r = datalog_text::FitYRange(m_pDoc->m_dMax, m_pDoc->m_dMin,
+                m_pDoc->m_arrSeries[0].IsEmpty() ? 0.0f : m_pDoc->m_arrSeries[0].Range(0), true);
+            m_pGraph->SetYRange(r.max, r.min);
+        }
+    } else {
+        m_nManualMax = dlg.m_nMax;
+        m_nManualMin = dlg.m_nMin;
+        m_pGraph->SetYRange(m_nManualMax, m_nManualMin);
+    }
+    m_pGraph->Invalidate();
+    OnScrollUpdate();
+}
+
+void CMyOrvelView::OnExport()
+{
+    if (!HasPoints())
+        return;
+    const QString path
+        = chooseExportFile(this, datalog_text::DefaultExportName(QDateTime::currentDateTime()));
+    if (path.isEmpty())
+        return;
+    QString message;
+    if (!datalog_text::WriteExportXls(path, *m_pDoc, &message))
+        msgbox::Show(this, message, QStringLiteral("Tip"), msgbox::Warning);
+}
+
+void CMyOrvelView::OnCopyGraph()
+{
+    if (!HasPoints())
+        return;
+    QClipboard* clip = QApplication::clipboard();
+    if (!clip)
+        return;
+    clip->setImage(m_pGraph->CopyImage());
+    msgbox::Show(this, QStringLiteral("Graph is already copied to clipboard!"), QStringLiteral("Tip"));
+}
+
+void CMyOrvelView::OnPrintGraph()
+{
+    if (!HasPoints())
+        return;
+    CPrintRX printer;
+    if (!printer.ShowPrintDialog(this))
+        return;
+    printer.PrintGraph(*m_pGraph, *m_pDoc, QDateTime::currentDateTime());
+}
+
+void CMyOrvelView::OnPrintData()
+{
+    if (!HasPoints())
+        return;
+    CPrintRX printer;
+    if (!printer.ShowPrintDialog(this))
+        return;
+    printer.PrintData(*m_pDoc, QDateTime::currentDateTime());
+}

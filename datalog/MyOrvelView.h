@@ -1,0 +1,142 @@
+#pragma once
+// The view of a data-log document: the tabs "Graph", "Data List" and "Summary", the trend graph
+// with its scroll bars, the data list, the summary text, and the commands of the graph tool bar
+// and the data-log menus (tools, settings, export, print, copy).
+//
+// For the recording paths: AppendListRow adds a row and scrolls it into view; Graph() gives
+// AppendLastPoint and the vertical range (SetYRange, IsZoomedOrMoved); OnScrollUpdate is the
+// scroll-bar refresh that goes before each incremental draw.
+#include "datalog/DataLogText.h"
+#include "datalog/ObData.h"
+#include "protocol/RecordingView.h"
+
+#include <QPointer>
+#include <QVector>
+#include <QWidget>
+#include <functional>
+
+class CDataListModel;
+class CGraphDlg;
+class CMyOrvelDoc;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class QTabBar;
+class QTableView;
+
+class CMyOrvelView : public QWidget, public IRecordingView {
+    Q_OBJECT
+public:
+    // Command ids of the graph tool bar and the data-log menus.
+    enum Command {
+        IdMove = 32771,
+        IdRect = 32772,
+        IdXBig = 32773,
+        IdYBig = 32774,
+        IdBig = 32775,
+        IdSmall = 32776,
+        IdShowNumber = 32777,
+        IdAll = 32778,
+        IdSetting = 32780,
+        IdFft = 32792,
+        IdExport = 32793,
+        IdPrintGraph = 32798,
+        IdPrintData = 32799,
+    };
+    enum Tab { TabGraph, TabList, TabSummary };
+
+    explicit CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent = nullptr);
+    ~CMyOrvelView() override;
+
+    // The view the graph tool bar and the menus act on; null when none is active.
+    static CMyOrvelView* Active();
+    static void SetActive(CMyOrvelView* view);
+
+    CMyOrvelDoc* GetDocument() const;
+    CGraphDlg* Graph() const { return m_pGraph; }
+    CDataListModel* ListModel() const { return m_pListModel; }
+    QTableView* List() const { return m_pList; }
+    QPlainTextEdit* SummaryBox() const { return m_pSummary; }
+    QTabBar* Tabs() const { return m_pTab; }
+    QScrollBar* HScroll() const { return m_pHScroll; }
+    QScrollBar* VScroll() const { return m_pVScroll; }
+
+    bool m_bLiveView = true; // recording target: additions refresh the summary
+    bool m_bSavedTarget = false; // receives the meter's saved readings
+    bool m_bAutoScale = true; // Y range follows the data
+    int m_nManualMax = 50;
+    int m_nManualMin = -50;
+
+    // First update: tabs and columns; a loaded file is listed and its range set; points handed
+    // in from a logger download (`downloaded`, emptied here) are moved into the document, which
+    // is titled "DataLogger" and is no longer live.
+    void OnInitialUpdate(QVector<CObData>* downloaded = nullptr);
+    // Appends one data-list row and scrolls it into view.
+    void AppendListRow(const QString& time, const QString& unit, double value, const QString& type,
+        datalog_text::Place place = datalog_text::Place::LiveList);
+    // Rebuilds the summary box from the document.
+    void RefreshSummary();
+
+    void SelectTab(int tab);
+
+    // The recording paths (see RecordingView.h).
+    bool IsLiveView() const override { return m_bLiveView; }
+    void SetLiveView(bool on) override { m_bLiveView = on; }
+    bool IsSavedTarget() const override { return m_bSavedTarget; }
+    void SetSavedTarget(bool on) override { m_bSavedTarget = on; }
+    int ListRowCount() const override;
+    void AddListRow(const RecordingListRow& row, bool scrollIntoView) override;
+    void RefreshAfterLivePoint() override;
+    void InvalidateGraph() override;
+    bool IsAutoScale() const override { return m_bAutoScale; }
+    bool IsZoomedOrMoved() const override;
+    void SetYRange(double max, double min) override;
+
+    // Fills a "Graph" menu with the data-log commands (tools, "Graph Setting", "Export To Excel",
+    // "Print Graph", "Print Data"), each sent to the active view; disabled while none is active.
+    static void AddMenuCommands(QMenu* menu);
+
+    // File choice of the export; tests replace it (an empty answer cancels).
+    using SaveChooser = std::function<QString(QWidget* parent, const QString& proposed)>;
+    static void SetSaveChooserForTesting(SaveChooser chooser);
+
+public slots:
+    // A command id of the table above.
+    void OnCommand(int id);
+    // Message 0x464: the scroll bars follow the graph's state 0.
+    void OnScrollUpdate();
+    void OnSetting();
+    void OnExport();
+    void OnPrintGraph();
+    void OnPrintData();
+    void OnCopyGraph();
+
+signals:
+    // The FFT range tool chose positions of series 0 (from < to).
+    void fftRangeChosen(int from, int to);
+    // This view took over downloaded logger points (the main window keeps a pointer to it).
+    void becameDownloadView(CMyOrvelView* view);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Layout();
+    bool HasPoints() const;
+    void OnHScroll(int action);
+    void OnVScroll(int action);
+
+    QPointer<CMyOrvelDoc> m_pDoc;
+    QTabBar* m_pTab;
+    QPushButton* m_pCopy;
+    CGraphDlg* m_pGraph;
+    QScrollBar* m_pHScroll;
+    QScrollBar* m_pVScroll;
+    QTableView* m_pList;
+    CDataListModel* m_pListModel;
+    QPlainTextEdit* m_pSummary;
+    bool m_bInitialised = false;
+    bool m_bSyncingScroll = false;
+};

@@ -1,0 +1,278 @@
+// The texts of a data-log view: list rows with each place's "OL" rule, the summary byte for byte,
+// the ".xls" export bytes, the downloaded-points take-over, the vertical ranges and the printed
+// table's pages.
+#include "datalog/DataListModel.h"
+#include "datalog/DataLogText.h"
+#include "datalog/PrintLayout.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace datalog_text;
+
+namespace {
+
+// Two readings, one over range, with statistics of the second reading in series 1.
+CDataLog sample()
+{
+    CDataLog log;
+    log.AddPoint(0, 1.5, QStringLiteral("VDC"), 0, 0, QStringLiteral("2026/05/12 14:07:33"), QStringLiteral("VDC"),
+        6, 1.5f);
+    log.AddPoint(0, 500000, QStringLiteral("VDC"), 0, 1, QStringLiteral("2026/05/12 14:07:34"), QStringLiteral("VDC"),
+        6, 7.0f);
+    log.AddPoint(0, -500000, QStringLiteral("VDC"), 0, 2, QStringLiteral("2026/05/12 14:07:35"), QStringLiteral("VDC"),
+        6, -7.0f);
+    log.AddPoint(0, -2.25, QStringLiteral("VDC"), 0, 3, QStringLiteral("2026/05/12 14:07:36"), QStringLiteral("VDC"),
+        6, -2.25f);
+    log.AddPoint(1, 3.0, QStringLiteral("VDC"), 0, 3, QStringLiteral("2026/05/12 14:07:36"), QStringLiteral("MAX"),
+        6, 0);
+    log.AddPoint(1, -4.0, QStringLiteral("VDC"), 0, 3, QStringLiteral("2026/05/12 14:07:36"), QStringLiteral("MIN"),
+        6, 0);
+    return log;
+}
+
+QString fromUtf16(const QByteArray& b)
+{
+    return QString(reinterpret_cast<const QChar*>(b.constData() + 2), (b.size() - 2) / 2);
+}
+
+} // namespace
+
+class TestDatalogTexts : public QObject {
+    Q_OBJECT
+private slots:
+    void valueTextPerPlace()
+    {
+        struct Case {
+            Place place;
+            double v;
+            const char* text;
+        } cases[] = {
+            { Place::LoadedList, 500000, "OL" }, { Place::LoadedList, -500000, "-500000.0000" },
+            { Place::LoadedList, 600000, "600000.0000" }, { Place::DownloadedList, 600000, "OL" },
+            { Place::DownloadedList, -500001, "OL" }, { Place::DownloadedList, 499999.5, "499999.5000" },
+            { Place::LiveList, -500000, "OL" }, { Place::SavedList, 500000, "500000.0000" },
+            { Place::Export, -500000, "-500000.0000" }, { Place::Export, 500000, "OL" },
+            { Place::PrintTable, -500000, "OL" }, { Place::PrintTable, 1.005, "1.00" },
+        };
+        for (const Case& c : cases)
+            QCOMPARE(ValueText(c.v, c.place), QString::fromLatin1(c.text));
+    }
+
+    void listRowsOfLoadedFileAndAppended()
+    {
+        CDataLog log = sample();
+        log.m_arrSeries[0].AppendNull(); // kept by the loader, never listed
+        CDataListModel m;
+        m.ShowDocument(&log, Place::LoadedList);
+        QCOMPARE(m.rowCount(), 6);
+        QCOMPARE(m.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Data Time"));
+        QCOMPARE(m.RowTexts(1), (QStringList { "2", "2026/05/12 14:07:34", "VDC", "OL", "VDC", "" }));
+        QCOMPARE(m.RowTexts(2)[3], QStringLiteral("-500000.0000"));
+        // Series-1 rows follow the reading with their sequence number.
+        QCOMPARE(m.RowTexts(4), (QStringList { "5", "2026/05/12 14:07:36", "VDC", "3.0000", "MAX", "" }));
+        QCOMPARE(m.RowTexts(5)[4], QStringLiteral("MIN"));
+
+        // Rows of a document emptied behind the list read as blank, not out of bounds.
+        CDataLog gone = sample();
+        m.ShowDocument(&gone, Place::LoadedList);
+        gone.DeleteContents();
+        QCOMPARE(m.RowTexts(4), (QStringList { "5", "", "", "", "", "" }));
+
+        m.ShowDocument(&log, Place::DownloadedList);
+        QCOMPARE(m.RowTexts(2)[3], QStringLiteral("OL"));
+        QCOMPARE(m.AppendRow("t", "mV", -500000, "VAC", Place::LiveList), 6);
+        QCOMPARE(m.RowTexts(6), (QStringList { "7", "t", "mV", "OL", "VAC", "" }));
+        m.Clear();
+        QCOMPARE(m.rowCount(), 0);
+    }
+
+    void summaryByteExact()
+    {
+        const CDataLog log = sample();
+        QCOMPARE(SummaryText(log),
+            QStringLiteral("---------------------------Summary---------------------------\r\n\r\n"
+                           "StartTime: 2026/05/12 14:07:33 \r\n\r\n"
+                           "EndTime: 2026/05/12 14:07:36\r\n\r\n"
+                           "Maximum: 1.5000\r\n\r\n"
+                           "Maxinum Time: 2026/05/12 14:07:33 \r\n\r\n"
+                           "Minimum: -2.2500\r\n\r\n"
+                           "Minimum Time: 2026/05/12 14:07:36\r\n\r\n"
+                           "Average:-0.3750\r\n\r\n"
+                           "DataNumber: 4\r\n\r\n"
+                           "Type:VDC\r\n\r\n"));
+        // A new recording, nothing in range yet.
+        CDataLog fresh;
+        fresh.AddPoint(0, 500000, "V", 0, 0, "t", "VDC", 6, 7.0f);
+        const QString s = SummaryText(fresh);
+        QVERIFY(s.contains(QStringLiteral("Maximum: -60000.0000\r\n")));
+        QVERIFY(s.contains(QStringLiteral("Minimum: OL\r\n")));
+        QVERIFY(s.contains(QStringLiteral("DataNumber: 1\r\n")));
+        fresh.m_dMax = 500000;
+        QVERIFY(SummaryText(fresh).contains(QStringLiteral("Maximum: OL\r\n")));
+    }
+
+    void exportBytes()
+    {
+        CDataLog log;
+        QVERIFY(ExportXls(log).isEmpty());
+        log.AddPoint(0, 21.5, QStringLiteral("℃"), 0, 0, QStringLiteral("2026/05/12 14:07:33"), QStringLiteral("TEMP"),
+            600, 21.5f);
+        log.AddPoint(0, 500000, QStringLiteral("MΩ"), 0, 1, QStringLiteral("2026/05/12 14:07:34"),
+            QStringLiteral("OHM"), 60, 70.0f);
+        log.AddPoint(0, -500000, QStringLiteral("MΩ"), 0, 2, QStringLiteral("2026/05/12 14:07:35"),
+            QStringLiteral("OHM"), 60, -70.0f);
+        log.m_arrSeries[0].AppendNull();
+        const QByteArray b = ExportXls(log);
+        QCOMPARE(b.left(2), QByteArray("\xFF\xFE"));
+        QCOMPARE(b.size() % 2, 0);
+        // UTF-16LE: the units survive.
+        QCOMPARE(b.mid(2, 4), QByteArray("S\0t\0", 4));
+        QCOMPARE(fromUtf16(b),
+            QStringLiteral("StartTime\t2026/05/12 14:07:33\t\r\n"
+                           "Max\t21.5000 @ 2026/05/12 14:07:33\t\r\n"
+                           "Min\t21.5000 @ 2026/05/12 14:07:33\t\r\n"
+                           "Average\t21.5000\t\r\n"
+                           "EndTime\t2026/05/12 14:07:35\t\r\n"
+                           "ID\tUnit\tValue\tType\tDateTime\t\r\n"
+                           "1\t℃\t21.5000\tTEMP\t2026/05/12 14:07:33\t\r\n"
+                           "2\tMΩ\tOL\tOHM\t2026/05/12 14:07:34\t\r\n"
+                           "3\tMΩ\t-500000.0000\tOHM\t2026/05/12 14:07:35\t\r\n"));
+    }
+
+    void exportFileKeepsOldOnEmpty()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath("a.xls");
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("old");
+        f.close();
+        QString why;
+        QVERIFY(!WriteExportXls(out, CDataLog(), &why));
+        QVERIFY(!why.isEmpty());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
+        f.close();
+        QVERIFY(WriteExportXls(out, sample(), &why));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), ExportXls(sample()));
+        QCOMPARE(DefaultExportName(QDateTime(QDate(2026, 5, 2), QTime(9, 7))), QStringLiteral("2026-5-2 9-7.xls"));
+    }
+
+    void yRanges()
+    {
+        YRange r = FitYRange(10, 0, 6);
+        QCOMPARE(r.max, 11.0);
+        QCOMPARE(r.min, -1.0);
+        r = FitYRange(5, 5, 6, true);
+        QCOMPARE(r.max, 5.01);
+        QCOMPARE(r.min, 4.99);
+        r = FitYRange(5, 4.95, 6); // a margin below 0.01 is raised to it
+        QCOMPARE(r.max, 5.01);
+        // No reading in range: the band up to the limit, not an inverted range.
+        r = FitYRange(CDataLog::kInitialMax, CDataLog::kInitialMin, 6);
+        QCOMPARE(r.max, 6.0);
+        QCOMPARE(r.min, 0.0);
+        r = FitYRange(CDataLog::kInitialMax, CDataLog::kInitialMin, 0);
+        QVERIFY(r.max > r.min);
+    }
+
+    void downloadedPoints()
+    {
+        QVector<CObData> pts;
+        pts << CObData(2.0, "VDC", 0.5, 0, "t0", "VDC", 6) << CObData(500000, "VDC", 0.5, 0, "t1", "VDC", 6)
+            << CObData(4.0, "VDC", 0.5, 0, "t2", "VDC", 6) << CObData(4.0, "VDC", 0.5, 0, "t3", "VDC", 6)
+            << CObData(-600000, "VDC", 0.5, 0, "t4", "VDC", 6);
+        CDataLog log;
+        YRange r = TakeDownloadedPoints(log, pts);
+        QCOMPARE(log.m_arrSeries[0].Size(), 5);
+        QCOMPARE(log.m_nDataNumber, 5);
+        QCOMPARE(log.m_dAverage, 10.0 / 3);
+        QCOMPARE(log.m_dMax, 4.0);
+        QCOMPARE(log.m_strMaxTime, QStringLiteral("t2"));
+        QCOMPARE(log.m_strMinTime, QStringLiteral("t0"));
+        QCOMPARE(log.m_strEndTime, QStringLiteral("t4"));
+        QCOMPARE(log.m_dSampleRate, 0.5);
+        QCOMPARE(r.max, 4.2);
+        QCOMPARE(r.min, 1.8);
+
+        // A limit below the maximum caps the range without margin.
+        CDataLog capped;
+        pts = { CObData(8.0, "V", 1, 0, "a", "VDC", 6), CObData(1.0, "V", 1, 0, "b", "VDC", 6) };
+        r = TakeDownloadedPoints(capped, pts);
+        QCOMPARE(r.max, 6.0);
+        QCOMPARE(r.min, 1.0);
+        // All over range: a sound range from 0 to the limit.
+        CDataLog allOl;
+        pts = { CObData(500000, "V", 1, 0, "a", "VDC", 6), CObData(-500000, "V", 1, 0, "b", "VDC", 6) };
+        r = TakeDownloadedPoints(allOl, pts);
+        QCOMPARE(r.max, 6.0);
+        QCOMPARE(r.min, 0.0);
+        QVERIFY(SummaryText(allOl).contains("Minimum: OL"));
+    }
+
+    void printedTablePages()
+    {
+        CDataLog log;
+        for (int i = 0; i < 100; ++i)
+            log.AddPoint(0, i == 5 ? -500000 : i * 0.5, "V", 0, i, QString::asprintf("t%d", i), "VDC", 600, 0);
+        // Page height 800: font 10, lines of 12 -> (800 - 40) / 12 = 63; with lines of 12.66 (int
+        // 12) use a height that gives exactly 60 lines: (ph - 4 ph/80) / L = 60 with ph 960, L 15.2.
+        const int ph = 960, L = 15;
+        QCOMPARE(print_layout::LinesPerPage(ph, L), 60);
+        const QDateTime now(QDate(2026, 5, 12), QTime(14, 7, 33));
+        const auto pages = print_layout::DataTablePages(log, 1300, ph, L, now);
+        QCOMPARE(pages.size(), 2);
+        auto find = [](const PrintPage& p, const QString& t) {
+            for (const PrintText& x : p.texts)
+                if (x.text == t)
+                    return x.pos;
+            return QPoint(-1, -1);
+        };
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(find(pages[i], QString::asprintf("Page -%d-", i + 1)), QPoint(1300 / 3 + 10, ph - 12));
+            QVERIFY(find(pages[i], "Time: 2026-5-12  14:7:33").y() == ph - 12);
+        }
+        // Rows 1..54 on the first page (line counter 7..60), the 54th on the last line.
+        QCOMPARE(find(pages[0], "54"), QPoint(40, 12 + L + 60 * L));
+        QCOMPARE(find(pages[0], "55"), QPoint(-1, -1));
+        QCOMPARE(find(pages[1], "55"), QPoint(40, 12 + 2 * L));
+        QCOMPARE(find(pages[1], "Data Table"), QPoint(1300 / 4 - 40, 12));
+        QCOMPARE(find(pages[0], "Data Table"), QPoint(1300 / 4 - 50, 12));
+        QCOMPARE(find(pages[0], "OL"), QPoint(420, 12 + L + 12 * L));
+        QCOMPARE(pages[0].rules.size(), 54);
+        QCOMPARE(pages[1].rules.size(), 46);
+    }
+
+    // A spreadsheet program reads the export with its units: LibreOffice converts it to CSV.
+    void spreadsheetReadsTheExport()
+    {
+        const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (soffice.isEmpty())
+            QSKIP("soffice (LibreOffice) is not installed: the export is not read by a spreadsheet program here");
+        QTemporaryDir dir;
+        CDataLog log;
+        log.AddPoint(0, 21.5, QStringLiteral("℃"), 0, 0, QStringLiteral("2026/05/12 14:07:33"), QStringLiteral("TEMP"),
+            600, 21.5f);
+        log.AddPoint(0, 500000, QStringLiteral("MΩ"), 0, 1, QStringLiteral("2026/05/12 14:07:34"),
+            QStringLiteral("OHM"), 60, 70.0f);
+        QVERIFY(WriteExportXls(dir.filePath("e.xls"), log));
+        QProcess p;
+        p.start(soffice,
+            { "--headless", "--infilter=Text - txt - csv (StarCalc):9,34,65535", "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76",
+                "--outdir", dir.path(), dir.filePath("e.xls") });
+        QVERIFY(p.waitForFinished(120000));
+        QFile csv(dir.filePath("e.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(csv.readAll());
+        QVERIFY2(text.contains(QStringLiteral("1,℃,21.5")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("2,MΩ,OL,OHM")), qPrintable(text));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatalogTexts)
+#include "test_datalog_texts.moc"

@@ -1,0 +1,480 @@
+// The data-log view on the offscreen platform: tabs, the list and summary of a loaded file and
+// of downloaded points, scroll bars, the graph's mouse tools and read-out, settings checks,
+// export, copy, printing to PDF, incremental drawing, and the column envelope against the full
+// polyline pixel for pixel.
+#include "app/DocManager.h"
+#include "datalog/ChildFrame.h"
+#include "datalog/ColorSetting.h"
+#include "datalog/ControlDlgBar.h"
+#include "datalog/DataListModel.h"
+#include "datalog/GraphDlg.h"
+#include "datalog/GraphPainter.h"
+#include "datalog/MyOrvelDoc.h"
+#include "datalog/MyOrvelView.h"
+#include "datalog/PrintLayout.h"
+#include "datalog/PrintRX.h"
+#include "display/ShowData.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QSettings>
+#include <QToolButton>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+namespace {
+
+// A loaded document of n readings 0, 1, 2, ... (one over range at position 3).
+void fill(CMyOrvelDoc& doc, int n)
+{
+    for (int i = 0; i < n; ++i)
+        doc.AddPoint(0, i == 3 ? 500000.0 : double(i), QStringLiteral("VDC"), 0, i,
+            QString::asprintf("2026/05/12 14:%02d:%02d", i / 60 % 60, i % 60), QStringLiteral("VDC"),
+            i == 3 ? 6.0f : 1000.0f);
+    doc.m_bLive = false;
+}
+
+QString outDir()
+{
+    const QString dir = qEnvironmentVariable("METER_TEST_OUTPUT", QDir::tempPath()) + QStringLiteral("/datalog-view");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+int pdfPages(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray b = f.readAll();
+    return int(b.count("/Type /Page\n") + b.count("/Type /Page\r") + b.count("/Type /Page>") + b.count("/Type /Page "));
+}
+
+} // namespace
+
+class TestDatalogView : public QObject {
+    Q_OBJECT
+
+    QList<msgbox::Request> m_boxes;
+
+private slots:
+    void init()
+    {
+        m_boxes.clear();
+        msgbox::SetHandler([this](const msgbox::Request& r) {
+            m_boxes << r;
+            return msgbox::Ok;
+        });
+    }
+    void cleanup()
+    {
+        msgbox::SetHandler({});
+        CPrintRX::SetChooserForTesting({});
+        CMyOrvelView::SetSaveChooserForTesting({});
+        CColorSetting::SetColorChooserForTesting({});
+    }
+
+    void tabsAndLoadedDocument()
+    {
+        CMyOrvelDoc doc;
+        fill(doc, 12);
+        CMyOrvelView view(&doc);
+        view.resize(900, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        QCOMPARE(view.Tabs()->count(), 3);
+        QCOMPARE(view.Tabs()->tabText(2), QStringLiteral("Summary"));
+        QVERIFY(view.Graph()->isVisible() && view.HScroll()->isVisible());
+        QVERIFY(!view.List()->isVisible() && !view.SummaryBox()->isVisible());
+        view.Tabs()->setCurrentIndex(CMyOrvelView::TabList);
+        QVERIFY(view.List()->isVisible() && !view.Graph()->isVisible() && !view.VScroll()->isVisible());
+        view.Tabs()->setCurrentIndex(CMyOrvelView::TabSummary);
+        QVERIFY(view.SummaryBox()->isVisible() && !view.List()->isVisible());
+        QCOMPARE(view.Graph()->geometry(), QRect(30, 60, 840, 520));
+        QCOMPARE(view.VScroll()->geometry(), QRect(12, 60, 19, 520));
+        QCOMPARE(view.HScroll()->geometry(), QRect(30, 575, 840, 20));
+
+        QVERIFY(!view.m_bLiveView);
+        QCOMPARE(view.ListModel()->rowCount(), 12);
+        QCOMPARE(view.ListModel()->RowTexts(3)[3], QStringLiteral("OL"));
+        QVERIFY(view.SummaryBox()->toPlainText().contains(QStringLiteral("DataNumber: 12")));
+        // Range from the statistics: [0 - 1.1, 11 + 1.1].
+        QCOMPARE(view.Graph()->Model().State(0).m_dYMax, 12.1);
+        QCOMPARE(view.Graph()->Model().State(2).m_dYMinHome, -1.1);
+    }
+
+    void downloadedPointsAndAllOverRange()
+    {
+        CMyOrvelDoc doc;
+        CMyOrvelView view(&doc);
+        QSignalSpy registered(&view, &CMyOrvelView::becameDownloadView);
+        QVector<CObData> pts;
+        for (int i = 0; i < 5; ++i)
+            pts << CObData(i == 1 ? -500000.0 : 500000.0, "VDC", 2.0, 0, QString::number(i), "VDC", 6);
+        view.resize(600, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate(&pts);
+        QVERIFY(pts.isEmpty());
+        QCOMPARE(registered.count(), 1);
+        QCOMPARE(doc.GetTitle(), QStringLiteral("DataLogger"));
+        QVERIFY(!doc.m_bLive && !view.m_bLiveView);
+        QCOMPARE(doc.m_dSampleRate, 2.0);
+        QCOMPARE(view.ListModel()->RowTexts(1)[3], QStringLiteral("OL"));
+        // Nothing in range: a sound range up to the limit, and the graph paints.
+        QCOMPARE(view.Graph()->Model().State(0).m_dYMax, 6.0);
+        QCOMPARE(view.Graph()->Model().State(0).m_dYMinHome, 0.0);
+        QVERIFY(view.SummaryBox()->toPlainText().contains(QStringLiteral("Minimum: OL")));
+        view.Graph()->repaint();
+        QVERIFY(view.Graph()->FullPaints() > 0);
+    }
+
+    void scrollBarsFollowTheGraph()
+    {
+        CMyOrvelDoc doc;
+        fill(doc, 400);
+        CMyOrvelView view(&doc);
+        view.resize(900, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        view.Graph()->repaint(); // X grows to the 400 points
+        CGraphDlg* g = view.Graph();
+        QCOMPARE(view.HScroll()->maximum(), 0);
+        // Zoom on a rectangle with the mouse: the scroll bars get a range.
+        view.OnCommand(CMyOrvelView::IdRect);
+        QTest::mousePress(g, Qt::LeftButton, {}, QPoint(200, 100));
+        QTest::mouseMove(g, QPoint(300, 200));
+        QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(300, 200));
+        QVERIFY(g->Model().IsZoomed());
+        const CGraphModel& m = g->Model();
+        QCOMPARE(view.HScroll()->maximum(), m.HScrollMax());
+        QVERIFY(view.HScroll()->maximum() > 0);
+        QCOMPARE(view.HScroll()->value(), int(m.State(0).m_dXMin));
+        QCOMPARE(view.VScroll()->maximum(), m.VScrollMax());
+        const int before = view.HScroll()->value();
+        view.HScroll()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(int(m.State(0).m_dXMin), before + 1);
+        QVERIFY(g->IsZoomedOrMoved());
+        view.OnCommand(CMyOrvelView::IdAll);
+        QVERIFY(!g->IsZoomedOrMoved());
+        QCOMPARE(view.HScroll()->maximum(), 0);
+    }
+
+    void readOutAndFftRange()
+    {
+        CMyOrvelDoc doc;
+        fill(doc, 12);
+        CMyOrvelView view(&doc);
+        view.resize(900, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        CGraphDlg* g = view.Graph();
+        g->repaint();
+        view.OnCommand(CMyOrvelView::IdShowNumber);
+        const int pw = g->Model().PlotWidth();
+        const QPoint atThree(70 + int(std::ceil(3.2 / g->Model().State(0).m_dXPerPixel)), 100);
+        QTest::mousePress(g, Qt::LeftButton, {}, atThree);
+        QVERIFY(g->ShowDataBox()->isVisible());
+        QCOMPARE(g->ShowDataBox()->NumberText(), QStringLiteral("3"));
+        QCOMPARE(g->ShowDataBox()->ValueText(), QStringLiteral("OL"));
+        QCOMPARE(g->ShowDataBox()->pos(), QPoint(0, 0));
+        QTest::mouseRelease(g, Qt::LeftButton, {}, atThree);
+        QVERIFY(!g->ShowDataBox()->isVisible());
+        // Right of the last point: nothing.
+        QTest::mousePress(g, Qt::LeftButton, {}, QPoint(70 + pw * 3 / 4, 100));
+        QVERIFY(!g->ShowDataBox()->isVisible());
+        QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(70 + pw * 3 / 4, 100));
+
+        QSignalSpy fft(&view, &CMyOrvelView::fftRangeChosen);
+        view.OnCommand(CMyOrvelView::IdFft);
+        QTest::mousePress(g, Qt::LeftButton, {}, QPoint(70 + pw / 2, 100));
+        QTest::mouseMove(g, QPoint(80, 120));
+        QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(80, 120));
+        QCOMPARE(fft.count(), 1);
+        QVERIFY(fft[0][0].toInt() < fft[0][1].toInt());
+        QCOMPARE(fft[0][0].toInt(), 0);
+        QTest::mousePress(g, Qt::LeftButton, {}, QPoint(200, 100));
+        QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(201, 100));
+        QCOMPARE(fft.count(), 1); // one index: nothing
+    }
+
+    void settingsDialogChecks()
+    {
+        CMyOrvelDoc doc;
+        doc.AddPoint(0, 5.0, "V", 0, 0, "t", "VDC", 6.0f);
+        doc.AddPoint(0, 5.0, "V", 0, 1, "t", "VDC", 6.0f);
+        CMyOrvelView view(&doc);
+        CColorSetting dlg;
+        dlg.FillFrom(*view.Graph(), view.m_bAutoScale, view.m_nManualMax, view.m_nManualMin);
+        QVERIFY(dlg.AutoButton()->isChecked());
+        QCOMPARE(dlg.MaxEdit()->text(), QStringLiteral("50"));
+        QCOMPARE(dlg.MinEdit()->text(), QStringLiteral("-50"));
+        QVERIFY(!dlg.MaxEdit()->isEnabled() && !dlg.MinEdit()->isEnabled());
+        QVERIFY(!dlg.Preview()->isEnabled());
+
+        dlg.ManualButton()->setChecked(true);
+        QVERIFY(dlg.MaxEdit()->isEnabled());
+        dlg.MaxEdit()->setText("100");
+        dlg.MinEdit()->setText("100");
+        QVERIFY(!dlg.Validate());
+        QCOMPARE(m_boxes.last().text, QStringLiteral("The Maxinum should large than the Mininum"));
+        QCOMPARE(m_boxes.last().caption, QStringLiteral("Tip"));
+        dlg.MaxEdit()->setText("6000");
+        QVERIFY(!dlg.Validate());
+        QCOMPARE(m_boxes.last().text, QStringLiteral("Enter an integer between -5000 and 5000."));
+        dlg.MaxEdit()->setText("ten");
+        QVERIFY(!dlg.Validate());
+        QCOMPARE(m_boxes.last().text, QStringLiteral("Enter an integer."));
+        dlg.MaxEdit()->setText("200");
+        QVERIFY(dlg.Validate());
+        QCOMPARE(dlg.m_nMax, 200);
+        QVERIFY(!dlg.m_bAutoScale);
+
+        CColorSetting::SetColorChooserForTesting([](const QColor&, QWidget*) { return QColor(1, 2, 3); });
+        dlg.ChooseColor(CColorSetting::Line);
+        QCOMPARE(dlg.m_colors.line, 0x010203u);
+        QCOMPARE(dlg.Preview()->m_colors.line, 0x010203u);
+        CColorSetting::SetColorChooserForTesting([](const QColor&, QWidget*) { return QColor(); });
+        dlg.ChooseColor(CColorSetting::Grid);
+        QCOMPARE(dlg.m_colors.grid, GraphColor::Grid); // cancelled
+        dlg.ApplyTo(*view.Graph());
+        QCOMPARE(view.Graph()->m_colors.line, 0x010203u);
+
+        // Auto scale on equal extremes: [4.99, 5.01].
+        const datalog_text::YRange r = datalog_text::FitYRange(doc.m_dMax, doc.m_dMin, 6.0f, true);
+        QCOMPARE(r.max, 5.01);
+        QCOMPARE(r.min, 4.99);
+    }
+
+    void exportCopyAndPrintNeedPoints()
+    {
+        QTemporaryDir dir;
+        CMyOrvelDoc empty;
+        CMyOrvelView view(&empty);
+        int asked = 0;
+        CMyOrvelView::SetSaveChooserForTesting([&](QWidget*, const QString&) {
+            ++asked;
+            return dir.filePath("x.xls");
+        });
+        CPrintRX::SetChooserForTesting([&](QPrinter&) {
+            ++asked;
+            return false;
+        });
+        view.OnExport();
+        view.OnCopyGraph();
+        view.OnPrintGraph();
+        view.OnPrintData();
+        QCOMPARE(asked, 0);
+        QVERIFY(m_boxes.isEmpty());
+        QVERIFY(!QFile::exists(dir.filePath("x.xls")));
+    }
+
+    void exportAndCopy()
+    {
+        QTemporaryDir dir;
+        CMyOrvelDoc doc;
+        fill(doc, 10);
+        CMyOrvelView view(&doc);
+        view.resize(700, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        QString proposed;
+        CMyOrvelView::SetSaveChooserForTesting([&](QWidget*, const QString& p) {
+            proposed = p;
+            return dir.filePath("out.xls");
+        });
+        view.OnCommand(CMyOrvelView::IdExport);
+        QVERIFY(proposed.endsWith(".xls"));
+        QFile f(dir.filePath("out.xls"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), datalog_text::ExportXls(doc));
+
+        view.OnCopyGraph();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes[0].text, QStringLiteral("Graph is already copied to clipboard!"));
+        QCOMPARE(m_boxes[0].caption, QStringLiteral("Tip"));
+        const QImage img = QApplication::clipboard()->image();
+        QCOMPARE(img.size(), view.Graph()->size());
+        img.save(outDir() + "/copy.png");
+        // The copy has a 50-pixel left margin in the border colour, the plot background right of it.
+        QCOMPARE(img.pixel(20, 200) & 0xFFFFFF, GraphColor::Border);
+        QCOMPARE(img.pixel(60, 40) & 0xFFFFFF, GraphColor::PlotBack);
+    }
+
+    void printToPdf()
+    {
+        CMyOrvelDoc doc;
+        fill(doc, 100);
+        CMyOrvelView view(&doc);
+        view.resize(700, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        int lines = 0;
+        const QString dataPdf = outDir() + "/print-data.pdf";
+        const QString graphPdf = outDir() + "/print-graph.pdf";
+        QString target = dataPdf;
+        CPrintRX::SetChooserForTesting([&](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(target);
+            printer.setResolution(300);
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            return true;
+        });
+        QFile::remove(dataPdf);
+        view.OnCommand(CMyOrvelView::IdPrintData);
+        {
+            // The page count the layout expects for this printer.
+            CPrintRX rx;
+            rx.Printer().setOutputFormat(QPrinter::PdfFormat);
+            rx.Printer().setResolution(300);
+            rx.Printer().setPageSize(QPageSize(QPageSize::A4));
+            lines = print_layout::LinesPerPage(
+                rx.PageHeight(), QFontMetrics(rx.DataFont(), &rx.Printer()).lineSpacing());
+        }
+        QVERIFY2(lines > 53 && lines < 107, qPrintable(QString::number(lines)));
+        QCOMPARE(pdfPages(dataPdf), 2);
+        target = graphPdf;
+        view.OnCommand(CMyOrvelView::IdPrintGraph);
+        QCOMPARE(pdfPages(graphPdf), 1);
+        CPrintRX rx;
+        for (int i = 0; i < CPrintRX::kMaxSlots; ++i)
+            QCOMPARE(rx.CreateFontSlot(), i);
+        QCOMPARE(rx.CreateFontSlot(), -1);
+    }
+
+    void appendLastPointIsIncremental()
+    {
+        CMyOrvelDoc doc; // live
+        CMyOrvelView view(&doc);
+        view.resize(700, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        CGraphDlg* g = view.Graph();
+        g->SetYRange(10, 0);
+        for (int i = 0; i < 5; ++i)
+            doc.AddPoint(0, i, "V", 0, i, "t", "VDC", 6.0f);
+        g->repaint();
+        const int full = g->FullPaints();
+        doc.AddPoint(0, 5, "V", 0, 5, "t", "VDC", 6.0f);
+        g->AppendLastPoint();
+        QCOMPARE(g->IncrementalDraws(), 1);
+        QApplication::processEvents();
+        QCOMPARE(g->FullPaints(), full);
+        // The picture equals a full redraw.
+        const QImage incremental = g->Picture().copy();
+        g->Invalidate();
+        g->repaint();
+        QCOMPARE(g->Picture(), incremental);
+        // Out of range: full repaint.
+        doc.AddPoint(0, 50, "V", 0, 6, "t", "VDC", 60.0f);
+        g->AppendLastPoint();
+        QCOMPARE(g->IncrementalDraws(), 1);
+        // The list row is appended and the summary follows the live document.
+        view.AppendListRow("t", "V", -500000, "VDC");
+        QCOMPARE(view.ListModel()->RowTexts(0)[3], QStringLiteral("OL"));
+        QVERIFY(view.SummaryBox()->toPlainText().contains("DataNumber: 7"));
+    }
+
+    void envelopeMatchesFullPolyline()
+    {
+        struct Shape {
+            const char* name;
+            double (*f)(int);
+        } shapes[] = {
+            { "sine", [](int i) { return std::sin(i * 0.00002) * 400; } },
+            { "noise", [](int i) { return double(QRandomGenerator(uint(i)).bounded(800)) - 400; } },
+            { "steps", [](int i) { return (i / 50000) % 2 ? 300.0 : -300.0; } },
+            { "spikes", [](int i) { return i % 9973 == 0 ? 500000.0 : std::sin(i * 0.001) * 100; } },
+        };
+        for (const Shape& shape : shapes) {
+            CDataSeries s;
+            s.Reserve(1000000);
+            for (int i = 0; i < 1000000; ++i)
+                s.Append(shape.f(i), u"V", 0, i, u"t", u"VDC", 600);
+            for (bool marks : { false, true }) {
+                CGraphModel m;
+                m.Init(840, 520);
+                m.GrowX(s.Size(), false, false);
+                QImage pics[2];
+                for (int e = 0; e < 2; ++e) {
+                    GraphDrawParams p { QRect(0, 0, 840, 520), m.State(0).m_dXPerPixel, m.State(0).m_dYPerPixel };
+                    p.maskPoints = marks;
+                    p.envelope = e == 1;
+                    pics[e] = QImage(840, 520, QImage::Format_RGB32);
+                    pics[e].fill(GraphColor::PlotBack);
+                    QPainter painter(&pics[e]);
+                    GraphPainter::Render(painter, BuildGraphScene(m.State(0), s, p), GraphColors());
+                }
+                if (pics[0] != pics[1]) {
+                    pics[0].save(outDir() + "/full-" + shape.name + ".png");
+                    pics[1].save(outDir() + "/envelope-" + shape.name + ".png");
+                }
+                QVERIFY2(pics[0] == pics[1], shape.name);
+            }
+        }
+    }
+
+    // The child frame stays maximised and makes its view the active one; the tool bar's buttons
+    // reach that view; "Big" and "Small" are hidden.
+    void childFrameAndToolBar()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("r.ini");
+        CDocManager manager(nullptr, [ini] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); });
+        QMdiArea area;
+        area.resize(900, 600);
+        area.show();
+        CMyOrvelDoc* doc = manager.OnFileNew();
+        auto* frame = new CChildFrame(doc, &manager);
+        area.addSubWindow(frame);
+        frame->view()->OnInitialUpdate();
+        frame->showMaximized();
+        frame->OnActivated();
+        QVERIFY(frame->isMaximized());
+        QCOMPARE(CMyOrvelView::Active(), frame->view());
+        frame->showNormal();
+        QTRY_VERIFY(frame->isMaximized());
+
+        CControlDlgBar bar;
+        bar.show();
+        QVERIFY(bar.Button(1007) == nullptr || !bar.Button(1007)->isVisible());
+        QVERIFY(bar.Button(1008) == nullptr || !bar.Button(1008)->isVisible());
+        QVERIFY(bar.Button(1000)->isVisible());
+        bar.Button(1000)->click();
+        QCOMPARE(frame->view()->Graph()->Tool(), int(CGraphModel::Move));
+        bar.Button(1011)->click();
+        QCOMPARE(frame->view()->Graph()->Tool(), int(CGraphModel::Fft));
+        const QPixmap icon = CControlDlgBar::MakeIcon(1011).pixmap(QSize(22, 22), 2.0);
+        QCOMPARE(icon.size(), QSize(44, 44));
+
+        // A live view's window asks for Stop when it closes.
+        QSignalSpy stop(frame, &CChildFrame::stopRequested);
+        QVERIFY(frame->view()->m_bLiveView);
+        frame->close();
+        QCOMPARE(stop.count(), 1);
+        QVERIFY(manager.Documents().isEmpty());
+        QCOMPARE(CMyOrvelView::Active(), nullptr);
+    }
+};
+
+QTEST_MAIN(TestDatalogView)
+#include "test_datalog_view.moc"
