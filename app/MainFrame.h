@@ -25,6 +25,9 @@ class QMenu;
 class QTabWidget;
 class QTreeWidget;
 class CMeterProtocol;
+class CLoggerDownload;
+class CLoggerList;
+class CLoggerUi;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -63,6 +66,8 @@ public:
     CPortSettings& settings() { return m_settings; }
     QAction* action(const QString& name) const;
     CDocManager* docManager() const { return m_pDocManager; }
+    CLoggerDownload* loggerDownload() const { return m_pLogger; }
+    CLoggerUi* loggerUi() const { return m_pLoggerUi; }
 
 public slots:
     void OnConnectBle();
@@ -74,6 +79,7 @@ public slots:
     void OnAbout();
     void OnStart();
     void OnStop();
+    void OnDownloadLogger();
 
 signals:
     // A MAX/MIN or PEAK frame carried an unset clock (shown once as a message box).
@@ -106,7 +112,9 @@ private:
     QDockWidget* m_pDockPageBar = nullptr;
     QTabWidget* m_pPages = nullptr;
     CLeftDlg* m_pLeftDlg = nullptr;
-    QTreeWidget* m_pLoggerList = nullptr;
+    CLoggerList* m_pLoggerList = nullptr;
+    CLoggerDownload* m_pLogger = nullptr;
+    CLoggerUi* m_pLoggerUi = nullptr;
     QPointer<CBleScan> m_pBleScan;
     CBluetoothPortSearch* m_pSearch = nullptr;
     QLabel* m_pStatusMessage = nullptr;
