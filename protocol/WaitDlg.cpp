@@ -20,6 +20,8 @@ CWaitDlg::CWaitDlg(QWidget* parent)
     layout->addWidget(new QLabel(QStringLiteral("Blocks of this record"), this));
     m_pBlocks = new QProgressBar(this);
     m_pBlocks->setObjectName(QStringLiteral("blocks"));
+    m_pRecords->setFormat(QStringLiteral("%v of %m"));
+    m_pBlocks->setFormat(QStringLiteral("%v of %m"));
     layout->addWidget(m_pBlocks);
     setMinimumWidth(320);
 }
