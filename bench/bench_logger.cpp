@@ -21,8 +21,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <vector>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -140,8 +140,9 @@ int main(int argc, char** argv)
         simulator->WithEngine([](sim::CSimEngine& e) {
             for (const auto& c : e.MeterCommands())
                 std::fprintf(stderr, "  meter got %s at %lld ms\n", sim::ToHex(c.bytes).c_str(), (long long)c.timeMs);
-            std::fprintf(stderr, "  now %lld ms, busy %d connected %d notify %d host commands %zu\n", (long long)e.NowMs(),
-                int(e.Logger().Busy()), int(e.Connected()), int(e.NotificationsOn()), e.HostCommands().size());
+            std::fprintf(stderr, "  now %lld ms, busy %d connected %d notify %d host commands %zu\n",
+                (long long)e.NowMs(), int(e.Logger().Busy()), int(e.Connected()), int(e.NotificationsOn()),
+                e.HostCommands().size());
             for (const auto& c : e.HostCommands())
                 std::fprintf(stderr, "  host %04x at %lld\n", c.opcode, (long long)c.timeMs);
         });
@@ -156,16 +157,16 @@ int main(int argc, char** argv)
     double worstMs, p99Ms;
     summary(&worstMs, &p99Ms);
     std::printf("record                               %d readings in %d blocks\n", kReadings, blocks);
-    std::printf("dongle bytes of the exchange         %zu (UART byte-time %.2f s at %d bytes/s)\n", bytes,
-        uartSeconds, kUartBytesPerSecond);
-    std::printf("transfer time                        %.2f s (includes the 500 ms pause after the record)\n",
-        transferSeconds);
+    std::printf("dongle bytes of the exchange         %zu (UART byte-time %.2f s at %d bytes/s)\n", bytes, uartSeconds,
+        kUartBytesPerSecond);
+    std::printf(
+        "transfer time                        %.2f s (includes the 500 ms pause after the record)\n", transferSeconds);
     std::printf("  as a fraction of the byte-time     %.3f\n", transferSeconds / uartSeconds);
-    std::printf("GUI loop gap while downloading       worst %.2f ms, p99 %.2f ms (%zu turns)\n", worstMs, p99Ms,
-        gaps.size());
+    std::printf(
+        "GUI loop gap while downloading       worst %.2f ms, p99 %.2f ms (%zu turns)\n", worstMs, p99Ms, gaps.size());
     std::printf("GUI loop gap with live readings only worst %.2f ms, p99 %.2f ms\n", idleWorst, idleP99);
-    std::printf("  worst as a fraction of 16 ms       %.3f downloading, %.3f live only (target < 1)\n",
-        worstMs / 16.0, idleWorst / 16.0);
+    std::printf("  worst as a fraction of 16 ms       %.3f downloading, %.3f live only (target < 1)\n", worstMs / 16.0,
+        idleWorst / 16.0);
     std::printf("show the record in its document      %.1f ms\n", showMs);
     frame.close();
     return 0;

@@ -114,14 +114,15 @@ int RunLogger(const QStringList& argv)
             return;
         lastRecords = p.recordsDone;
         lastBlocks = p.blocksDone;
-        std::fprintf(stderr, "multimeter-cli: record %d of %d, block %d of %d\n",
-            std::min(p.recordsDone + 1, p.records), p.records, p.blocksDone, p.blocks);
+        std::fprintf(stderr, "multimeter-cli: %d of %d records done, block %d of %d\n", p.recordsDone, p.records,
+            p.blocksDone, p.blocks);
     });
-    QObject::connect(&logger, &CLoggerDownload::dateWarning, &logger,
-        [] { std::fprintf(stderr, "%s\n", logger::kBadDateText); });
+    QObject::connect(
+        &logger, &CLoggerDownload::dateWarning, &logger, [] { std::fprintf(stderr, "%s\n", logger::kBadDateText); });
     QObject::connect(&logger, &CLoggerDownload::recordCompleted, &logger, [&](const LoggerRecord& record) {
-        const QString path = outDir.filePath(
-            QStringLiteral("record-%1.%2").arg(record.address).arg(csv ? QStringLiteral("csv") : QStringLiteral("mLog")));
+        const QString path = outDir.filePath(QStringLiteral("record-%1.%2")
+                                                 .arg(record.address)
+                                                 .arg(csv ? QStringLiteral("csv") : QStringLiteral("mLog")));
         QString message;
         if (!WriteRecord(path, record, csv, &message)) {
             std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(message));

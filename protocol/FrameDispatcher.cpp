@@ -140,7 +140,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         TrimIdleText();
     } else if (ListAtFront()) {
         // An awaited list goes first: its counts may well read "e0e0".
-        DispatchLoggerList(0);
+        DispatchLoggerList(m_text.find("a0aa"));
     } else if ((p = m_text.find("e0e0")) != HexText::npos) {
         // Oscilloscope record.
         m_bOscActive = true;

@@ -46,8 +46,8 @@ public:
 
     // send: writes a meter command (from this object's thread); meterSeen: whether the meter has
     // sent data since the link was last lost (requests are not sent otherwise).
-    CLoggerDownload(CFrameDispatcher& dispatcher, SendFn send, std::function<bool()> meterSeen,
-        QObject* parent = nullptr);
+    CLoggerDownload(
+        CFrameDispatcher& dispatcher, SendFn send, std::function<bool()> meterSeen, QObject* parent = nullptr);
     ~CLoggerDownload() override;
 
     // Installs the receive half on the dispatcher's logger hooks. Call while no receive thread

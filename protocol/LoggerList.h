@@ -4,7 +4,9 @@
 // row asks for that record to be shown.
 #include "protocol/LoggerFrames.h"
 
+#include <QDialog>
 #include <QWidget>
+#include <vector>
 
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -33,7 +35,6 @@ private:
 
 // The modal chooser of a record: the same five columns; OK says "Please select an item!" while
 // no row is chosen, otherwise it closes and SelectedAddress() gives the row's record address.
-#include <QDialog>
 
 class CDataLogSheet : public QDialog {
     Q_OBJECT

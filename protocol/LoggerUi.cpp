@@ -72,8 +72,7 @@ void CLoggerUi::OnFinished(bool complete, const QString& message)
     if (!message.isEmpty())
         m_callbacks.status(message);
     else if (complete)
-        m_callbacks.status(
-            QStringLiteral("Logger download complete: %1 record(s)").arg(m_pDownload->Records().size()));
+        m_callbacks.status(QStringLiteral("Logger download complete: %1 record(s)").arg(m_pDownload->Records().size()));
 }
 
 CMyOrvelDoc* CLoggerUi::ShowRecord(const LoggerRecord& record)
