@@ -17,6 +17,9 @@
 #include "link/BluetoothSearch.h"
 #include "link/PortDlg.h"
 #include "platform/MessageBox.h"
+#include "protocol/LoggerDownload.h"
+#include "protocol/LoggerList.h"
+#include "protocol/LoggerUi.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
 #include "protocol/RecordingRules.h"
@@ -65,6 +68,15 @@ CMainFrame::CMainFrame(QWidget* parent)
     connect(&m_pProtocol->Decoder(), &CLiveDecoder::frameDecoded, this, &CMainFrame::OnMeterEvent,
         Qt::QueuedConnection);
     m_commandWriters.setMaxThreadCount(1);
+    // The logger download's requests go out through the same writer, in order.
+    m_pLogger = new CLoggerDownload(
+        m_pProtocol->Dispatcher(),
+        [this](const meter_cmd::Command& c) {
+            m_commandWriters.start([this, c] { m_pProtocol->Commander().Send(c); });
+            return true;
+        },
+        [this] { return m_link.m_bMeterSeen.load(); }, this);
+    m_pLogger->Attach();
 
     m_pMdiArea = new QMdiArea(this);
     m_pMdiArea->setViewMode(QMdiArea::SubWindowView);
@@ -165,6 +177,7 @@ void CMainFrame::CreateActions()
     pane->setStatusTip(QStringLiteral("Show or hide the real time show"));
     add(QStringLiteral("start"), QStringLiteral("Start"), &CMainFrame::OnStart, (ToolbarIcons::Start));
     add(QStringLiteral("stop"), QStringLiteral("Stop"), &CMainFrame::OnStop, (ToolbarIcons::Stop));
+    add(QStringLiteral("downloadLogger"), QStringLiteral("Download Multimeter Logger"), &CMainFrame::OnDownloadLogger);
     add(QStringLiteral("help"), QStringLiteral("&Help"), &CMainFrame::OnHelp);
     add(QStringLiteral("about"), QStringLiteral("&About Multimeter..."), &CMainFrame::OnAbout,
         (ToolbarIcons::About));
@@ -194,6 +207,8 @@ void CMainFrame::CreateMenus()
     QMenu* realTime = menuBar()->addMenu(QStringLiteral("&Real Time"));
     realTime->addAction(action(QStringLiteral("start")));
     realTime->addAction(action(QStringLiteral("stop")));
+    realTime->addSeparator();
+    realTime->addAction(action(QStringLiteral("downloadLogger")));
 
     QMenu* graph = menuBar()->addMenu(QStringLiteral("&Graph"));
     graph->setObjectName(QStringLiteral("graphMenu"));
@@ -268,11 +283,21 @@ void CMainFrame::CreatePanes()
         msgbox::Show(this, QString::fromLatin1(CLiveDecoder::kDateWarningText), QString(), msgbox::Warning, msgbox::Ok);
     });
 
-    m_pLoggerList = new QTreeWidget(m_pPages);
-    m_pLoggerList->setObjectName(QStringLiteral("loggerList"));
-    m_pLoggerList->setRootIsDecorated(false);
-    m_pLoggerList->setHeaderLabels({ QStringLiteral("Funtion"), QStringLiteral("Record Time"),
-        QStringLiteral("Data Points"), QStringLiteral("SampleRate(sec.)"), QStringLiteral("Record Address") });
+    m_pLoggerUi = new CLoggerUi(m_pLogger, m_pDocManager, this,
+        { [this](const QString& text) { m_pStatusMessage->setText(text); },
+            [this] {
+                m_pDockPageBar->show();
+                m_pPages->setCurrentWidget(m_pLoggerList);
+            },
+            [this] { OnStop(); } });
+    m_pLoggerList = m_pLoggerUi->List();
+    // A downloaded record is drawn by its document's view with the record's own range.
+    connect(m_pLoggerUi, &CLoggerUi::recordShown, this, [this](CMyOrvelDoc* doc, const LoggerDisplay& display) {
+        for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
+            if (auto* frame = qobject_cast<CChildFrame*>(w); frame && frame->document() == doc)
+                frame->view()->ShowDownloaded(display.yMax, display.yMin);
+        }
+    });
     m_pPages->addTab(m_pLoggerList, QStringLiteral("Logger List"));
 
     m_pDockPageBar->setWidget(m_pPages);
@@ -377,6 +402,15 @@ void CMainFrame::OnLinkLost()
     // Only the first loss blanks the display; later ones leave the last reading up.
     if (m_nLostCount == 1)
         BlankDisplay();
+    m_pLogger->OnLinkLost();
+}
+
+void CMainFrame::OnDownloadLogger()
+{
+    // Not while the meter is silent or shows its oscilloscope.
+    if (!m_link.m_bMeterSeen.load() || m_pLeftDlg->DisplayMode() == CLeftDlg::kModeOscilloscope)
+        return;
+    m_pLogger->Start();
 }
 
 void CMainFrame::OnMeterKey(int code)
@@ -501,6 +535,7 @@ void CMainFrame::OnDisconnect()
     BlankDisplay();
     m_linkStatus.Disconnected();
     ShowLinkStatus();
+    m_pLogger->OnLinkLost();
 }
 
 void CMainFrame::OnTogglePane()

@@ -35,6 +35,9 @@ class CWindowRecordingHost;
 // The main window's title: the program's name, then " - " and the active document's title when
 // there is one.
 QString MainWindowTitle(const QString& appTitle, const QString& documentTitle);
+class CLoggerDownload;
+class CLoggerList;
+class CLoggerUi;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -81,6 +84,8 @@ public:
     CKeyLockIndicators* keyLocks() const { return m_pKeyLocks; }
     CRecorder& recorder() { return *m_pRecorder; }
     CRecordingJournals& journals() { return *m_pJournals; }
+    CLoggerDownload* loggerDownload() const { return m_pLogger; }
+    CLoggerUi* loggerUi() const { return m_pLoggerUi; }
 
 public slots:
     void OnConnectBle();
@@ -96,6 +101,7 @@ public slots:
     void OnAbout();
     void OnStart();
     void OnStop();
+    void OnDownloadLogger();
 
 signals:
     // A MAX/MIN or PEAK frame carried an unset clock (shown once as a message box).
@@ -133,7 +139,9 @@ private:
     QTabWidget* m_pPages = nullptr;
     CLeftDlg* m_pLeftDlg = nullptr;
     CDisplayPane* m_pDisplayPane = nullptr;
-    QTreeWidget* m_pLoggerList = nullptr;
+    CLoggerList* m_pLoggerList = nullptr;
+    CLoggerDownload* m_pLogger = nullptr;
+    CLoggerUi* m_pLoggerUi = nullptr;
     QPointer<CBleScan> m_pBleScan;
     CBluetoothPortSearch* m_pSearch = nullptr;
     QLabel* m_pStatusMessage = nullptr;

@@ -151,13 +151,22 @@ void CMyOrvelView::OnInitialUpdate(QVector<CObData>* downloaded)
         doc.m_bLive = false;
         const datalog_text::YRange r = datalog_text::TakeDownloadedPoints(doc, *downloaded);
         downloaded->clear();
-        m_pListModel->ShowDocument(&doc, datalog_text::Place::DownloadedList);
-        RefreshSummary();
-        m_pGraph->SetYRange(r.max, r.min);
-        m_pGraph->SetDocument(&doc);
-        emit becameDownloadView(this);
+        ShowDownloaded(r.max, r.min);
     }
     OnScrollUpdate();
+}
+
+void CMyOrvelView::ShowDownloaded(double yMax, double yMin)
+{
+    if (!m_pDoc)
+        return;
+    m_bLiveView = false;
+    m_pListModel->ShowDocument(m_pDoc.data(), datalog_text::Place::DownloadedList);
+    RefreshSummary();
+    m_pGraph->SetYRange(yMax, yMin);
+    m_pGraph->SetDocument(m_pDoc.data());
+    OnScrollUpdate();
+    emit becameDownloadView(this);
 }
 
 void CMyOrvelView::AppendListRow(

@@ -72,6 +72,9 @@ public:
     // in from a logger download (`downloaded`, emptied here) are moved into the document, which
     // is titled "DataLogger" and is no longer live.
     void OnInitialUpdate(QVector<CObData>* downloaded = nullptr);
+    // The document already holds a downloaded record: list it by the downloaded list's rules,
+    // fit the graph to [yMin, yMax] and stop being a live target.
+    void ShowDownloaded(double yMax, double yMin);
     // Appends one data-list row and scrolls it into view.
     void AppendListRow(const QString& time, const QString& unit, double value, const QString& type,
         datalog_text::Place place = datalog_text::Place::LiveList);

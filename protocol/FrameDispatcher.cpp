@@ -129,6 +129,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
             Send(meter_cmd::kAck.data());
             if (m_hooks.progressWindow)
                 m_hooks.progressWindow(1);
+            FinishEmptyRecord();
         }
         SetReadSize(1000);
     } else if (LiveHeaderAtFront()) {
@@ -136,6 +137,9 @@ void CFrameDispatcher::DispatchOtherHeaders()
         // frame, whatever it looks like (a reading's bytes may well read "e0e0" or "a2a2"), so
         // only the bound on unrecognised text applies.
         TrimIdleText();
+    } else if (ListAtFront()) {
+        // An awaited list goes first: its counts may well read "e0e0".
+        DispatchLoggerList(m_text.find("a0aa"));
     } else if ((p = m_text.find("e0e0")) != HexText::npos) {
         // Oscilloscope record.
         m_bOscActive = true;
@@ -147,24 +151,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         }
         SetReadSize(512);
     } else if ((p = m_text.find("a0aa")) != HexText::npos) {
-        // Logger list.
-        m_text.consume(p);
-        if (m_text.size() >= 2 * static_cast<size_t>(std::max(0, m_nLoggerListSize.load()))) {
-            // Nobody to take the list (no download asked for it): drop it as the list handler
-            // would, rather than let it block every later frame.
-            if (m_hooks.loggerList)
-                m_hooks.loggerList(m_text);
-            else
-                m_text.clear();
-        }
-        if (m_text.size() >= 52 && m_nLoggerListSize == kListSizeRequested) {
-            std::array<char, 52> entry;
-            std::copy_n(m_text.view().data(), entry.size(), entry.data());
-            if (m_hooks.listHeader)
-                m_hooks.listHeader(std::string_view(entry.data(), entry.size()), m_text);
-        }
-        SetReadSize(100);
-        m_bStoreMarker = true;
+        DispatchLoggerList(p);
     } else if (m_bOscDownload) {
         // The oscilloscope download suspends the marker and the trimming.
     } else if ((p = m_text.find("a2a2")) != HexText::npos) {
@@ -180,6 +167,43 @@ void CFrameDispatcher::DispatchOtherHeaders()
     } else {
         TrimIdleText();
     }
+}
+
+void CFrameDispatcher::DispatchLoggerList(size_t p)
+{
+    m_text.consume(p);
+    if (m_text.size() >= 2 * static_cast<size_t>(std::max(0, m_nLoggerListSize.load()))) {
+        // Nobody to take the list (no download asked for it): drop it as the list handler
+        // would, rather than let it block every later frame.
+        if (m_hooks.loggerList)
+            m_hooks.loggerList(m_text);
+        else
+            m_text.clear();
+    }
+    if (m_text.size() >= 52 && m_nLoggerListSize == kListSizeRequested) {
+        std::array<char, 52> entry;
+        std::copy_n(m_text.view().data(), entry.size(), entry.data());
+        if (m_hooks.listHeader)
+            m_hooks.listHeader(std::string_view(entry.data(), entry.size()), m_text);
+    }
+    SetReadSize(100);
+    m_bStoreMarker = true;
+}
+
+bool CFrameDispatcher::ListAtFront() const
+{
+    return m_nLoggerListSize != 0 && AtFront(m_text.find("a0aa"));
+}
+
+void CFrameDispatcher::FinishEmptyRecord()
+{
+    // A record without blocks has nothing more to come: it is complete with its header.
+    if (m_nTotalBlocks != 0)
+        return;
+    m_bExpectBlockHeader = false;
+    m_bLoggerDownload = false;
+    if (m_hooks.transferComplete)
+        m_hooks.transferComplete(m_text);
 }
 
 bool CFrameDispatcher::LiveHeaderAtFront() const
@@ -225,7 +249,9 @@ void CFrameDispatcher::DispatchBlockHeader()
 
 void CFrameDispatcher::DispatchBlockBody()
 {
-    if (!m_bLoggerDownload)
+    // A body belongs to the header just accepted; while a header is still awaited (the last one
+    // had the wrong number) no text is a body, whatever its length.
+    if (!m_bLoggerDownload || m_bExpectBlockHeader)
         return;
     const int records = m_nBlockRecords;
     const size_t bodyChars = 16 * static_cast<size_t>(std::max(0, records)) + 6;

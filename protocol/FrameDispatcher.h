@@ -101,6 +101,11 @@ private:
     void DispatchOtherHeaders();
     void DispatchBlockHeader();
     void DispatchBlockBody();
+    void DispatchLoggerList(size_t p);
+    // A list is awaited and its first bytes stand at the front of the text.
+    bool ListAtFront() const;
+    // A header that announces no blocks ends its record at once.
+    void FinishEmptyRecord();
     bool Send(const uint8_t* bytes);
     void SetReadSize(int size);
     void EndTransfer();

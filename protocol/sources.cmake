@@ -12,4 +12,8 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RecordingRules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Recorder.h
   ${CMAKE_CURRENT_LIST_DIR}/Recorder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LoggerFrames.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LoggerRecord.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LoggerDownload.h
+  ${CMAKE_CURRENT_LIST_DIR}/LoggerDownload.cpp
 )

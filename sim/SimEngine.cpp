@@ -1,6 +1,7 @@
 #include "sim/SimEngine.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sim {
 
@@ -78,7 +79,12 @@ std::vector<Bytes> CSimEngine::TakeOutput()
 void CSimEngine::Enqueue(Bytes bytes, int gapMs)
 {
     // Output keeps its order: a piece never overtakes one queued before it.
-    const int64_t due = std::max(m_now, m_lastOutputDue) + gapMs;
+    int64_t due = std::max(m_now, m_lastOutputDue) + gapMs;
+    if (m_config.uartBytesPerSecond > 0) {
+        const double start = std::max(double(m_now), m_uartFreeMs);
+        m_uartFreeMs = start + double(bytes.size()) * 1000.0 / m_config.uartBytesPerSecond;
+        due = std::max(due, int64_t(std::ceil(m_uartFreeMs)));
+    }
     m_lastOutputDue = due;
     m_output.emplace_back(due, std::move(bytes));
 }
@@ -323,10 +329,30 @@ void CSimEngine::ApplyWrite(uint16_t handle, const Bytes& value)
     if (m_meterCommands.size() > kMaxRecords)
         m_meterCommands.pop_front();
     m_meter.HandleCommand(value, m_now);
+    ApplyLoggerReply(m_logger.OnCommand(value));
+}
+
+void CSimEngine::ApplyLoggerReply(const CSimLogger::Reply& reply)
+{
+    const uint64_t gen = m_nLinkGen;
+    for (const Bytes& frame : reply.frames) {
+        Schedule(m_config.replyDelayMs, [this, gen, frame] {
+            if (gen == m_nLinkGen)
+                SendFrame(frame);
+        });
+    }
+    if (reply.fault == CSimLogger::Fault::DropLink)
+        Schedule(m_config.replyDelayMs, [this] { DropLink(); });
+}
+
+void CSimEngine::SendUnaskedRecord(size_t index)
+{
+    ApplyLoggerReply(m_logger.SendUnasked(index));
 }
 
 void CSimEngine::EndLink()
 {
+    m_logger.Reset();
     m_bConnected = false;
     m_bNotify = false;
     ++m_nLinkGen;
@@ -399,7 +425,8 @@ void CSimEngine::StreamTick(uint64_t streamGen)
 {
     if (streamGen != m_nStreamGen || !m_bNotify)
         return;
-    if (m_bLive && m_now >= m_silentUntil)
+    // The meter sends no readings while its logger is being read.
+    if (m_bLive && m_now >= m_silentUntil && !m_logger.Busy())
         SendFrame(m_meter.NextFrame(m_now));
     Schedule(std::max(m_config.framePeriodMs, 10), [this, streamGen] { StreamTick(streamGen); });
 }

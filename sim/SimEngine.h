@@ -7,6 +7,7 @@
 // real-time driver (CSimRunner) calls it from one thread. Not thread-safe by itself.
 #include "sim/SimFrames.h"
 #include "sim/SimHci.h"
+#include "sim/SimLogger.h"
 #include "sim/SimMeter.h"
 #include "sim/SimScenario.h"
 
@@ -39,6 +40,8 @@ struct SimConfig {
     uint8_t clockFlags = Flag24Hour;
     uint32_t seed = 1;
     std::string function = "vdc";
+    // Dongle output paced as a UART of this many bytes per second would carry it (0: at once).
+    int uartBytesPerSecond = 0;
 };
 
 // Faults that stay switched on until changed.
@@ -79,6 +82,10 @@ public:
 
     const SimConfig& Config() const { return m_config; }
     CSimMeter& Meter() { return m_meter; }
+    // The meter's logger memory and its download dialogue (records, faults).
+    CSimLogger& Logger() { return m_logger; }
+    // The meter sends stored record `index` unasked.
+    void SendUnaskedRecord(size_t index);
     bool Discovering() const { return m_bDiscovering; }
     bool Connected() const { return m_bConnected; }
     bool NotificationsOn() const { return m_bNotify; }
@@ -128,9 +135,12 @@ private:
     void RunScenario(uint64_t scenarioGen);
     void NotificationsStarted();
     Bytes Garbage(int count);
+    void ApplyLoggerReply(const CSimLogger::Reply& reply);
 
     SimConfig m_config;
     CSimMeter m_meter;
+    CSimLogger m_logger;
+    double m_uartFreeMs = 0; // when the paced UART has sent everything queued
     std::mt19937 m_rng;
     int64_t m_now = 0;
     uint64_t m_nSeq = 0;

@@ -36,10 +36,18 @@ int Usage(const char* why)
     std::fprintf(stderr,
         "usage: metersim [--link PATH] [--scenario FILE] [--function NAME] [--name TEXT]\n"
         "                [--period MS] [--seed N]\n"
-        "                [--garbage-every N] [--split BYTES] [--drop-every N]\n"
+        "                [--garbage-every N] [--split BYTES] [--drop-every N] [--uart-rate BYTES]\n"
+        "                [--logger-empty] [--logger-fault-record N] [--logger-wrong-block N]\n"
+        "                [--logger-silence N] [--logger-drop-link N]\n"
         "  --garbage-every N  stray bytes before every Nth event\n"
         "  --split BYTES      every event delivered in pieces of BYTES bytes\n"
         "  --drop-every N     one byte missing from every Nth event\n"
+        "  --uart-rate BYTES  dongle output paced at BYTES bytes per second (11520: 115200 baud)\n"
+        "  --logger-empty     the meter's logger holds no records\n"
+        "  --logger-fault-record N  the logger faults hit the Nth record asked for (default 2)\n"
+        "  --logger-wrong-block N   that record's block N comes numbered N+1\n"
+        "  --logger-silence N       the meter falls silent before that record's block N\n"
+        "  --logger-drop-link N     the link drops before that record's block N\n"
         "functions:");
     for (const sim::MeterFunction& f : sim::MeterFunctions())
         std::fprintf(stderr, " %s", f.id);
@@ -108,6 +116,7 @@ int main(int argc, char** argv)
     QString linkPath, scenarioPath;
     sim::SimConfig config;
     sim::FaultSwitches faults;
+    sim::LoggerFaults loggerFaults;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         auto value = [&](QString* out) {
@@ -146,6 +155,22 @@ int main(int argc, char** argv)
             int& field = a == QLatin1String("--garbage-every") ? faults.garbageEvery
                 : a == QLatin1String("--split")                ? faults.splitBytes
                                                                : faults.dropEvery;
+            field = n;
+        } else if (a == QLatin1String("--uart-rate")) {
+            ok = value(&v);
+            config.uartBytesPerSecond = v.toInt(&ok);
+            ok = ok && config.uartBytesPerSecond >= 0 && config.uartBytesPerSecond <= 10000000;
+        } else if (a == QLatin1String("--logger-empty")) {
+            loggerFaults.emptyList = true;
+        } else if (a == QLatin1String("--logger-fault-record") || a == QLatin1String("--logger-wrong-block")
+            || a == QLatin1String("--logger-silence") || a == QLatin1String("--logger-drop-link")) {
+            ok = value(&v);
+            const int n = v.toInt(&ok);
+            ok = ok && n >= 1 && n <= 65535;
+            int& field = a == QLatin1String("--logger-fault-record") ? loggerFaults.faultRecord
+                : a == QLatin1String("--logger-wrong-block")       ? loggerFaults.wrongBlock
+                : a == QLatin1String("--logger-silence")           ? loggerFaults.silenceBlock
+                                                                   : loggerFaults.dropLinkBlock;
             field = n;
         } else {
             return Usage(qPrintable(QStringLiteral("unknown argument %1").arg(a)));
@@ -204,6 +229,7 @@ int main(int argc, char** argv)
     runner.Attach(std::move(attachment));
     runner.WithEngine([&](sim::CSimEngine& e) {
         e.SetFaults(faults);
+        e.Logger().SetFaults(loggerFaults);
         if (!scenario.empty())
             e.PlayScenario(scenario);
     });

@@ -1,6 +1,7 @@
 target_sources(meter_sim PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SimFrames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimHci.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SimLogger.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimMeter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimScenario.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimEngine.cpp

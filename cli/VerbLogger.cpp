@@ -1,0 +1,176 @@
+// multimeter-cli logger list     --port PORT --address MAC [--seconds S]
+// multimeter-cli logger download --port PORT --address MAC OUTDIR [--csv] [--seconds S]
+// Connects as monitor does, waits for the meter's first live reading, then asks for the list of
+// records stored in the meter's logger (B0 95 00 B1). "list" prints one tab-separated line per
+// entry (the Logger List pane's columns) and ends the dialogue; "download" fetches every record,
+// last entry first, and writes each as OUTDIR/record-N.mLog (or .csv) the moment it is complete.
+#include "cli/CliVerbs.h"
+#include "cli/LinkSession.h"
+#include "datalog/MLogFile.h"
+#include "datalog/MLogJson.h"
+#include "link/BleLink.h"
+#include "protocol/LoggerDownload.h"
+#include "protocol/MeterProtocol.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSaveFile>
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+bool WriteRecord(const QString& path, const LoggerRecord& record, bool csv, QString* message)
+{
+    CDataLog log;
+    FillLoggerDocument(log, record);
+    if (!csv)
+        return mlog::Save(path, log, message);
+    const QByteArray bytes = mlog::ToCsv(log);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *message = QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+int RunLogger(const QStringList& argv)
+{
+    const cli::Args args(argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") },
+        { QStringLiteral("--csv") });
+    if (!args.ok())
+        return cli::usageError(args.error());
+    const QStringList& pos = args.positionals();
+    const QString sub = pos.value(0);
+    const bool download = sub == QLatin1String("download");
+    if (!(sub == QLatin1String("list") && pos.size() == 1) && !(download && pos.size() == 2))
+        return cli::usageError(QStringLiteral("logger: wrong arguments"));
+    if (!download && args.has(QStringLiteral("--csv")))
+        return cli::usageError(QStringLiteral("--csv belongs to logger download"));
+    const QString port = args.value(QStringLiteral("--port"));
+    const QString address = args.value(QStringLiteral("--address")).trimmed().toLower();
+    if (port.isEmpty() || address.isEmpty())
+        return cli::usageError(QStringLiteral("logger needs --port and --address"));
+    uint8_t parsed[6];
+    if (!CBleLink::ParseAddress(address, parsed))
+        return cli::usageError(QStringLiteral("not a device address: %1").arg(address));
+    double seconds = 0;
+    if (!cli::ParseSeconds(args, &seconds))
+        return cli::usageError(QStringLiteral("--seconds needs a positive number"));
+    const bool csv = args.has(QStringLiteral("--csv"));
+    QDir outDir;
+    if (download) {
+        outDir = QDir(pos[1]);
+        if (!QDir().mkpath(outDir.absolutePath())) {
+            std::fprintf(stderr, "multimeter-cli: cannot make the folder %s\n", qPrintable(pos[1]));
+            return cli::ExitIo;
+        }
+    }
+
+    cli::PrepareLinkSession();
+    CBleLink link;
+    CMeterProtocol protocol(
+        link.m_strMeterRx, [&link](const uint8_t* bytes, int count) { return link.SendToMeter(bytes, count); },
+        [&link](int size) { link.m_ComPort.SetReadSize(size); });
+    CLoggerDownload logger(
+        protocol.Dispatcher(),
+        [&link](const meter_cmd::Command& c) { return link.SendToMeter(c.data(), int(c.size())); },
+        [&link] { return link.m_bMeterSeen.load(); });
+    logger.Attach();
+    link.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
+
+    int status = cli::ExitOk;
+    bool done = false;
+    std::atomic<bool> listed { false };
+    std::atomic<bool> started { false };
+
+    // The first live reading says the meter is talking: ask for its logger then.
+    QObject::connect(
+        &protocol.Decoder(), &CLiveDecoder::frameDecoded, &link,
+        [&](const MeterEvent&) {
+            if (started.exchange(true))
+                return;
+            QMetaObject::invokeMethod(
+                &logger,
+                [&] {
+                    if (!logger.Start(download ? CLoggerDownload::Mode::Download : CLoggerDownload::Mode::ListOnly))
+                        started = false; // no meter data after all: wait for the next reading
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
+    QObject::connect(&logger, &CLoggerDownload::listReceived, &logger, [&](const std::vector<LoggerListData>& list) {
+        if (!download) {
+            for (const LoggerListData& e : list)
+                cli::PrintLine(e.ColumnTexts().join(QLatin1Char('\t')));
+        } else {
+            std::fprintf(stderr, "multimeter-cli: the meter holds %d record(s)\n", int(list.size()));
+        }
+    });
+    int lastRecords = -1, lastBlocks = -1;
+    QObject::connect(&logger, &CLoggerDownload::progressChanged, &logger, [&](const LoggerProgress& p) {
+        if (!p.visible || (p.recordsDone == lastRecords && p.blocksDone == lastBlocks))
+            return;
+        lastRecords = p.recordsDone;
+        lastBlocks = p.blocksDone;
+        std::fprintf(stderr, "multimeter-cli: %d of %d records done, block %d of %d\n", p.recordsDone, p.records,
+            p.blocksDone, p.blocks);
+    });
+    QObject::connect(
+        &logger, &CLoggerDownload::dateWarning, &logger, [] { std::fprintf(stderr, "%s\n", logger::kBadDateText); });
+    QObject::connect(&logger, &CLoggerDownload::recordCompleted, &logger, [&](const LoggerRecord& record) {
+        const QString path = outDir.filePath(QStringLiteral("record-%1.%2")
+                                                 .arg(record.address)
+                                                 .arg(csv ? QStringLiteral("csv") : QStringLiteral("mLog")));
+        QString message;
+        if (!WriteRecord(path, record, csv, &message)) {
+            std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(message));
+            status = cli::ExitIo;
+            logger.Abandon(message);
+            return;
+        }
+        cli::PrintLine(QDir::toNativeSeparators(path));
+    });
+    QObject::connect(&logger, &CLoggerDownload::finished, &logger, [&](bool complete, const QString& message) {
+        done = true;
+        if (!complete) {
+            if (status == cli::ExitOk)
+                std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(message));
+            status = cli::ExitIo;
+        }
+        QCoreApplication::quit();
+    });
+
+    QObject::connect(
+        &link, &CBleLink::scanRow, &link,
+        [&link, &listed, address](const QStringList& columns) {
+            if (columns.size() < 3 || columns[2].toLower() != address || listed.exchange(true))
+                return;
+            QMetaObject::invokeMethod(
+                &link, [&link, address] { link.Connect(address); }, Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
+
+    const int runStatus = cli::ScanAndRun(&link, port, seconds);
+    if (runStatus != cli::ExitOk)
+        return runStatus;
+    if (!listed) {
+        std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));
+        return cli::ExitIo;
+    }
+    if (!done) {
+        std::fprintf(stderr, "multimeter-cli: the logger %s did not finish in time\n", download ? "download" : "list");
+        return cli::ExitIo;
+    }
+    return status;
+}
+
+const cli::CliVerbRegistration registration({
+    "logger",
+    "logger list --port PORT --address MAC [--seconds S]\n"
+    "  multimeter-cli logger download --port PORT --address MAC OUTDIR [--csv] [--seconds S]",
+    RunLogger,
+});
+
+} // namespace

@@ -1,0 +1,81 @@
+#include "protocol/LoggerRecord.h"
+
+#include "datalog/DataLog.h"
+
+#include <algorithm>
+
+QString logger::ValueText(double value)
+{
+    if (value >= kOverRange || value <= -kOverRange)
+        return QStringLiteral("OL");
+    return QString::asprintf("%.4f", value);
+}
+
+LoggerDisplay FillLoggerDocument(CDataLog& doc, const LoggerRecord& record)
+{
+    doc.DeleteContents();
+    doc.m_dSum = 0.0;
+    doc.m_dAverage = 0.0;
+    doc.m_dMax = CDataLog::kInitialMax;
+    doc.m_dMin = CDataLog::kInitialMin;
+    doc.m_strMaxTime.clear();
+    doc.m_strMinTime.clear();
+    doc.m_strExtremeUnit.clear();
+    doc.m_strStartTime.clear();
+    doc.m_strEndTime.clear();
+    doc.m_nDataNumber = 0;
+    doc.m_nAvgCount = 0;
+    doc.m_dSampleRate = 1.0;
+
+    const LoggerRecordHeader& h = record.header;
+    const double interval = h.m_nLogInterval;
+    CDataSeries& series = doc.m_arrSeries[0];
+    qsizetype chars = 0;
+    for (const LoggerPoint& p : record.points)
+        chars += p.time.size();
+    series.Reserve(qsizetype(record.points.size()), chars);
+    for (const LoggerPoint& p : record.points) {
+        series.Append(p.value, p.unit, interval, 0, p.time, h.m_strLogFunction, h.m_fLogLimit);
+        if (!(p.value > -logger::kOverRange && p.value < logger::kOverRange))
+            continue;
+        doc.m_dSum += p.value;
+        ++doc.m_nAvgCount;
+        if (p.value > doc.m_dMax) {
+            doc.m_dMax = p.value;
+            doc.m_strMaxTime = p.time;
+            doc.m_strExtremeUnit = p.unit;
+        }
+        if (p.value < doc.m_dMin) {
+            doc.m_dMin = p.value;
+            doc.m_strMinTime = p.time;
+            doc.m_strExtremeUnit = p.unit;
+        }
+    }
+    if (doc.m_nAvgCount > 0)
+        doc.m_dAverage = doc.m_dSum / doc.m_nAvgCount;
+    doc.m_nDataNumber = qint32(series.Size());
+    if (!record.points.empty()) {
+        doc.m_dSampleRate = interval;
+        doc.m_strType = h.m_strLogFunction;
+        doc.m_strStartTime = record.points.front().time;
+        doc.m_strEndTime = record.points.back().time;
+    }
+
+    LoggerDisplay display;
+    display.limit = h.m_fLogLimit;
+    const double max = doc.m_dMax, min = doc.m_dMin;
+    const double d = std::max((max - min) / 10.0, 0.01);
+    if (doc.m_nAvgCount == 0) {
+        // Nothing in range (every reading over range): the graph spans zero to the limit
+        // instead of the inverted range the initial extremes would give.
+        display.yMax = display.limit;
+        display.yMin = 0.0;
+    } else if (max <= display.limit) {
+        display.yMax = max + d;
+        display.yMin = min - d;
+    } else {
+        display.yMax = display.limit;
+        display.yMin = min == CDataLog::kInitialMin ? 0.0 : min;
+    }
+    return display;
+}
