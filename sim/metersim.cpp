@@ -35,11 +35,13 @@ int Usage(const char* why)
         std::fprintf(stderr, "metersim: %s\n", why);
     std::fprintf(stderr,
         "usage: metersim [--link PATH] [--scenario FILE] [--function NAME] [--name TEXT]\n"
-        "                [--period MS] [--seed N]\n"
+        "                [--period MS] [--seed N] [--osc] [--osc-stop-after N]\n"
         "                [--garbage-every N] [--split BYTES] [--drop-every N]\n"
         "  --garbage-every N  stray bytes before every Nth event\n"
         "  --split BYTES      every event delivered in pieces of BYTES bytes\n"
         "  --drop-every N     one byte missing from every Nth event\n"
+        "  --osc              the meter starts in its oscilloscope mode (sends a2a2a2a2)\n"
+        "  --osc-stop-after N a download of the stored waveforms stops after N of the ten\n"
         "functions:");
     for (const sim::MeterFunction& f : sim::MeterFunctions())
         std::fprintf(stderr, " %s", f.id);
@@ -138,6 +140,12 @@ int main(int argc, char** argv)
         } else if (a == QLatin1String("--seed")) {
             ok = value(&v);
             config.seed = v.toUInt(&ok);
+        } else if (a == QLatin1String("--osc")) {
+            config.oscMode = true;
+        } else if (a == QLatin1String("--osc-stop-after")) {
+            ok = value(&v);
+            config.oscStopAfter = v.toInt(&ok);
+            ok = ok && config.oscStopAfter >= 0 && config.oscStopAfter <= 10;
         } else if (a == QLatin1String("--garbage-every") || a == QLatin1String("--split")
             || a == QLatin1String("--drop-every")) {
             ok = value(&v);
