@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!osc::FromBytes(again, back) || back.kind != file.kind || back.records != file.records
         || osc::ToBytes(back) != again)
         std::abort();
+    // The JSON image costs most of a run; one input in eight is enough to keep it honest.
     osc::OscFile fromJson;
-    if (!osc::FileFromJson(osc::FileToJson(file), fromJson) || osc::ToBytes(fromJson) != again)
+    if (size % 8 == 0 && (!osc::FileFromJson(osc::FileToJson(file), fromJson) || osc::ToBytes(fromJson) != again))
         std::abort();
     return 0;
 }

@@ -60,8 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     OSCData expected = rec;
     expected.info.nStatus &= 7;
     Check(back.records.size() == 1 && back.records[0] == expected);
-    osc::OscFile fromJson;
-    Check(osc::FileFromJson(osc::FileToJson(back), fromJson));
-    Check(osc::ToBytes(fromJson) == bytes);
+    // The JSON image costs most of a run; one input in eight is enough to keep it honest.
+    if (size % 8 == 0) {
+        osc::OscFile fromJson;
+        Check(osc::FileFromJson(osc::FileToJson(back), fromJson));
+        Check(osc::ToBytes(fromJson) == bytes);
+    }
     return 0;
 }
