@@ -1,6 +1,7 @@
 // multimeter-cli decode [FILE]: replays notification payloads through the frame dispatcher and
 // the live decoders and prints one JSON object per decoded live frame.
 #include "cli/CliVerbs.h"
+#include "cli/PayloadLines.h"
 #include "link/HexText.h"
 #include "protocol/MeterEventFormat.h"
 #include "protocol/MeterProtocol.h"
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,43 +16,9 @@
 
 namespace {
 
-constexpr size_t kNotificationBytes = 20;
-
-
-// Reads one line without its end; false at the end of the input or on a read error.
-bool ReadLine(std::FILE* in, std::string& line)
-{
-    line.clear();
-    char chunk[512];
-    while (std::fgets(chunk, sizeof chunk, in)) {
-        line += chunk;
-        if (!line.empty() && line.back() == '\n')
-            return true;
-    }
-    return !line.empty() && !std::ferror(in);
-}
-
-// The payload bytes of one input line (empty for a blank line); false when the line is not
-// hexadecimal.
-bool ParseLine(const std::string& line, std::vector<uint8_t>& bytes)
-{
-    bytes.clear();
-    int high = -1;
-    for (char c : line) {
-        if (std::isspace(static_cast<unsigned char>(c)))
-            continue;
-        const int v = HexDigitValue(c);
-        if (v < 0)
-            return false;
-        if (high < 0) {
-            high = v;
-        } else {
-            bytes.push_back(static_cast<uint8_t>(high << 4 | v));
-            high = -1;
-        }
-    }
-    return high < 0;
-}
+using cli::kNotificationBytes;
+using cli::ParseLine;
+using cli::ReadLine;
 
 int RunDecode(const QStringList& args)
 {

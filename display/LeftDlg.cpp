@@ -142,10 +142,6 @@ void CLeftDlg::Draw(int mode, const QString& unit, float value, int decimals)
         break;
     case 7:
         m_scene = layout.Frequency(unit, value);
-        // A frequency frame without its duty line puts the dial on the frequency position; the
-        // tile is redrawn with the rest of the panel, nothing else follows from this.
-        if (!m_MeterData.m_bSubMode && m_MeterData.m_bSubMode3)
-            m_nDialPos = 10;
         break;
     default:
         return;
@@ -193,8 +189,9 @@ void CLeftDlg::SetDialPos(int pos)
 {
     if (pos < 0 || pos > kDialOscilloscope || pos == m_nDialPos)
         return;
+    const bool leftOscilloscope = m_nDialPos == kDialOscilloscope;
     m_nDialPos = pos;
-    if (pos != kDialOscilloscope)
+    if (leftOscilloscope)
         emit closeOscWindowRequested();
     update();
 }

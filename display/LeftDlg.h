@@ -35,9 +35,9 @@ public:
     // No reception: NO RECV picture, dial position 0.
     void Blank();
 
-    // The dial position with its change rule: a new position is stored, a move away to anything
-    // but the oscilloscope asks an open oscilloscope window to close, and the panel repaints.
-    // Positions outside 0..11 leave it unchanged.
+    // The dial position (the decoder owns it; decoded frames carry it) with its change rule: a
+    // new position is stored, a move away from the oscilloscope asks an open oscilloscope window
+    // to close, and the panel repaints. Positions outside 0..11 leave it unchanged.
     void SetDialPos(int pos);
     int DialPos() const { return m_nDialPos; }
 

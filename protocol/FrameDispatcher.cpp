@@ -56,7 +56,7 @@ void CFrameDispatcher::MeterFrameDispatcher()
         EndTransfer();
 
     // 1. The store marker: saved readings follow it. A live header ends them.
-    const size_t marker = m_text.find("f8f8f8f8");
+    const size_t marker = FindStoreMarker();
     if (marker != HexText::npos) {
         m_text.consume(marker + 8);
         m_bStoreMarker = true;
@@ -204,6 +204,30 @@ void CFrameDispatcher::FinishEmptyRecord()
     m_bLoggerDownload = false;
     if (m_hooks.transferComplete)
         m_hooks.transferComplete(m_text);
+}
+
+size_t CFrameDispatcher::FindStoreMarker() const
+{
+    // The bytes of a logger block or of an oscilloscope record still arriving are data, not
+    // markers: a flat trace at raw 248 is f8 f8 f8 ..., and at 143 (8f 8f ...) it reads
+    // "f8f8f8f8" from an odd offset. Taking either for the store marker would lose the record and
+    // hold the link watchdog for 21 s.
+    if (m_bLoggerDownload)
+        return HexText::npos;
+    size_t from = 0;
+    for (;;) {
+        const size_t marker = m_text.find("f8f8f8f8", from);
+        if (marker == HexText::npos)
+            return marker;
+        // A record starts at the front of the text (where the record branch leaves it), or right
+        // after another one, and covers the next 1028 characters.
+        const size_t record = m_text.find("e0e0", from);
+        const bool recordStart = record != HexText::npos && record < marker
+            && (from > 0 ? record == from : AtFront(record) && !LiveHeaderAtFront());
+        if (!recordStart || marker >= record + kOscRecordChars)
+            return marker;
+        from = record + kOscRecordChars;
+    }
 }
 
 bool CFrameDispatcher::LiveHeaderAtFront() const

@@ -111,6 +111,8 @@ private:
     void EndTransfer();
     // A live frame's header starts within the first few characters.
     bool LiveHeaderAtFront() const;
+    // Where the store marker is, outside any record or block being assembled; npos if nowhere.
+    size_t FindStoreMarker() const;
     void TrimIdleText();
 
     HexText& m_text;

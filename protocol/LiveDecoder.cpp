@@ -348,14 +348,15 @@ int CLiveDecoder::SavedKind(int mode, const MeterData& data)
     }
 }
 
-int CLiveDecoder::MoveDial(const QString& unit)
+int CLiveDecoder::MoveDial(const QString& unit, bool frequencyPosition)
 {
     // The GUI may reset the position at any time; classify against the value actually replaced.
     const bool subMode2 = m_MeterData.m_bSubMode2;
+    auto classify = [&](int current) { return frequencyPosition ? kDialFrequency : ClassifyDial(unit, subMode2, current); };
     int dial = m_nDialPos.load();
-    int newDial = ClassifyDial(unit, subMode2, dial);
+    int newDial = classify(dial);
     while (!m_nDialPos.compare_exchange_weak(dial, newDial))
-        newDial = ClassifyDial(unit, subMode2, dial);
+        newDial = classify(dial);
     return newDial;
 }
 
@@ -367,7 +368,9 @@ void CLiveDecoder::EnterOscMode()
 void CLiveDecoder::Finish(int mode, std::string_view frame, bool savedReadings, const QString& dateText, bool warning)
 {
     MeterData& d = m_MeterData;
-    const int newDial = MoveDial(d.m_strUnit);
+    // A frequency frame without its duty line puts the dial on the frequency position. The
+    // decoder is the one owner of the position; the panel only shows what the event carries.
+    const int newDial = MoveDial(d.m_strUnit, mode == 7 && !d.m_bSubMode && d.m_bSubMode3);
     const bool liveFrame = frame.size() > 2 && frame[2] == '8';
     const int kind = SavedKind(mode, d);
 

@@ -31,6 +31,7 @@ class CLiveDecoder : public QObject {
 public:
     // Frame lengths in characters by display mode (index 1..7).
     static constexpr int kFrameChars[8] = { 0, 54, 118, 70, 94, 72, 68, 42 };
+    static constexpr int kDialFrequency = 10;
     static constexpr const char* kDateWarningText = "DateTime is wrong, please correct datetime!";
 
     explicit CLiveDecoder(QObject* parent = nullptr);
@@ -88,7 +89,8 @@ private:
     // Date text of modes 2 and 4: the start of the meter's recording. Sets warning when the
     // clock is unset and the warning has not been raised since the last good clock.
     QString RecordingStartText(bool& warning);
-    int MoveDial(const QString& unit);
+    // frequencyPosition: the frame sets the frequency position instead of the classified one.
+    int MoveDial(const QString& unit, bool frequencyPosition = false);
     void Finish(int mode, std::string_view frame, bool savedReadings, const QString& dateText, bool warning);
 
     MeterData m_MeterData;

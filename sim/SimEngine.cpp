@@ -1,5 +1,7 @@
 #include "sim/SimEngine.h"
 
+#include "sim/SimScope.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -330,6 +332,9 @@ void CSimEngine::ApplyWrite(uint16_t handle, const Bytes& value)
         m_meterCommands.pop_front();
     m_meter.HandleCommand(value, m_now);
     ApplyLoggerReply(m_logger.OnCommand(value));
+    if (value.size() == 4 && value[0] == 0xB0 && value[3] == 0xB1
+        && (value[1] == OpOscCurrent || value[1] == OpOscLogger))
+        AnswerOscRequest(value[1]);
 }
 
 void CSimEngine::ApplyLoggerReply(const CSimLogger::Reply& reply)
@@ -348,6 +353,30 @@ void CSimEngine::ApplyLoggerReply(const CSimLogger::Reply& reply)
 void CSimEngine::SendUnaskedRecord(size_t index)
 {
     ApplyLoggerReply(m_logger.SendUnasked(index));
+}
+
+void CSimEngine::SetOscMode(bool on)
+{
+    m_bOscMode = on;
+    if (on)
+        SendNotification(OscMarker());
+}
+
+void CSimEngine::AnswerOscRequest(uint8_t op)
+{
+    const uint64_t gen = m_nLinkGen;
+    const int gap = std::max(m_config.oscFrameGapMs, 1);
+    const int count = op == OpOscCurrent ? 1 : std::clamp(m_config.oscStopAfter, 0, kOscStoredSlots);
+    m_oscBusyUntil = std::max(m_oscBusyUntil, m_now + int64_t(count + 1) * gap);
+    for (int i = 0; i < count; ++i) {
+        const int slot = op == OpOscCurrent ? 0 : i + 1;
+        Schedule(int64_t(i + 1) * gap, [this, gen, slot] {
+            if (gen != m_nLinkGen)
+                return;
+            const int phase = slot == 0 ? (m_nOscPhase += 7) : 0;
+            SendFrame(OscRecordFrame(slot, m_meter.ClockAt(m_now), phase));
+        });
+    }
 }
 
 void CSimEngine::EndLink()
@@ -414,6 +443,8 @@ void CSimEngine::NotificationsStarted()
     // A new chain of ticks; one still pending from an earlier switch-on lapses.
     const uint64_t gen = ++m_nStreamGen;
     Schedule(kFirstFrameDelayMs, [this, gen] { StreamTick(gen); });
+    if (m_config.oscMode && !m_bOscMode)
+        Schedule(kFirstFrameDelayMs / 2, [this] { SetOscMode(true); });
     if (m_bScenario && m_bScenarioParked) {
         m_bScenarioParked = false;
         const uint64_t sgen = m_nScenarioGen;
@@ -425,9 +456,13 @@ void CSimEngine::StreamTick(uint64_t streamGen)
 {
     if (streamGen != m_nStreamGen || !m_bNotify)
         return;
+    if (m_bOscMode) {
+        if (m_now >= m_silentUntil && m_now >= m_oscBusyUntil)
+            SendNotification(OscMarker());
     // The meter sends no readings while its logger is being read.
-    if (m_bLive && m_now >= m_silentUntil && !m_logger.Busy())
+    } else if (m_bLive && m_now >= m_silentUntil && !m_logger.Busy()) {
         SendFrame(m_meter.NextFrame(m_now));
+    }
     Schedule(std::max(m_config.framePeriodMs, 10), [this, streamGen] { StreamTick(streamGen); });
 }
 
@@ -494,6 +529,9 @@ void CSimEngine::RunScenario(uint64_t gen)
             break;
         case ScenarioStep::StoreAll:
             StoreEveryKind();
+            break;
+        case ScenarioStep::Osc:
+            SetOscMode(s.number != 0);
             break;
         case ScenarioStep::Loop:
             m_nStep = 0;

@@ -42,6 +42,9 @@ struct SimConfig {
     std::string function = "vdc";
     // Dongle output paced as a UART of this many bytes per second would carry it (0: at once).
     int uartBytesPerSecond = 0;
+    bool oscMode = false; // the meter is in its oscilloscope mode when notifications start
+    int oscStopAfter = 10; // stored waveforms sent before the meter stops a download (0..10)
+    int oscFrameGapMs = 120; // between the records of a download
 };
 
 // Faults that stay switched on until changed.
@@ -112,6 +115,14 @@ public:
     void StoreReadings(int count);
     void StoreEveryKind();
 
+    // The oscilloscope mode: entering it sends the mode marker "a2a2a2a2" (and again in place of
+    // every live frame, which keeps the link alive); leaving it resumes the live frames. In it the
+    // meter answers B0 98 00 B1 with its current waveform and B0 97 00 B1 with its ten stored
+    // ones (or the first oscStopAfter of them).
+    void SetOscMode(bool on);
+    bool OscMode() const { return m_bOscMode; }
+    void SetOscStopAfter(int count) { m_config.oscStopAfter = count; }
+
     // Faults.
     void SetFaults(const FaultSwitches& faults) { m_faults = faults; }
     const FaultSwitches& Faults() const { return m_faults; }
@@ -132,6 +143,7 @@ private:
     void StartDiscovery();
     void EndLink();
     void StreamTick(uint64_t streamGen);
+    void AnswerOscRequest(uint8_t op);
     void RunScenario(uint64_t scenarioGen);
     void NotificationsStarted();
     Bytes Garbage(int count);
@@ -157,6 +169,9 @@ private:
     uint64_t m_nDiscoveryGen = 0; // likewise for a discovery
     uint64_t m_nStreamGen = 0; // and for the chain of stream ticks
     int64_t m_silentUntil = 0;
+    bool m_bOscMode = false;
+    int64_t m_oscBusyUntil = 0; // records are being sent: no marker in between
+    int m_nOscPhase = 0;
 
     FaultSwitches m_faults;
     uint64_t m_nEvents = 0;

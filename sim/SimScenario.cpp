@@ -94,6 +94,11 @@ bool ParseScenario(const std::string& text, Scenario* out, QString* error)
             if (!needArgs(1) || (w[1] != "on" && w[1] != "off"))
                 return fail("live needs on or off");
             step.number = w[1] == "on";
+        } else if (verb == "osc") {
+            step.type = ScenarioStep::Osc;
+            if (!needArgs(1) || (w[1] != "on" && w[1] != "off"))
+                return fail("osc needs on or off");
+            step.number = w[1] == "on";
         } else if (verb == "function") {
             step.type = ScenarioStep::Function;
             if (!needArgs(1) || !FindMeterFunction(w[1]))

@@ -12,6 +12,7 @@
 //   key hold|max|rel|peak|range|normal   press a key on the meter
 //   store 3                   store marker followed by 3 saved frames of the current display
 //   store-all                 store marker followed by one saved frame of every saved kind
+//   osc on | osc off          enter the oscilloscope mode (sends "a2a2a2a2") or leave it
 //   fault garbage 5           5 stray bytes between two dongle events
 //   fault silence 5000        the meter says nothing for 5 s (the script waits as long)
 //   fault drop-link           the meter goes out of range: the link is terminated
@@ -27,12 +28,12 @@
 namespace sim {
 
 struct ScenarioStep {
-    enum Type { Frame, Notify, Marker, Pause, Live, Function, Key, Store, StoreAll, Fault, Loop };
+    enum Type { Frame, Notify, Marker, Pause, Live, Function, Key, Store, StoreAll, Fault, Loop, Osc };
     enum FaultKind { FaultGarbage, FaultSilence, FaultDropLink, FaultSplit, FaultDropBytes };
 
     Type type = Pause;
     Bytes bytes; // Frame, Notify, Marker
-    int64_t number = 0; // Pause ms, Live 0/1, Store count, Key op, Fault argument
+    int64_t number = 0; // Pause ms, Live and Osc 0/1, Store count, Key op, Fault argument
     FaultKind fault = FaultGarbage;
     std::string text; // Function id
     int line = 0; // source line, for messages

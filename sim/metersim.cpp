@@ -35,7 +35,7 @@ int Usage(const char* why)
         std::fprintf(stderr, "metersim: %s\n", why);
     std::fprintf(stderr,
         "usage: metersim [--link PATH] [--scenario FILE] [--function NAME] [--name TEXT]\n"
-        "                [--period MS] [--seed N]\n"
+        "                [--period MS] [--seed N] [--osc] [--osc-stop-after N]\n"
         "                [--garbage-every N] [--split BYTES] [--drop-every N] [--uart-rate BYTES]\n"
         "                [--logger-empty] [--logger-fault-record N] [--logger-wrong-block N]\n"
         "                [--logger-silence N] [--logger-drop-link N]\n"
@@ -48,6 +48,8 @@ int Usage(const char* why)
         "  --logger-wrong-block N   that record's block N comes numbered N+1\n"
         "  --logger-silence N       the meter falls silent before that record's block N\n"
         "  --logger-drop-link N     the link drops before that record's block N\n"
+        "  --osc              the meter starts in its oscilloscope mode (sends a2a2a2a2)\n"
+        "  --osc-stop-after N a download of the stored waveforms stops after N of the ten\n"
         "functions:");
     for (const sim::MeterFunction& f : sim::MeterFunctions())
         std::fprintf(stderr, " %s", f.id);
@@ -147,6 +149,12 @@ int main(int argc, char** argv)
         } else if (a == QLatin1String("--seed")) {
             ok = value(&v);
             config.seed = v.toUInt(&ok);
+        } else if (a == QLatin1String("--osc")) {
+            config.oscMode = true;
+        } else if (a == QLatin1String("--osc-stop-after")) {
+            ok = value(&v);
+            config.oscStopAfter = v.toInt(&ok);
+            ok = ok && config.oscStopAfter >= 0 && config.oscStopAfter <= 10;
         } else if (a == QLatin1String("--garbage-every") || a == QLatin1String("--split")
             || a == QLatin1String("--drop-every")) {
             ok = value(&v);

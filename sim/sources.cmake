@@ -1,5 +1,6 @@
 target_sources(meter_sim PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SimFrames.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SimScope.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimHci.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimLogger.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimMeter.cpp

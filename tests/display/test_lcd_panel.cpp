@@ -91,14 +91,18 @@ private slots:
         panel.OnMeterEvent(Event(1, "VDC", "VDC", 2.0f, 3, 50.0f, -1));
         QCOMPARE(panel.DialPos(), 6); // no position given: unchanged
         panel.OnMeterEvent(Event(1, "VAC", "VAC", 2.0f, 3, 50.0f, 5));
-        QCOMPARE(close.count(), 2);
+        QCOMPARE(close.count(), 1); // 6 to 5: the oscilloscope was not on the dial
 
-        // A frequency frame without its duty line sets the dial to 10 directly.
-        MeterEvent f = Event(7, "HZ", "HZ", 50.0f, 3, 50.0f, 5);
+        // The decoder owns the position: a frequency frame without its duty line carries 10, and
+        // the panel keeps no position of its own, so a run of such frames is no change at all.
+        panel.SetDialPos(11);
+        MeterEvent f = Event(7, "HZ", "HZ", 50.0f, 3, 50.0f, 10);
         f.m_data.m_bSubMode3 = true;
-        panel.OnMeterEvent(f);
+        for (int i = 0; i < 3; ++i)
+            panel.OnMeterEvent(f);
         QCOMPARE(panel.DialPos(), 10);
         QCOMPARE(panel.DisplayMode(), 7);
+        QCOMPARE(close.count(), 2); // once, when it left 11
     }
 
     void dateWarningIsSignalledAndTheRunDateRepaired()

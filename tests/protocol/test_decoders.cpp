@@ -155,6 +155,9 @@ private slots:
         QCOMPARE(rd().m_strFunction, QStringLiteral("HZ"));
         QCOMPARE(rd().m_fDuty, 25.0f);
         QVERIFY(rd().m_bSubMode3);
+        // Without the duty line the dial goes to the frequency position, frame after frame.
+        QCOMPARE(events.back().m_nDialPos, CLiveDecoder::kDialFrequency);
+        QCOMPARE(dec.DialPos(), CLiveDecoder::kDialFrequency);
         QCOMPARE(rd().m_fLimit, 6.0f);
         QCOMPARE(rd().m_nDecimals, 3);
         QCOMPARE(events.back().m_strDate, QStringLiteral("2/1/26 3:4:5"));

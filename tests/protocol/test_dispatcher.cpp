@@ -258,6 +258,19 @@ private slots:
         QCOMPARE(h.frames.size(), size_t(1));
     }
 
+    void markerBytesInsideABlockAreData()
+    {
+        // A block whose readings happen to read "f8f8f8f8" (also from an odd offset) is handed
+        // over whole; the store marker is not set by it.
+        Harness h;
+        h.feed(LoggerHeader(1));
+        h.log.clear();
+        const std::string block = "a0a9020100" "8f8f8f8f8f8f8f8f" "f8f8f8f8f8f8f8f8" "0000a1";
+        h.notify(block);
+        QCOMPARE(h.log, std::vector<std::string>({ "block 2 " + block.substr(10), "complete" }));
+        QVERIFY(!h.disp.m_bStoreMarker);
+    }
+
     void listedRecordKeepsSinglePoints()
     {
         Harness h;

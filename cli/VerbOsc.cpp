@@ -1,0 +1,138 @@
+// multimeter-cli osc: oscilloscope frames and ".osc" files as JSON.
+//   osc decode [FILE]   replays notification payloads (as `decode` does) and prints each
+//                       oscilloscope frame decoded into a slot: {"slot":S,"data":{...}}
+//   osc dump FILE       {"kind":K,"records":[...]}
+//   osc build JSON OUT  writes the file back from the dump's form
+#include "cli/CliVerbs.h"
+#include "cli/PayloadLines.h"
+#include "link/HexText.h"
+#include "protocol/MeterProtocol.h"
+#include "scope/OscController.h"
+#include "scope/OscJson.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+int ioError(const QString& message)
+{
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(line));
+    return cli::ExitIo;
+}
+
+bool writeOut(const QByteArray& bytes)
+{
+    return std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout)
+        == static_cast<size_t>(bytes.size())
+        && std::fflush(stdout) == 0;
+}
+
+int decode(const QString& path)
+{
+    const bool fromStdin = path.isEmpty() || path == QLatin1String("-");
+    const QString name = fromStdin ? QStringLiteral("standard input") : path;
+    std::FILE* input = fromStdin ? stdin : nullptr;
+    if (!fromStdin && !QFileInfo(path).isDir())
+        input = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!input)
+        return ioError(QStringLiteral("cannot read %1").arg(name));
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(fromStdin ? nullptr : input, &std::fclose);
+
+    HexText text;
+    CMeterProtocol protocol(
+        text, [](const uint8_t*, int) { return true; }, [](int) {});
+    // The slots keep their records between frames, as the program's eleven do.
+    COscController scope(
+        protocol.Dispatcher(), [](const uint8_t*, int) { return true; }, [] { return true; });
+    QObject::connect(
+        &scope, &COscController::messageDue, &scope,
+        [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }, Qt::DirectConnection);
+    bool outputFailed = false;
+    protocol.Hooks().oscRecord = [&](HexText& t) {
+        const osc::OscFrame frame = osc::FrameFromText(t.view());
+        scope.OnOscFrame(frame);
+        const int slot = frame.Slot();
+        if (slot >= osc::kSlotCount)
+            return;
+        const QByteArray line = "{\"slot\":" + QByteArray::number(slot) + ",\"data\":" + osc::RecordToJson(scope.Slot(slot)) + "}\n";
+        outputFailed = outputFailed || !writeOut(line);
+    };
+
+    std::vector<uint8_t> bytes;
+    std::string line;
+    int lineNumber = 0;
+    while (cli::ReadLine(input, line)) {
+        ++lineNumber;
+        if (!cli::ParseLine(line, bytes))
+            return ioError(QStringLiteral("line %1 is not hexadecimal payload").arg(lineNumber));
+        // One notification is at most 20 bytes; the dispatcher runs after each.
+        for (size_t i = 0; i < bytes.size(); i += cli::kNotificationBytes) {
+            text.appendBytes(bytes.data() + i, std::min(cli::kNotificationBytes, bytes.size() - i));
+            protocol.MeterFrameDispatcher();
+        }
+    }
+    if (std::ferror(input))
+        return ioError(QStringLiteral("cannot read %1").arg(name));
+    if (outputFailed)
+        return ioError(QStringLiteral("Cannot write the output."));
+    return cli::ExitOk;
+}
+
+int dump(const QString& path)
+{
+    osc::OscFile file;
+    QString message;
+    if (!osc::Load(path, file, &message))
+        return ioError(message);
+    if (!writeOut(osc::FileToJson(file) + '\n'))
+        return ioError(QStringLiteral("Cannot write the output."));
+    return cli::ExitOk;
+}
+
+int build(const QString& jsonPath, const QString& out)
+{
+    QFile file(jsonPath);
+    if (QFileInfo(jsonPath).isDir() || !file.open(QIODevice::ReadOnly))
+        return ioError(QStringLiteral("Cannot open \"%1\": %2.")
+                           .arg(QDir::toNativeSeparators(jsonPath),
+                               QFileInfo(jsonPath).isDir() ? QStringLiteral("it is a folder") : file.errorString()));
+    osc::OscFile osc;
+    QString why;
+    if (!osc::FileFromJson(file.readAll(), osc, &why))
+        return ioError(QStringLiteral("Cannot read \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), why));
+    QString message;
+    if (!osc::Save(out, osc, &message))
+        return ioError(message);
+    return cli::ExitOk;
+}
+
+int run(const QStringList& args)
+{
+    const cli::Args parsed(args, {}, {});
+    if (!parsed.ok())
+        return cli::usageError(parsed.error());
+    const QStringList& p = parsed.positionals();
+    const QString sub = p.value(0);
+    if (sub == QLatin1String("decode") && p.size() <= 2)
+        return decode(p.value(1));
+    if (sub == QLatin1String("dump") && p.size() == 2)
+        return dump(p[1]);
+    if (sub == QLatin1String("build") && p.size() == 3)
+        return build(p[1], p[2]);
+    return cli::usageError(QStringLiteral("osc: wrong arguments"));
+}
+
+const cli::CliVerbRegistration registration({
+    "osc",
+    "osc decode [FILE] | osc dump FILE | osc build JSON OUT    oscilloscope frames and .osc files as JSON",
+    run,
+});
+
+} // namespace

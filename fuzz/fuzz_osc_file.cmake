@@ -1,0 +1,1 @@
+meter_add_fuzzer(fuzz_osc_file fuzz_osc_file.cpp)

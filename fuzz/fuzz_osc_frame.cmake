@@ -1,0 +1,1 @@
+meter_add_fuzzer(fuzz_osc_frame fuzz_osc_frame.cpp)

@@ -1,0 +1,4 @@
+target_sources(meter_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ArchiveFile.h
+  ${CMAKE_CURRENT_LIST_DIR}/ArchiveFile.cpp
+)

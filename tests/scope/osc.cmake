@@ -1,0 +1,11 @@
+# The oscilloscope records: decoding, controller, file, command-line verbs, simulator.
+meter_add_test(test_osc_decode SOURCES test_osc_decode.cpp)
+meter_add_test(test_osc_controller SOURCES test_osc_controller.cpp)
+meter_add_test(test_osc_file SOURCES test_osc_file.cpp)
+meter_add_test(test_osc_cli SOURCES test_osc_cli.cpp)
+add_dependencies(test_osc_cli multimeter-cli)
+target_compile_definitions(test_osc_cli PRIVATE METER_CLI_PATH="$<TARGET_FILE:multimeter-cli>")
+meter_add_test(test_osc_sim SOURCES test_osc_sim.cpp LIBS meter_sim)
+if(METER_BUILD_GUI)
+  meter_add_test(test_osc_progress SOURCES test_osc_progress.cpp LIBS meter_gui GUI)
+endif()
