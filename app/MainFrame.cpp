@@ -263,8 +263,18 @@ void CMainFrame::StartWatchdog()
     m_pStatusMessage->setText(QStringLiteral("Connected on %1").arg(m_link.m_ComPort.PortName()));
 }
 
+void CMainFrame::CheckReadableFrames()
+{
+    const bool shown = m_readableWatch.Active();
+    if (m_readableWatch.Update(Now() * 1000, CFrameCounts::Of(m_pProtocol->Dispatcher())))
+        m_pStatusMessage->setText(m_readableWatch.Text());
+    else if (shown)
+        m_pStatusMessage->setText(QStringLiteral("Connected on %1").arg(m_link.m_ComPort.PortName()));
+}
+
 void CMainFrame::OnWatchdog()
 {
+    CheckReadableFrames();
     const qint64 silent = Now() - m_link.m_timeLastRx.load();
     CFrameDispatcher& d = m_pProtocol->Dispatcher();
     if (d.m_bStoreMarker.load()) {

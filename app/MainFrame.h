@@ -4,6 +4,7 @@
 #include "link/BleLink.h"
 #include "platform/PortSettings.h"
 #include "protocol/MeterEvent.h"
+#include "protocol/ReadableWatch.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -40,6 +41,8 @@ public:
     // Link watchdog (timer 2, every second) and what it does when the meter has gone silent.
     void OnWatchdog();
     void OnLinkLost();
+    // Part of the watchdog: bytes that make no readable frame are named in the status bar.
+    void CheckReadableFrames();
     // Key codes of the meter keys and the F1 menu (ignored until meter data has been seen).
     void OnMeterKey(int code);
     // Starts timer 2 (1000 ms) and notes the time, as after a successful connect.
@@ -115,4 +118,5 @@ private:
     QMap<QString, QAction*> m_actions;
     QMenu* m_pViewMenu = nullptr;
     std::function<qint64()> m_fnNow;
+    CReadableWatch m_readableWatch;
 };

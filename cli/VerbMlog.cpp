@@ -2,10 +2,10 @@
 #include "cli/CliVerbs.h"
 #include "datalog/MLogFile.h"
 #include "datalog/MLogJson.h"
+#include "platform/FileTarget.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <cstdio>
 
 namespace {
@@ -16,16 +16,6 @@ int ioError(const QString& message)
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(line));
     return cli::ExitIo;
-}
-
-bool writeWhole(const QString& path, const QByteArray& bytes, QString* message)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *message = QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    return true;
 }
 
 int dump(const QString& path)
@@ -44,6 +34,9 @@ int dump(const QString& path)
 
 int build(const QString& jsonPath, const QString& out)
 {
+    const QString notFile = filetarget::WhyNotReadable(jsonPath);
+    if (!notFile.isEmpty())
+        return ioError(QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), notFile));
     QFile file(jsonPath);
     if (!file.open(QIODevice::ReadOnly))
         return ioError(
@@ -64,7 +57,7 @@ int exportCsv(const QString& path, const QString& out)
     QString message;
     if (!mlog::Load(path, log, &message))
         return ioError(message);
-    if (!writeWhole(out, mlog::ToCsv(log), &message))
+    if (!mlog::SaveBytes(out, mlog::ToCsv(log), &message))
         return ioError(message);
     return cli::ExitOk;
 }

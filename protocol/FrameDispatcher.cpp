@@ -1,5 +1,6 @@
 #include "protocol/FrameDispatcher.h"
 
+#include "protocol/FrameCheck.h"
 #include "protocol/LiveDecoder.h"
 #include "protocol/MeterCommands.h"
 
@@ -52,6 +53,7 @@ void CFrameDispatcher::EndTransfer()
 
 void CFrameDispatcher::MeterFrameDispatcher()
 {
+    ++m_nNotifications;
     if (m_bAbortTransfer.exchange(false) && m_bLoggerDownload)
         EndTransfer();
 
@@ -60,6 +62,7 @@ void CFrameDispatcher::MeterFrameDispatcher()
     if (marker != HexText::npos) {
         m_text.consume(marker + 8);
         m_bStoreMarker = true;
+        ++m_nFramesRead;
     } else if (AtFront(m_text.find("a08"))) {
         m_bStoreMarker = false;
         m_bSavedReadings = false;
@@ -86,24 +89,116 @@ void CFrameDispatcher::MeterFrameDispatcher()
 
 void CFrameDispatcher::DispatchLiveFrames()
 {
-    for (int k = 0; k < kLiveKinds; ++k) {
-        size_t p = m_text.find(kMainHeader[k]);
-        if (p == HexText::npos)
-            p = m_text.find(kAltHeader[k]);
-        if (!AtFront(p))
+    // Damaged frames are dropped on the spot, so that a good frame behind one is decoded in
+    // the same call; only one good frame is handed out per call.
+    for (;;) {
+        size_t p = 0;
+        const int mode = FindLiveFront(&p);
+        if (mode == 0)
+            return;
+        const size_t length = CLiveDecoder::kFrameChars[mode];
+        if (m_text.size() < p + length)
+            return; // incomplete: waits for the rest of its notifications
+        if (m_text.substr(p + length - 2, 2) != "a1") {
+            DropDamagedFrame(p);
             continue;
-        // Only the first kind found at the front is looked at in this call.
-        const size_t length = CLiveDecoder::kFrameChars[k + 1];
-        if (m_text.size() < p + length || m_text.substr(p + length - 2, 2) != "a1")
-            return; // incomplete or damaged: looked at again on the next call
+        }
         m_text.consume(p);
         std::array<char, 128> frame;
         std::copy_n(m_text.view().data(), length, frame.data());
         m_text.consume(length);
+        const std::string_view text(frame.data(), length);
+        if (!LiveFrameFieldsPlausible(mode, text)) {
+            // Shifted by a lost and a stray byte: never shown, recorded or printed.
+            ++m_nDamagedFrames;
+            continue;
+        }
+        ++m_nFramesRead;
         if (m_hooks.liveFrame)
-            m_hooks.liveFrame(k + 1, std::string_view(frame.data(), length), m_bSavedReadings);
+            m_hooks.liveFrame(mode, text, m_bSavedReadings);
         return;
     }
+}
+
+int CFrameDispatcher::FindLiveFront(size_t* pos) const
+{
+    // The first kind whose header is at the front is taken; a kind's position is that of its
+    // main header, or of its alternative one when the main header does not occur.
+    for (int k = 0; k < kLiveKinds; ++k) {
+        size_t p = m_text.find(kMainHeader[k]);
+        if (p == HexText::npos)
+            p = m_text.find(kAltHeader[k]);
+        if (AtFront(p)) {
+            *pos = p;
+            return k + 1;
+        }
+    }
+    return 0;
+}
+
+void CFrameDispatcher::DropDamagedFrame(size_t p)
+{
+    // Its whole length is here but its end byte is not where the length says: a byte was lost
+    // (or one too many came). It cannot be mended; what follows it may be a good frame.
+    ++m_nDamagedFrames;
+    const size_t next = NextFrameStart(p);
+    if (next != HexText::npos)
+        m_text.consume(next);
+    else
+        m_text.consume(m_text.size() - HeaderStartAtEnd()); // keep what may begin a header
+}
+
+namespace {
+
+constexpr std::string_view kOtherStarts[] = { "a0a8", "a0aa", "e0e0", "f8f8f8f8", "a2a2" };
+
+template <typename Fn> void ForEachStart(Fn&& fn)
+{
+    for (int k = 0; k < CFrameDispatcher::kLiveKinds; ++k) {
+        fn(kMainHeader[k]);
+        fn(kAltHeader[k]);
+    }
+    for (std::string_view marker : kOtherStarts)
+        fn(marker);
+}
+
+} // namespace
+
+size_t CFrameDispatcher::NextFrameStart(size_t frame) const
+{
+    // Only on the frame's byte boundaries: "0a0aa1" holds no list header.
+    size_t best = HexText::npos;
+    ForEachStart([&](std::string_view marker) {
+        for (size_t at = m_text.find(marker, frame + 2); at != HexText::npos && at < best;
+             at = m_text.find(marker, at + 1)) {
+            if ((at - frame) % 2 == 0) {
+                best = at;
+                break;
+            }
+        }
+    });
+    return best;
+}
+
+size_t CFrameDispatcher::FirstFrameStart() const
+{
+    size_t best = HexText::npos;
+    ForEachStart([&](std::string_view marker) { best = std::min(best, m_text.find(marker)); });
+    return best;
+}
+
+size_t CFrameDispatcher::HeaderStartAtEnd() const
+{
+    // The longest end of the text that a header or marker begins with.
+    const std::string_view text = m_text.view();
+    for (size_t n = std::min<size_t>(text.size(), 7); n > 0; --n) {
+        const std::string_view tail = text.substr(text.size() - n);
+        bool starts = false;
+        ForEachStart([&](std::string_view marker) { starts = starts || marker.substr(0, n) == tail; });
+        if (starts)
+            return n;
+    }
+    return 0;
 }
 
 void CFrameDispatcher::DispatchOtherHeaders()
@@ -118,6 +213,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         m_text.consume(p);
         if (m_text.size() >= kLoggerHeaderChars) {
             m_nBlocksDone = 0;
+            ++m_nFramesRead;
             uint8_t header[26];
             HexToBytes(26, header, m_text.view(), 2);
             if (m_hooks.loggerHeader)
@@ -142,6 +238,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         m_bOscActive = true;
         m_text.consume(p);
         if (m_text.size() >= kOscRecordChars) {
+            ++m_nFramesRead;
             if (m_hooks.oscRecord)
                 m_hooks.oscRecord(m_text);
             m_text.consume(kOscRecordChars);
@@ -153,6 +250,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         if (m_text.size() >= 2 * static_cast<size_t>(std::max(0, m_nLoggerListSize.load()))) {
             // Nobody to take the list (no download asked for it): drop it as the list handler
             // would, rather than let it block every later frame.
+            ++m_nFramesRead;
             if (m_hooks.loggerList)
                 m_hooks.loggerList(m_text);
             else
@@ -170,6 +268,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         // The oscilloscope download suspends the marker and the trimming.
     } else if ((p = m_text.find("a2a2")) != HexText::npos) {
         // The meter switched to its oscilloscope.
+        ++m_nFramesRead;
         if (m_hooks.oscMode)
             m_hooks.oscMode();
         size_t q;
@@ -195,10 +294,12 @@ bool CFrameDispatcher::LiveHeaderAtFront() const
 
 void CFrameDispatcher::TrimIdleText()
 {
-    // Nothing recognised: keep from the first possible header on, within bounds.
-    const size_t p = m_text.find("a0");
-    if (p != HexText::npos)
-        m_text.consume(p);
+    // Nothing recognised: keep from the first header or marker on, or else what may begin one,
+    // within bounds. A stray "a0" begins nothing and must not hold the frames behind it.
+    size_t p = FirstFrameStart();
+    if (p == HexText::npos)
+        p = m_text.size() - HeaderStartAtEnd();
+    m_text.consume(p);
     if (m_text.size() > kMaxIdleText)
         m_text.clear();
 }
@@ -221,6 +322,7 @@ void CFrameDispatcher::DispatchBlockHeader()
         m_nBlockRecords = header[2];
         m_bExpectBlockHeader = false;
         ++m_nBlocksDone;
+        ++m_nFramesRead;
     }
 }
 
@@ -232,6 +334,7 @@ void CFrameDispatcher::DispatchBlockBody()
     const size_t bodyChars = 16 * static_cast<size_t>(std::max(0, records)) + 6;
     if (m_nBlocksDone < m_nTotalBlocks && records > 0) {
         if (m_text.size() >= bodyChars && m_text.size() >= 10 && m_text.find("a1", 1) != HexText::npos) {
+            ++m_nFramesRead;
             if (m_hooks.loggerBlock)
                 m_hooks.loggerBlock(m_text.view(), records);
             m_text.clear();
@@ -242,6 +345,7 @@ void CFrameDispatcher::DispatchBlockBody()
         }
     } else if (m_nBlocksDone == m_nTotalBlocks && m_text.size() >= bodyChars) {
         // The last block: no acknowledgement, the transfer ends.
+        ++m_nFramesRead;
         if (m_hooks.loggerBlock)
             m_hooks.loggerBlock(m_text.view(), records);
         m_text.clear();
