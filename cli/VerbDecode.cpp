@@ -8,51 +8,84 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
 
 constexpr size_t kNotificationBytes = 20;
 
 
-// Reads one line without its end; false at the end of the input or on a read error.
-bool ReadLine(std::FILE* in, std::string& line)
-{
-    line.clear();
-    char chunk[512];
-    while (std::fgets(chunk, sizeof chunk, in)) {
-        line += chunk;
-        if (!line.empty() && line.back() == '\n')
-            return true;
+// Cuts the input into notification payloads as it is read, in pieces of bounded size: a line
+// of any length costs no more memory than one piece, and a character that cannot belong to a
+// payload (anything but hexadecimal digits and blanks, a NUL included) stops the run at once.
+class CPayloadReader {
+public:
+    explicit CPayloadReader(std::function<void(const uint8_t*, size_t)> notify)
+        : m_notify(std::move(notify))
+    {
     }
-    return !line.empty() && !std::ferror(in);
-}
 
-// The payload bytes of one input line (empty for a blank line); false when the line is not
-// hexadecimal.
-bool ParseLine(const std::string& line, std::vector<uint8_t>& bytes)
-{
-    bytes.clear();
-    int high = -1;
-    for (char c : line) {
-        if (std::isspace(static_cast<unsigned char>(c)))
-            continue;
-        const int v = HexDigitValue(c);
-        if (v < 0)
-            return false;
-        if (high < 0) {
-            high = v;
-        } else {
-            bytes.push_back(static_cast<uint8_t>(high << 4 | v));
-            high = -1;
+    // Takes the next piece of input; false (with Error() set) at the first bad character.
+    bool Take(const char* data, size_t size)
+    {
+        for (size_t i = 0; i < size; ++i) {
+            const char c = data[i];
+            if (c == '\n') {
+                if (!EndLine())
+                    return false;
+                continue;
+            }
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f')
+                continue;
+            const int v = HexDigitValue(c);
+            if (v < 0) {
+                m_error = c == '\0' ? QStringLiteral("line %1 holds a NUL byte").arg(m_nLine)
+                                    : QStringLiteral("line %1 is not hexadecimal payload").arg(m_nLine);
+                return false;
+            }
+            if (m_high < 0) {
+                m_high = v;
+                continue;
+            }
+            m_bytes[m_nBytes++] = static_cast<uint8_t>(m_high << 4 | v);
+            m_high = -1;
+            // The link delivers at most 20 bytes per notification and runs the dispatcher after each.
+            if (m_nBytes == kNotificationBytes)
+                Flush();
         }
+        return true;
     }
-    return high < 0;
-}
+    // The input has ended: a last line without its line end counts as a line.
+    bool Finish() { return EndLine(); }
+    const QString& Error() const { return m_error; }
+
+private:
+    bool EndLine()
+    {
+        if (m_high >= 0) {
+            m_error = QStringLiteral("line %1 is not hexadecimal payload (an odd number of digits)").arg(m_nLine);
+            return false;
+        }
+        Flush();
+        ++m_nLine;
+        return true;
+    }
+    void Flush()
+    {
+        if (m_nBytes > 0)
+            m_notify(m_bytes, m_nBytes);
+        m_nBytes = 0;
+    }
+
+    std::function<void(const uint8_t*, size_t)> m_notify;
+    uint8_t m_bytes[kNotificationBytes];
+    size_t m_nBytes = 0;
+    int m_high = -1;
+    qint64 m_nLine = 1;
+    QString m_error;
+};
 
 int RunDecode(const QStringList& args)
 {
@@ -89,20 +122,20 @@ int RunDecode(const QStringList& args)
         },
         Qt::DirectConnection);
 
-    std::vector<uint8_t> bytes;
-    std::string line;
-    int lineNumber = 0;
-    while (ReadLine(input, line)) {
-        ++lineNumber;
-        if (!ParseLine(line, bytes)) {
-            std::fprintf(stderr, "multimeter-cli: line %d is not hexadecimal payload\n", lineNumber);
-            return cli::ExitIo;
-        }
-        // The link delivers at most 20 bytes per notification and runs the dispatcher after each.
-        for (size_t i = 0; i < bytes.size(); i += kNotificationBytes) {
-            text.appendBytes(bytes.data() + i, std::min(kNotificationBytes, bytes.size() - i));
-            protocol.MeterFrameDispatcher();
-        }
+    CPayloadReader reader([&](const uint8_t* bytes, size_t count) {
+        text.appendBytes(bytes, count);
+        protocol.MeterFrameDispatcher();
+    });
+    char piece[64 * 1024];
+    size_t n;
+    bool good = true;
+    while (good && (n = std::fread(piece, 1, sizeof piece, input)) > 0)
+        good = reader.Take(piece, n);
+    if (good && !std::ferror(input))
+        good = reader.Finish();
+    if (!good) {
+        std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(reader.Error()));
+        return cli::ExitIo;
     }
     if (std::ferror(input)) {
         std::fprintf(stderr, "multimeter-cli: cannot read %s\n", qPrintable(name));

@@ -349,8 +349,10 @@ bool CBleLink::ReceivePass()
         case BleConnecting:
         case BleConnected:
         case BleCancelling: {
-            // Stray bytes first: their length byte means nothing, and waiting for it to be
-            // filled would hold up the events behind them.
+            // While scanning, a report is taken only once three more bytes have followed it.
+            const size_t needed = state == BleScanning ? whole + 6 : whole;
+            if (size < needed)
+                return false;
             if (m_strBleRx.view().substr(0, kEventHead.size()) != kEventHead) {
                 const size_t head = m_strBleRx.find(kEventHead);
                 if (head != HexText::npos) {
@@ -363,10 +365,6 @@ bool CBleLink::ReceivePass()
                 }
                 return false;
             }
-            // While scanning, a report is taken only once three more bytes have followed it.
-            const size_t needed = state == BleScanning ? whole + 6 : whole;
-            if (size < needed)
-                return false;
             if (length + 3 > kMaxEventBytes) {
                 m_strBleRx.consume(whole); // longer than any event the link handles
                 return true;

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -98,6 +99,25 @@ private slots:
         // An output that cannot be written.
         QVERIFY(mlog::Save(dir.filePath("ok.mLog"), CDataLog()));
         QCOMPARE(cli({ "export", dir.filePath("ok.mLog"), dir.filePath("no/dir/o.csv") }).status, 2);
+    }
+
+    void fifosAreRefusedNotWaitedFor()
+    {
+        // A FIFO nobody writes to, as input and as output: refused at once, left in place.
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(mlog::Save(dir.filePath("ok.mLog"), CDataLog()));
+        QVERIFY(writeFile(dir.filePath("ok.json"), cli({ "dump", dir.filePath("ok.mLog") }).out));
+        for (const QStringList& args : { QStringList { "dump", fifo }, QStringList { "build", fifo, dir.filePath("o.mLog") },
+                 QStringList { "build", dir.filePath("ok.json"), fifo },
+                 QStringList { "export", dir.filePath("ok.mLog"), fifo } }) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains("it is not a regular file"), r.err.constData());
+        }
+        QVERIFY(!QFileInfo(fifo).isFile());
+        QVERIFY(!QFile::exists(dir.filePath("o.mLog")));
     }
 };
 
