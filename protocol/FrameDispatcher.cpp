@@ -23,6 +23,13 @@ bool AtFront(size_t pos)
     return pos != HexText::npos && pos < kFrontWindow;
 }
 
+// The first occurrence of marker when it is at the front, else npos: the same answer as a search
+// of the whole text, for a look at its first few characters.
+size_t FindAtFront(const HexText& text, std::string_view marker)
+{
+    return text.substr(0, kFrontWindow - 1 + marker.size()).find(marker);
+}
+
 } // namespace
 
 CFrameDispatcher::CFrameDispatcher(HexText& text, FrameDispatcherHooks hooks)
@@ -63,12 +70,12 @@ void CFrameDispatcher::MeterFrameDispatcher()
         m_text.consume(marker + 8);
         m_bStoreMarker = true;
         ++m_nFramesRead;
-    } else if (AtFront(m_text.find("a08"))) {
+    } else if (AtFront(FindAtFront(m_text, "a08"))) {
         m_bStoreMarker = false;
         m_bSavedReadings = false;
     }
     // 2.
-    if (m_bStoreMarker && AtFront(m_text.find("a09")))
+    if (m_bStoreMarker && AtFront(FindAtFront(m_text, "a09")))
         m_bSavedReadings = true;
     // 3.
     if (!m_bLoggerDownload)
@@ -125,9 +132,10 @@ int CFrameDispatcher::FindLiveFront(size_t* pos) const
     // The first kind whose header is at the front is taken; a kind's position is that of its
     // main header, or of its alternative one when the main header does not occur.
     for (int k = 0; k < kLiveKinds; ++k) {
-        size_t p = m_text.find(kMainHeader[k]);
-        if (p == HexText::npos)
-            p = m_text.find(kAltHeader[k]);
+        size_t p = FindAtFront(m_text, kMainHeader[k]);
+        // The alternative header counts only where the main one does not occur at all.
+        if (p == HexText::npos && m_text.find(kMainHeader[k]) == HexText::npos)
+            p = FindAtFront(m_text, kAltHeader[k]);
         if (AtFront(p)) {
             *pos = p;
             return k + 1;
@@ -182,9 +190,18 @@ size_t CFrameDispatcher::NextFrameStart(size_t frame) const
 
 size_t CFrameDispatcher::FirstFrameStart() const
 {
-    size_t best = HexText::npos;
-    ForEachStart([&](std::string_view marker) { best = std::min(best, m_text.find(marker)); });
-    return best;
+    // One pass: every header and marker begins with "a0", "a2", "e0" or "f8".
+    const std::string_view text = m_text.view();
+    for (size_t at = 0; at + 1 < text.size(); ++at) {
+        const char c = text[at];
+        if (c != 'a' && c != 'e' && c != 'f')
+            continue;
+        bool starts = false;
+        ForEachStart([&](std::string_view marker) { starts = starts || text.compare(at, marker.size(), marker) == 0; });
+        if (starts)
+            return at;
+    }
+    return HexText::npos;
 }
 
 size_t CFrameDispatcher::HeaderStartAtEnd() const
@@ -206,7 +223,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
     if (m_bLoggerDownload)
         return;
     size_t p;
-    if (AtFront(p = m_text.find("a0a8"))) {
+    if (AtFront(p = FindAtFront(m_text, "a0a8"))) {
         // Stored-logger record header.
         if (m_hooks.killRequestTimer)
             m_hooks.killRequestTimer();
