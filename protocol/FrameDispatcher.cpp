@@ -131,11 +131,16 @@ int CFrameDispatcher::FindLiveFront(size_t* pos) const
 {
     // The first kind whose header is at the front is taken; a kind's position is that of its
     // main header, or of its alternative one when the main header does not occur.
+    if (!LiveHeaderStartAtFront())
+        return 0;
     for (int k = 0; k < kLiveKinds; ++k) {
         size_t p = FindAtFront(m_text, kMainHeader[k]);
         // The alternative header counts only where the main one does not occur at all.
-        if (p == HexText::npos && m_text.find(kMainHeader[k]) == HexText::npos)
+        if (p == HexText::npos) {
             p = FindAtFront(m_text, kAltHeader[k]);
+            if (p != HexText::npos && m_text.find(kMainHeader[k]) != HexText::npos)
+                p = HexText::npos;
+        }
         if (AtFront(p)) {
             *pos = p;
             return k + 1;
@@ -190,16 +195,24 @@ size_t CFrameDispatcher::NextFrameStart(size_t frame) const
 
 size_t CFrameDispatcher::FirstFrameStart() const
 {
-    // One pass: every header and marker begins with "a0", "a2", "e0" or "f8".
-    const std::string_view text = m_text.view();
-    for (size_t at = 0; at + 1 < text.size(); ++at) {
-        const char c = text[at];
-        if (c != 'a' && c != 'e' && c != 'f')
-            continue;
-        bool starts = false;
-        ForEachStart([&](std::string_view marker) { starts = starts || text.compare(at, marker.size(), marker) == 0; });
-        if (starts)
+    // One pass, character by character: this runs on every call that finds nothing.
+    const std::string_view t = m_text.view();
+    const size_t n = t.size();
+    for (size_t at = 0; at + 4 <= n; ++at) {
+        const char c = t[at];
+        if (c == 'a' && t[at + 1] == '0') {
+            const char k = t[at + 2], x = t[at + 3];
+            if (((k == '8' || k == '9') && x >= '0' && x <= '6') || (k == 'a' && (x == '8' || x == 'a')))
+                return at; // a live header, the logger header or the list
+        } else if (c == 'a' && t[at + 1] == '2') {
+            if (t[at + 2] == 'a' && t[at + 3] == '2')
+                return at;
+        } else if (c == 'e' && t[at + 1] == '0') {
+            if (t[at + 2] == 'e' && t[at + 3] == '0')
+                return at;
+        } else if (c == 'f' && t[at + 1] == '8' && at + 8 <= n && t.compare(at, 8, "f8f8f8f8") == 0) {
             return at;
+        }
     }
     return HexText::npos;
 }
@@ -210,6 +223,8 @@ size_t CFrameDispatcher::HeaderStartAtEnd() const
     const std::string_view text = m_text.view();
     for (size_t n = std::min<size_t>(text.size(), 7); n > 0; --n) {
         const std::string_view tail = text.substr(text.size() - n);
+        if (tail[0] != 'a' && tail[0] != 'e' && tail[0] != 'f')
+            continue; // no header or marker begins otherwise
         bool starts = false;
         ForEachStart([&](std::string_view marker) { starts = starts || marker.substr(0, n) == tail; });
         if (starts)
@@ -299,8 +314,17 @@ void CFrameDispatcher::DispatchOtherHeaders()
     }
 }
 
+bool CFrameDispatcher::LiveHeaderStartAtFront() const
+{
+    // Every live header begins "a08" or "a09"; most texts have neither at the front.
+    const std::string_view front = m_text.substr(0, kFrontWindow + 2);
+    return front.find("a08") != std::string_view::npos || front.find("a09") != std::string_view::npos;
+}
+
 bool CFrameDispatcher::LiveHeaderAtFront() const
 {
+    if (!LiveHeaderStartAtFront())
+        return false;
     const std::string_view front = m_text.substr(0, kFrontWindow + 3);
     for (int k = 0; k < kLiveKinds; ++k) {
         if (front.find(kMainHeader[k]) != std::string_view::npos || front.find(kAltHeader[k]) != std::string_view::npos)

@@ -123,6 +123,8 @@ private:
     void EndTransfer();
     // A live frame's header starts within the first few characters.
     bool LiveHeaderAtFront() const;
+    // "a08" or "a09" starts within the first few characters: a live header may be there.
+    bool LiveHeaderStartAtFront() const;
     void TrimIdleText();
 
     HexText& m_text;

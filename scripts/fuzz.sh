@@ -3,7 +3,7 @@
 #
 # Builds the targets with clang in their own folder (build-fuzz, or $FUZZ_BUILD_DIR) with
 # AddressSanitizer and UndefinedBehaviorSanitizer, every report fatal, then runs each target for
-# MINUTES minutes (default 1) from a scratch copy of its seed corpus, so the corpus in the tree
+# MINUTES minutes (default 1), with the options in fuzz/<target>.options, from a scratch copy of its seed corpus, so the corpus in the tree
 # stays as it is. With FUZZ_RUNS=N each target runs N inputs instead. Prints executions, coverage
 # and crashes per target; crash inputs are kept in build-fuzz/crashes/<target>/ for adding to
 # fuzz/corpus/<target>/ with their fix. Exits 1 when any target crashed.
@@ -44,7 +44,12 @@ for t in "${targets[@]}"; do
     log="$build/crashes/$t.log"
     touch "$scratch/$t.start"
     status=0
-    "$build/fuzz/$t" "${limit[@]}" -print_final_stats=1 -artifact_prefix="$build/crashes/$t/" \
+    # A target's own libFuzzer options, one per line, live beside it in fuzz/<target>.options.
+    options=()
+    if [[ -f "$root/fuzz/$t.options" ]]; then
+        mapfile -t options < "$root/fuzz/$t.options"
+    fi
+    "$build/fuzz/$t" "${limit[@]}" "${options[@]}" -print_final_stats=1 -artifact_prefix="$build/crashes/$t/" \
         "$scratch/$t" > "$log" 2>&1 || status=$?
     execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
     speed=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
