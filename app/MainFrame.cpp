@@ -377,8 +377,18 @@ void CMainFrame::StartWatchdog()
     ShowLinkStatus();
 }
 
+void CMainFrame::CheckReadableFrames()
+{
+    const bool shown = m_readableWatch.Active();
+    if (m_readableWatch.Update(Now() * 1000, CFrameCounts::Of(m_pProtocol->Dispatcher())))
+        m_pStatusMessage->setText(m_readableWatch.Text());
+    else if (shown)
+        ShowLinkStatus(); // readable frames again: back to what the link state says
+}
+
 void CMainFrame::OnWatchdog()
 {
+    CheckReadableFrames();
     const qint64 silent = Now() - m_link.m_timeLastRx.load();
     CFrameDispatcher& d = m_pProtocol->Dispatcher();
     if (d.m_bStoreMarker.load()) {

@@ -5,6 +5,7 @@
 #include "link/LinkStatus.h"
 #include "platform/PortSettings.h"
 #include "protocol/MeterEvent.h"
+#include "protocol/ReadableWatch.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -55,6 +56,8 @@ public:
     // Link watchdog (timer 2, every second) and what it does when the meter has gone silent.
     void OnWatchdog();
     void OnLinkLost();
+    // Part of the watchdog: bytes that make no readable frame are named in the status bar.
+    void CheckReadableFrames();
     // Key codes of the meter keys and the F1 menu (ignored until meter data has been seen).
     void OnMeterKey(int code);
     // Starts timer 2 (1000 ms) and notes the time, as after a successful connect.
@@ -156,4 +159,5 @@ private:
     std::unique_ptr<CWindowRecordingHost> m_pRecordingHost;
     CRecorder* m_pRecorder = nullptr;
     CRecordingJournals* m_pJournals = nullptr;
+    CReadableWatch m_readableWatch;
 };

@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <mutex>
 #ifndef _WIN32
@@ -47,9 +49,34 @@ bool ParseSeconds(const Args& args, double* seconds)
     return true;
 }
 
-int PortError(const QString& port, int)
+QString PortOpenReason(int openResult, uint32_t error)
 {
-    std::fprintf(stderr, "multimeter-cli: cannot open port %s\n", qPrintable(port));
+    if (openResult == CBleLink::OpenNoPort)
+        return QStringLiteral("it does not exist");
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("it does not exist");
+    case ENOTTY:
+    case EISDIR:
+    case EINVAL:
+        return QStringLiteral("it is not a serial device");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return QStringLiteral("permission denied");
+    case EBUSY:
+        return QStringLiteral("it is busy (another program has it open)");
+    default:
+        return error ? QString::fromLocal8Bit(std::strerror(int(error))) : QStringLiteral("unknown error");
+    }
+}
+
+int PortError(const QString& port, int openResult, uint32_t error)
+{
+    std::fprintf(stderr, "multimeter-cli: cannot open port %s: %s\n", qPrintable(port),
+        qPrintable(PortOpenReason(openResult, error)));
     return ExitIo;
 }
 
@@ -110,7 +137,7 @@ int cli::ScanAndRun(CBleLink* link, const QString& port, double seconds)
     link->Scan(port, [&](int result) {
         if (result != CBleLink::OpenOk) {
             failed = true;
-            status = PortError(port, result);
+            status = PortError(port, result, link->m_ComPort.LastError());
         }
     });
     if (failed)

@@ -14,8 +14,12 @@ namespace cli {
 void PrepareLinkSession();
 // --seconds: a positive number; absent leaves *seconds unchanged. False on a bad value.
 bool ParseSeconds(const Args& args, double* seconds);
-// Prints "multimeter-cli: cannot open port PORT" and returns ExitIo.
-int PortError(const QString& port, int openResult);
+// Why a port would not open, from CBleLink::Open's result and the port's system error code:
+// "it does not exist", "it is not a serial device", "permission denied", "it is busy (another
+// program has it open)" or the system's own text.
+QString PortOpenReason(int openResult, uint32_t error);
+// Prints "multimeter-cli: cannot open port PORT: REASON" and returns ExitIo.
+int PortError(const QString& port, int openResult, uint32_t error);
 // Writes one line to stdout and flushes; safe from any thread.
 void PrintLine(const QString& line);
 void PrintLine(const char* text, size_t length);

@@ -10,15 +10,10 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
-
-using cli::kNotificationBytes;
-using cli::ParseLine;
-using cli::ReadLine;
 
 int RunDecode(const QStringList& args)
 {
@@ -55,23 +50,13 @@ int RunDecode(const QStringList& args)
         },
         Qt::DirectConnection);
 
-    std::vector<uint8_t> bytes;
-    std::string line;
-    int lineNumber = 0;
-    while (ReadLine(input, line)) {
-        ++lineNumber;
-        if (!ParseLine(line, bytes)) {
-            std::fprintf(stderr, "multimeter-cli: line %d is not hexadecimal payload\n", lineNumber);
-            return cli::ExitIo;
-        }
-        // The link delivers at most 20 bytes per notification and runs the dispatcher after each.
-        for (size_t i = 0; i < bytes.size(); i += kNotificationBytes) {
-            text.appendBytes(bytes.data() + i, std::min(kNotificationBytes, bytes.size() - i));
-            protocol.MeterFrameDispatcher();
-        }
-    }
-    if (std::ferror(input)) {
-        std::fprintf(stderr, "multimeter-cli: cannot read %s\n", qPrintable(name));
+    QString error;
+    const bool read = cli::ReplayPayloads(input, name, [&](const uint8_t* bytes, size_t count) {
+        text.appendBytes(bytes, count);
+        protocol.MeterFrameDispatcher();
+    }, &error);
+    if (!read) {
+        std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(error));
         return cli::ExitIo;
     }
     return cli::ExitOk;

@@ -4,10 +4,10 @@
 #include "datalog/MLogFile.h"
 #include "datalog/MLogJson.h"
 #include "datalog/RecordingJournal.h"
+#include "platform/FileTarget.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <cstdio>
 
 namespace {
@@ -18,16 +18,6 @@ int ioError(const QString& message)
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(line));
     return cli::ExitIo;
-}
-
-bool writeWhole(const QString& path, const QByteArray& bytes, QString* message)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *message = QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    return true;
 }
 
 int dump(const QString& path)
@@ -46,6 +36,9 @@ int dump(const QString& path)
 
 int build(const QString& jsonPath, const QString& out)
 {
+    const QString notFile = filetarget::WhyNotReadable(jsonPath);
+    if (!notFile.isEmpty())
+        return ioError(QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), notFile));
     QFile file(jsonPath);
     if (!file.open(QIODevice::ReadOnly))
         return ioError(
@@ -66,7 +59,7 @@ int exportCsv(const QString& path, const QString& out)
     QString message;
     if (!mlog::Load(path, log, &message))
         return ioError(message);
-    if (!writeWhole(out, mlog::ToCsv(log), &message))
+    if (!mlog::SaveBytes(out, mlog::ToCsv(log), &message))
         return ioError(message);
     return cli::ExitOk;
 }

@@ -8,8 +8,11 @@
 #include "link/BleLink.h"
 #include "protocol/MeterEventFormat.h"
 #include "protocol/MeterProtocol.h"
+#include "protocol/ReadableWatch.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -83,6 +86,19 @@ int RunMonitor(const QStringList& argv)
                 &link, [&link, address] { link.Connect(address); }, Qt::QueuedConnection);
         },
         Qt::DirectConnection);
+
+    // Bytes that arrive but make no readable frame are reported once per spell, on stderr.
+    CReadableWatch watch;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer watchTimer;
+    QObject::connect(&watchTimer, &QTimer::timeout, [&] {
+        watch.Update(clock.elapsed(), CFrameCounts::Of(protocol.Dispatcher()));
+        if (watch.TakeRaised())
+            std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(watch.Text()));
+    });
+    if (!raw)
+        watchTimer.start(1000);
 
     int status = cli::ScanAndRun(&link, port, seconds);
     if (status == cli::ExitOk && !listed) {

@@ -65,21 +65,13 @@ int decode(const QString& path)
         outputFailed = outputFailed || !writeOut(line);
     };
 
-    std::vector<uint8_t> bytes;
-    std::string line;
-    int lineNumber = 0;
-    while (cli::ReadLine(input, line)) {
-        ++lineNumber;
-        if (!cli::ParseLine(line, bytes))
-            return ioError(QStringLiteral("line %1 is not hexadecimal payload").arg(lineNumber));
-        // One notification is at most 20 bytes; the dispatcher runs after each.
-        for (size_t i = 0; i < bytes.size(); i += cli::kNotificationBytes) {
-            text.appendBytes(bytes.data() + i, std::min(cli::kNotificationBytes, bytes.size() - i));
-            protocol.MeterFrameDispatcher();
-        }
-    }
-    if (std::ferror(input))
-        return ioError(QStringLiteral("cannot read %1").arg(name));
+    QString error;
+    const bool read = cli::ReplayPayloads(input, name, [&](const uint8_t* bytes, size_t count) {
+        text.appendBytes(bytes, count);
+        protocol.MeterFrameDispatcher();
+    }, &error);
+    if (!read)
+        return ioError(error);
     if (outputFailed)
         return ioError(QStringLiteral("Cannot write the output."));
     return cli::ExitOk;

@@ -6,8 +6,10 @@ function(meter_warnings target)
   endif()
 endfunction()
 
+# Every sanitizer report is fatal, so that a test fails and a fuzzer stops and saves its input at
+# the first one.
 if(METER_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
@@ -16,6 +18,6 @@ if(METER_FUZZ)
     message(FATAL_ERROR "METER_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
   endif()
   # Everything gets coverage instrumentation so that the fuzzers see into the core library.
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()

@@ -3,6 +3,7 @@
 #include "platform/Archive.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -12,12 +13,25 @@ namespace {
 // int, three empty strings and a float.
 constexpr qint64 kMinPointBytes = 2 + 8 + 4 + 8 + 4 + 4 + 4 + 4;
 
+std::atomic<quint64> g_maxLoadPoints { 0 };
+
 bool sameBits(double a, double b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 } // namespace
+
+void CDataLog::SetMaxLoadPointsForTesting(quint64 points)
+{
+    g_maxLoadPoints = points;
+}
+
+quint64 CDataLog::MaxLoadPoints()
+{
+    const quint64 set = g_maxLoadPoints;
+    return set ? set : kMaxLoadPoints;
+}
 
 const archive::ClassInfo& CDataLog::PointClass()
 {
@@ -109,10 +123,16 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
     };
     std::vector<Run> runs;
     QString unit, dateTime, type;
+    const quint64 maxPoints = MaxLoadPoints();
+    quint64 announced = 0;
 
     for (int si = 0; si < kSeriesCount; ++si) {
         CDataSeries& s = m_arrSeries[static_cast<size_t>(si)];
         const quint64 count = ar.ReadCount(2);
+        // Refused before anything is allocated, rather than running out of memory on the way.
+        announced += count;
+        if (announced > maxPoints)
+            throw CDataLogTooLarge { announced };
         // Reserve only what the remaining bytes can really hold as points.
         const quint64 fit = std::min<quint64>(count, static_cast<quint64>(ar.Remaining()) / kMinPointBytes);
         s.Reserve(static_cast<qsizetype>(fit), static_cast<qsizetype>(std::min<quint64>(fit * 24, ar.Remaining() / 2)));
@@ -120,6 +140,11 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
             const qint64 tagAt = ar.Position();
             const auto tag = ar.ReadObjectTag();
             if (tag.kind == archive::CArchiveReader::ObjectTag::Null) {
+                // Null elements take two bytes in the file, far fewer than the room reserved per
+                // point above: take room for the announced count at once, which the file's size
+                // has bounded, instead of growing by doubling.
+                if (s.Size() == s.Capacity())
+                    s.Reserve(static_cast<qsizetype>(count));
                 s.AppendNull();
                 continue;
             }

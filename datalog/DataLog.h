@@ -12,8 +12,20 @@ class CArchiveWriter;
 struct ClassInfo;
 } // namespace archive
 
+// Thrown while loading when the file's points would need more memory than a document may take.
+struct CDataLogTooLarge {
+    quint64 points; // points and null elements the file announces so far
+};
+
 class CDataLog {
 public:
+    // The most points and null elements a loaded document may hold, all series together: about
+    // 1 GB of memory, far beyond any recording (a million points take 40 MB).
+    static constexpr quint64 kMaxLoadPoints = 25'000'000;
+    // Tests: another bound (0 restores kMaxLoadPoints).
+    static void SetMaxLoadPointsForTesting(quint64 points);
+    static quint64 MaxLoadPoints();
+
     static constexpr int kSeriesCount = 3;
     static constexpr double kInitialMax = -60000.0;
     static constexpr double kInitialMin = 60000.0;

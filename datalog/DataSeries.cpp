@@ -70,7 +70,9 @@ quint32 CDataSeries::Intern(QStringView s, quint32& lastHit)
     // Readings come in runs of the same unit and label: try the last one first.
     if (lastHit < m_texts.size()) {
         const QString& t = m_texts[lastHit];
-        if (t.size() == s.size() && std::memcmp(t.constData(), s.data(), static_cast<size_t>(s.size()) * 2) == 0)
+        // An empty text may come with no characters at all (a null data pointer): memcmp must not
+        // see it.
+        if (t.size() == s.size() && (s.isEmpty() || std::memcmp(t.constData(), s.data(), static_cast<size_t>(s.size()) * 2) == 0))
             return lastHit;
     }
     // A key that borrows the caller's characters, so that a lookup allocates nothing.

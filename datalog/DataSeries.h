@@ -33,6 +33,8 @@ class CDataSeries {
 public:
     qsizetype Size() const { return static_cast<qsizetype>(m_recs.size()); }
     bool IsEmpty() const { return m_recs.empty(); }
+    // Points the series holds room for; each point or null element takes kBytesPerPoint.
+    qsizetype Capacity() const { return static_cast<qsizetype>(m_recs.capacity()); }
 
     // True for a null element; its accessors give the values of a default CObData.
     bool IsNull(qsizetype i) const { return rec(i).unit == kNullId; }
@@ -63,6 +65,12 @@ public:
     bool operator!=(const CDataSeries& o) const { return !(*this == o); }
 
 private:
+    struct Rec;
+
+public:
+    static constexpr size_t kBytesPerPoint = 40;
+
+private:
     static constexpr quint32 kNullId = 0xFFFFFFFFu;
 
     struct Rec {
@@ -74,6 +82,7 @@ private:
         quint32 unit; // into m_texts, kNullId for a null element
         quint32 type;
     };
+    static_assert(sizeof(Rec) == kBytesPerPoint, "a point and a null element take one record each");
 
     const Rec& rec(qsizetype i) const { return m_recs[static_cast<size_t>(i)]; }
     const QString& text(quint32 id) const;

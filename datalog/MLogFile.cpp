@@ -1,12 +1,14 @@
 #include "datalog/MLogFile.h"
 
 #include "platform/Archive.h"
+#include "platform/FileTarget.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <atomic>
+#include <cerrno>
 
 namespace mlog {
 
@@ -32,7 +34,8 @@ protected:
     qint64 writeData(const char* data, qint64 len) override
     {
         if (len > m_budget) {
-            setErrorString(QStringLiteral("injected write failure"));
+            // What a full disk says.
+            setErrorString(qt_error_string(ENOSPC));
             return -1;
         }
         m_budget -= len;
@@ -86,6 +89,12 @@ bool parse(archive::CArchiveReader& ar, CDataLog& out, QString* why)
         if (why)
             *why = QStringLiteral("not enough memory to hold it");
         return false;
+    } catch (const CDataLogTooLarge& e) {
+        if (why)
+            *why = QStringLiteral("it holds at least %1 points, and at most %2 can be loaded")
+                       .arg(e.points)
+                       .arg(CDataLog::MaxLoadPoints());
+        return false;
     }
     out = std::move(fresh);
     return true;
@@ -106,9 +115,11 @@ bool Load(const QString& path, CDataLog& out, QString* message)
             *message = QStringLiteral("Cannot open \"%1\": %2.").arg(shown(path), why);
         return false;
     };
+    // Checked before opening: opening a FIFO would wait for a writer.
+    const QString notFile = filetarget::WhyNotReadable(path);
+    if (!notFile.isEmpty())
+        return fail(notFile);
     QFile file(path);
-    if (QFileInfo(path).isDir())
-        return fail(QStringLiteral("it is a folder"));
     // Unbuffered: the archive reader keeps a window of its own.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
@@ -134,6 +145,9 @@ bool Save(const QString& path, const CDataLog& log, QString* message)
         }
         return false;
     };
+    const QString notFile = filetarget::WhyNotSaveTarget(path);
+    if (!notFile.isEmpty())
+        return fail(notFile);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
@@ -152,6 +166,44 @@ bool Save(const QString& path, const CDataLog& log, QString* message)
     } catch (const archive::Error& e) {
         file.cancelWriting();
         return fail(e.description());
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+bool SaveBytes(const QString& path, const QByteArray& bytes, QString* message)
+{
+    const bool existed = QFileInfo::exists(path);
+    auto fail = [&](const QString& why) {
+        if (message) {
+            *message = QStringLiteral("Cannot save \"%1\": %2.").arg(shown(path), why);
+            if (existed)
+                *message += QStringLiteral(" The previous file is unchanged.");
+        }
+        return false;
+    };
+    const QString notFile = filetarget::WhyNotSaveTarget(path);
+    if (!notFile.isEmpty())
+        return fail(notFile);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    // The reason is taken where the write fails: after a failed commit it is lost.
+    const qint64 fault = g_writeFault;
+    bool written;
+    QString why;
+    if (fault >= 0) {
+        CFaultyDevice faulty(&file, fault);
+        written = faulty.write(bytes) == bytes.size();
+        why = faulty.errorString();
+    } else {
+        written = file.write(bytes) == bytes.size() && file.flush();
+        why = file.errorString();
+    }
+    if (!written) {
+        file.cancelWriting();
+        return fail(why);
     }
     if (!file.commit())
         return fail(file.errorString());

@@ -23,7 +23,10 @@ bool Load(const QString& path, CDataLog& out, QString* message = nullptr);
 // Writes `log` to `path` safely. `message` gets a one-line text for the user on failure.
 bool Save(const QString& path, const CDataLog& log, QString* message = nullptr);
 
-// Tests: makes every following Save fail once `bytes` bytes have been written (negative: off).
+// Writes bytes (an export) to `path` the same safe way as Save.
+bool SaveBytes(const QString& path, const QByteArray& bytes, QString* message = nullptr);
+
+// Tests: makes every following Save and SaveBytes fail once `bytes` bytes have been written (negative: off).
 void SetWriteFaultForTesting(qint64 bytes);
 
 } // namespace mlog

@@ -490,7 +490,7 @@ CArchiveReader::ObjectTag CArchiveReader::ReadObjectTag()
 
         if (!(obTag & kBigClassTag)) {
             // Null element or back-reference to an object already read.
-            if (obTag == 0)
+            if (obTag == kNullTag)
                 return tag;
             if (obTag >= m_nextNumber || MapEntry(obTag) < 0)
                 throw Error(Cause::BadIndex, at, QStringLiteral("object %1 of %2").arg(obTag).arg(m_nextNumber - 1));

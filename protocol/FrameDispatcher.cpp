@@ -1,5 +1,6 @@
 #include "protocol/FrameDispatcher.h"
 
+#include "protocol/FrameCheck.h"
 #include "protocol/LiveDecoder.h"
 #include "protocol/MeterCommands.h"
 
@@ -20,6 +21,13 @@ constexpr size_t kFrontWindow = 5;
 bool AtFront(size_t pos)
 {
     return pos != HexText::npos && pos < kFrontWindow;
+}
+
+// The first occurrence of marker when it is at the front, else npos: the same answer as a search
+// of the whole text, for a look at its first few characters.
+size_t FindAtFront(const HexText& text, std::string_view marker)
+{
+    return text.substr(0, kFrontWindow - 1 + marker.size()).find(marker);
 }
 
 } // namespace
@@ -52,6 +60,7 @@ void CFrameDispatcher::EndTransfer()
 
 void CFrameDispatcher::MeterFrameDispatcher()
 {
+    ++m_nNotifications;
     if (m_bAbortTransfer.exchange(false) && m_bLoggerDownload)
         EndTransfer();
 
@@ -60,12 +69,13 @@ void CFrameDispatcher::MeterFrameDispatcher()
     if (marker != HexText::npos) {
         m_text.consume(marker + 8);
         m_bStoreMarker = true;
-    } else if (AtFront(m_text.find("a08"))) {
+        ++m_nFramesRead;
+    } else if (AtFront(FindAtFront(m_text, "a08"))) {
         m_bStoreMarker = false;
         m_bSavedReadings = false;
     }
     // 2.
-    if (m_bStoreMarker && AtFront(m_text.find("a09")))
+    if (m_bStoreMarker && AtFront(FindAtFront(m_text, "a09")))
         m_bSavedReadings = true;
     // 3.
     if (!m_bLoggerDownload)
@@ -86,23 +96,135 @@ void CFrameDispatcher::MeterFrameDispatcher()
 
 void CFrameDispatcher::DispatchLiveFrames()
 {
-    for (int k = 0; k < kLiveKinds; ++k) {
-        // A kind's live and saved headers both count; whichever stands first is the frame.
-        const size_t p = std::min(m_text.find(kMainHeader[k]), m_text.find(kAltHeader[k]));
-        if (!AtFront(p))
+    // Damaged frames are dropped on the spot, so that a good frame behind one is decoded in
+    // the same call; only one good frame is handed out per call.
+    for (;;) {
+        size_t p = 0;
+        const int mode = FindLiveFront(&p);
+        if (mode == 0)
+            return;
+        const size_t length = CLiveDecoder::kFrameChars[mode];
+        if (m_text.size() < p + length)
+            return; // incomplete: waits for the rest of its notifications
+        if (m_text.substr(p + length - 2, 2) != "a1") {
+            DropDamagedFrame(p);
             continue;
-        // Only the first kind found at the front is looked at in this call.
-        const size_t length = CLiveDecoder::kFrameChars[k + 1];
-        if (m_text.size() < p + length || m_text.substr(p + length - 2, 2) != "a1")
-            return; // incomplete or damaged: looked at again on the next call
+        }
         m_text.consume(p);
         std::array<char, 128> frame;
         std::copy_n(m_text.view().data(), length, frame.data());
         m_text.consume(length);
+        const std::string_view text(frame.data(), length);
+        if (!LiveFrameFieldsPlausible(mode, text)) {
+            // Shifted by a lost and a stray byte: never shown, recorded or printed.
+            ++m_nDamagedFrames;
+            continue;
+        }
+        ++m_nFramesRead;
         if (m_hooks.liveFrame)
-            m_hooks.liveFrame(k + 1, std::string_view(frame.data(), length), m_bSavedReadings);
+            m_hooks.liveFrame(mode, text, m_bSavedReadings);
         return;
     }
+}
+
+int CFrameDispatcher::FindLiveFront(size_t* pos) const
+{
+    // The first kind whose header is at the front is taken.
+    if (!LiveHeaderStartAtFront())
+        return 0;
+    for (int k = 0; k < kLiveKinds; ++k) {
+        // A kind's live and saved headers both count; whichever stands first is the frame.
+        const size_t p = std::min(FindAtFront(m_text, kMainHeader[k]), FindAtFront(m_text, kAltHeader[k]));
+        if (AtFront(p)) {
+            *pos = p;
+            return k + 1;
+        }
+    }
+    return 0;
+}
+
+void CFrameDispatcher::DropDamagedFrame(size_t p)
+{
+    // Its whole length is here but its end byte is not where the length says: a byte was lost
+    // (or one too many came). It cannot be mended; what follows it may be a good frame.
+    ++m_nDamagedFrames;
+    const size_t next = NextFrameStart(p);
+    if (next != HexText::npos)
+        m_text.consume(next);
+    else
+        m_text.consume(m_text.size() - HeaderStartAtEnd()); // keep what may begin a header
+}
+
+namespace {
+
+constexpr std::string_view kOtherStarts[] = { "a0a8", "a0aa", "e0e0", "f8f8f8f8", "a2a2" };
+
+template <typename Fn> void ForEachStart(Fn&& fn)
+{
+    for (int k = 0; k < CFrameDispatcher::kLiveKinds; ++k) {
+        fn(kMainHeader[k]);
+        fn(kAltHeader[k]);
+    }
+    for (std::string_view marker : kOtherStarts)
+        fn(marker);
+}
+
+} // namespace
+
+size_t CFrameDispatcher::NextFrameStart(size_t frame) const
+{
+    // Only on the frame's byte boundaries: "0a0aa1" holds no list header.
+    size_t best = HexText::npos;
+    ForEachStart([&](std::string_view marker) {
+        for (size_t at = m_text.find(marker, frame + 2); at != HexText::npos && at < best;
+             at = m_text.find(marker, at + 1)) {
+            if ((at - frame) % 2 == 0) {
+                best = at;
+                break;
+            }
+        }
+    });
+    return best;
+}
+
+size_t CFrameDispatcher::FirstFrameStart() const
+{
+    // One pass, character by character: this runs on every call that finds nothing.
+    const std::string_view t = m_text.view();
+    const size_t n = t.size();
+    for (size_t at = 0; at + 4 <= n; ++at) {
+        const char c = t[at];
+        if (c == 'a' && t[at + 1] == '0') {
+            const char k = t[at + 2], x = t[at + 3];
+            if (((k == '8' || k == '9') && x >= '0' && x <= '6') || (k == 'a' && (x == '8' || x == 'a')))
+                return at; // a live header, the logger header or the list
+        } else if (c == 'a' && t[at + 1] == '2') {
+            if (t[at + 2] == 'a' && t[at + 3] == '2')
+                return at;
+        } else if (c == 'e' && t[at + 1] == '0') {
+            if (t[at + 2] == 'e' && t[at + 3] == '0')
+                return at;
+        } else if (c == 'f' && t[at + 1] == '8' && at + 8 <= n && t.compare(at, 8, "f8f8f8f8") == 0) {
+            return at;
+        }
+    }
+    return HexText::npos;
+}
+
+size_t CFrameDispatcher::HeaderStartAtEnd() const
+{
+    // The longest end of the text that a header or marker begins with.
+    const std::string_view text = m_text.view();
+    for (size_t n = std::min<size_t>(text.size(), 7); n > 0; --n) {
+        const std::string_view tail = text.substr(text.size() - n);
+        if (tail[0] != 'a' && tail[0] != 'e' && tail[0] != 'f')
+            continue; // no header or marker begins otherwise
+        bool starts = false;
+        ForEachStart([&](std::string_view marker) { starts = starts || marker.substr(0, n) == tail; });
+        if (starts)
+            return n;
+    }
+    return 0;
 }
 
 void CFrameDispatcher::DispatchOtherHeaders()
@@ -110,13 +232,14 @@ void CFrameDispatcher::DispatchOtherHeaders()
     if (m_bLoggerDownload)
         return;
     size_t p;
-    if (AtFront(p = m_text.find("a0a8"))) {
+    if (AtFront(p = FindAtFront(m_text, "a0a8"))) {
         // Stored-logger record header.
         if (m_hooks.killRequestTimer)
             m_hooks.killRequestTimer();
         m_text.consume(p);
         if (m_text.size() >= kLoggerHeaderChars) {
             m_nBlocksDone = 0;
+            ++m_nFramesRead;
             uint8_t header[26];
             HexToBytes(26, header, m_text.view(), 2);
             if (m_hooks.loggerHeader)
@@ -145,6 +268,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         m_bOscActive = true;
         m_text.consume(p);
         if (m_text.size() >= kOscRecordChars) {
+            ++m_nFramesRead;
             if (m_hooks.oscRecord)
                 m_hooks.oscRecord(m_text);
             m_text.consume(kOscRecordChars);
@@ -156,11 +280,20 @@ void CFrameDispatcher::DispatchOtherHeaders()
         // The oscilloscope download suspends the marker and the trimming.
     } else if ((p = m_text.find("a2a2")) != HexText::npos) {
         // The meter switched to its oscilloscope.
+        ++m_nFramesRead;
         if (m_hooks.oscMode)
             m_hooks.oscMode();
         size_t q;
         while ((q = m_text.find("a2a2a2a2")) != HexText::npos)
             m_text.consume(q + 8);
+        // A marker that lost a byte leaves a few "a2" at the front; the frame behind them must
+        // not wait for the bound below.
+        if (AtFront(q = m_text.find("a2a2"))) {
+            const std::string_view t = m_text.view();
+            while (t.substr(q, 2) == "a2")
+                q += 2;
+            m_text.consume(q);
+        }
         // A marker followed by noise must not hold the text forever.
         if (m_text.size() > kMaxIdleText)
             m_text.clear();
@@ -175,6 +308,7 @@ void CFrameDispatcher::DispatchLoggerList(size_t p)
     if (m_text.size() >= 2 * static_cast<size_t>(std::max(0, m_nLoggerListSize.load()))) {
         // Nobody to take the list (no download asked for it): drop it as the list handler
         // would, rather than let it block every later frame.
+        ++m_nFramesRead;
         if (m_hooks.loggerList)
             m_hooks.loggerList(m_text);
         else
@@ -230,8 +364,17 @@ size_t CFrameDispatcher::FindStoreMarker() const
     }
 }
 
+bool CFrameDispatcher::LiveHeaderStartAtFront() const
+{
+    // Every live header begins "a08" or "a09"; most texts have neither at the front.
+    const std::string_view front = m_text.substr(0, kFrontWindow + 2);
+    return front.find("a08") != std::string_view::npos || front.find("a09") != std::string_view::npos;
+}
+
 bool CFrameDispatcher::LiveHeaderAtFront() const
 {
+    if (!LiveHeaderStartAtFront())
+        return false;
     const std::string_view front = m_text.substr(0, kFrontWindow + 3);
     for (int k = 0; k < kLiveKinds; ++k) {
         if (front.find(kMainHeader[k]) != std::string_view::npos || front.find(kAltHeader[k]) != std::string_view::npos)
@@ -242,10 +385,12 @@ bool CFrameDispatcher::LiveHeaderAtFront() const
 
 void CFrameDispatcher::TrimIdleText()
 {
-    // Nothing recognised: keep from the first possible header on, within bounds.
-    const size_t p = m_text.find("a0");
-    if (p != HexText::npos)
-        m_text.consume(p);
+    // Nothing recognised: keep from the first header or marker on, or else what may begin one,
+    // within bounds. A stray "a0" begins nothing and must not hold the frames behind it.
+    size_t p = FirstFrameStart();
+    if (p == HexText::npos)
+        p = m_text.size() - HeaderStartAtEnd();
+    m_text.consume(p);
     if (m_text.size() > kMaxIdleText)
         m_text.clear();
 }
@@ -268,6 +413,7 @@ void CFrameDispatcher::DispatchBlockHeader()
         m_nBlockRecords = header[2];
         m_bExpectBlockHeader = false;
         ++m_nBlocksDone;
+        ++m_nFramesRead;
     }
 }
 
@@ -281,6 +427,7 @@ void CFrameDispatcher::DispatchBlockBody()
     const size_t bodyChars = 16 * static_cast<size_t>(std::max(0, records)) + 6;
     if (m_nBlocksDone < m_nTotalBlocks && records > 0) {
         if (m_text.size() >= bodyChars && m_text.size() >= 10 && m_text.find("a1", 1) != HexText::npos) {
+            ++m_nFramesRead;
             if (m_hooks.loggerBlock)
                 m_hooks.loggerBlock(m_text.view(), records);
             m_text.clear();
@@ -291,6 +438,7 @@ void CFrameDispatcher::DispatchBlockBody()
         }
     } else if (m_nBlocksDone == m_nTotalBlocks && m_text.size() >= bodyChars) {
         // The last block: no acknowledgement, the transfer ends.
+        ++m_nFramesRead;
         if (m_hooks.loggerBlock)
             m_hooks.loggerBlock(m_text.view(), records);
         m_text.clear();

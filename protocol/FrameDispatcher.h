@@ -96,8 +96,25 @@ public:
     std::atomic<bool> m_bOscDownload { false }; // an oscilloscope logger download runs
     std::atomic<bool> m_bOscActive { false }; // oscilloscope data is arriving
 
+    // Counters for telling a link that delivers bytes but no readable frames (any thread reads).
+    std::atomic<uint64_t> m_nNotifications { 0 }; // dispatcher calls: notifications received
+    std::atomic<uint64_t> m_nFramesRead { 0 }; // frames and markers handed out or acted on
+    std::atomic<uint64_t> m_nDamagedFrames { 0 }; // live frames dropped as damaged
+
 private:
     void DispatchLiveFrames();
+    // The display mode (1..7) of the live frame at the front of the text and its position there;
+    // 0 when none is at the front.
+    int FindLiveFront(size_t* pos) const;
+    // Drops the damaged live frame whose header is at p, up to the next header after it.
+    void DropDamagedFrame(size_t p);
+    // Position of the first frame header or marker after the frame that starts at frame, on
+    // that frame's byte boundaries; npos when there is none.
+    size_t NextFrameStart(size_t frame) const;
+    // Position of the first frame header or marker in the text, or npos.
+    size_t FirstFrameStart() const;
+    // Length of the longest end of the text that begins a header or marker.
+    size_t HeaderStartAtEnd() const;
     void DispatchOtherHeaders();
     void DispatchBlockHeader();
     void DispatchBlockBody();
@@ -113,6 +130,8 @@ private:
     bool LiveHeaderAtFront() const;
     // Where the store marker is, outside any record or block being assembled; npos if nowhere.
     size_t FindStoreMarker() const;
+    // "a08" or "a09" starts within the first few characters: a live header may be there.
+    bool LiveHeaderStartAtFront() const;
     void TrimIdleText();
 
     HexText& m_text;

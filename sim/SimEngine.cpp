@@ -102,7 +102,7 @@ Bytes CSimEngine::Garbage(int count)
     return g;
 }
 
-void CSimEngine::SendEvent(Bytes event)
+bool CSimEngine::SendEvent(Bytes event)
 {
     ++m_nEvents;
     int garbage = m_nPendingGarbage;
@@ -111,6 +111,9 @@ void CSimEngine::SendEvent(Bytes event)
         garbage += m_faults.garbageBytes;
     if (garbage > 0)
         Enqueue(Garbage(garbage), 0);
+    // An event that came one byte short ends with the first byte after it: a stray byte if
+    // there are any, else this event's first byte, which then cannot be found by the host.
+    bool intact = !(m_bLastEventShort && garbage == 0);
 
     int drop = m_nPendingDrop;
     m_nPendingDrop = 0;
@@ -120,7 +123,9 @@ void CSimEngine::SendEvent(Bytes event)
         drop = std::min<int>(drop, int(event.size()) - 1);
         const size_t at = (event.size() - size_t(drop)) / 2;
         event.erase(event.begin() + long(at), event.begin() + long(at) + drop);
+        intact = false;
     }
+    m_bLastEventShort = drop > 0;
 
     int piece = m_faults.splitBytes;
     if (m_nSplitEvents > 0) {
@@ -129,12 +134,13 @@ void CSimEngine::SendEvent(Bytes event)
     }
     if (piece <= 0 || size_t(piece) >= event.size()) {
         Enqueue(std::move(event), 0);
-        return;
+        return intact;
     }
     for (size_t at = 0; at < event.size(); at += size_t(piece)) {
         const size_t n = std::min(event.size() - at, size_t(piece));
         Enqueue(Bytes(event.begin() + long(at), event.begin() + long(at + n)), at == 0 ? 0 : kSplitGapMs);
     }
+    return intact;
 }
 
 void CSimEngine::InjectGarbage(int count)
@@ -397,16 +403,26 @@ void CSimEngine::DropLink()
 
 // --- the meter's output ----------------------------------------------------------------------
 
-void CSimEngine::SendNotification(const Bytes& value)
+bool CSimEngine::SendNotification(const Bytes& value)
 {
-    if (m_bNotify && !value.empty())
-        SendEvent(NotificationEvent(kDataHandle, value));
+    if (!m_bNotify || value.empty())
+        return false;
+    return SendEvent(NotificationEvent(kDataHandle, value));
 }
 
 void CSimEngine::SendFrame(const Bytes& payload)
 {
+    if (!m_bNotify || payload.empty())
+        return;
+    bool intact = true;
     for (const Bytes& part : SplitNotifications(payload))
-        SendNotification(part);
+        intact = SendNotification(part) && intact;
+    ++m_nFramesSent;
+    if (intact)
+        ++m_nFramesIntact;
+    m_sentFrames.push_back(SentFrame { payload, intact });
+    if (m_sentFrames.size() > kMaxRecords)
+        m_sentFrames.pop_front();
 }
 
 void CSimEngine::StoreReadings(int count)

@@ -109,7 +109,8 @@ public:
 
     // Meter output outside the stream (ignored while no notifications are on).
     void SendFrame(const Bytes& payload); // cut into notifications
-    void SendNotification(const Bytes& value);
+    // Returns false when the notification went out damaged (see FramesIntact).
+    bool SendNotification(const Bytes& value);
     // The meter sends its memory: the store marker, then saved frames (count of the current
     // display, or one of every saved kind), its live stream paused until they are through.
     void StoreReadings(int count);
@@ -132,11 +133,25 @@ public:
     void Silence(int ms); // no notifications for ms
     void DropLink(); // the meter goes out of range
 
+    // What the faults did to the frames sent with SendFrame (the live stream, saved readings,
+    // scenario frames). A frame is intact when every one of its notification events reached the
+    // host whole: none lost a byte, and none lost its first byte to an event before it that was
+    // one byte short with no stray bytes between them.
+    uint64_t FramesSent() const { return m_nFramesSent; }
+    uint64_t FramesIntact() const { return m_nFramesIntact; }
+    struct SentFrame {
+        Bytes bytes;
+        bool intact;
+    };
+    // The newest frames sent, oldest first (at most kMaxRecords).
+    const std::deque<SentFrame>& SentFrames() const { return m_sentFrames; }
+
 private:
     void Schedule(int64_t delayMs, std::function<void()> fn);
     void SendSaved(std::vector<Bytes> frames, int count);
     void Enqueue(Bytes bytes, int gapMs);
-    void SendEvent(Bytes event);
+    // Returns false when the event reaches the host damaged.
+    bool SendEvent(Bytes event);
     void Handle(const HciCommand& command);
     void HandleWrite(const Bytes& params);
     void ApplyWrite(uint16_t handle, const Bytes& value);
@@ -179,6 +194,10 @@ private:
     int m_nSplitPiece = 0;
     int m_nSplitEvents = 0;
     int m_nPendingDrop = 0;
+    bool m_bLastEventShort = false; // the last event lost a byte: it takes the next byte sent
+    uint64_t m_nFramesSent = 0;
+    uint64_t m_nFramesIntact = 0;
+    std::deque<SentFrame> m_sentFrames;
 
     Scenario m_scenario;
     bool m_bScenario = false;

@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -157,6 +158,45 @@ private slots:
         QCOMPARE(frame.lostCount(), 2);
         QCOMPARE(frame.leftDlg()->DisplayMode(), 1);
         QVERIFY(frame.watchdogRunning());
+    }
+
+    void unreadableBytesAreNamedInTheStatusBar()
+    {
+        CMainFrame frame;
+        frame.resize(900, 600);
+        qint64 now = 7000;
+        frame.SetClock([&] { return now; });
+        CBleLink& link = frame.link();
+        link.m_bMeterSeen = true;
+        frame.StartWatchdog();
+        // A frame one byte short, then noise: bytes arrive, nothing can be read.
+        std::string damaged = "a08002000000c03f0000c0405644432002261205090307010000";
+        damaged += std::string(60, '0') + "a1";
+        auto arrive = [&](const std::string& hex) {
+            link.m_strMeterRx.appendText(hex);
+            frame.protocol().MeterFrameDispatcher();
+            link.m_timeLastRx = now;
+        };
+        for (int s = 0; s < 6; ++s) {
+            arrive(damaged.substr(0, 40));
+            arrive(damaged.substr(40));
+            frame.OnWatchdog();
+            now += 1;
+        }
+        frame.OnWatchdog();
+        QVERIFY2(frame.statusText().startsWith(QLatin1String("receiving, but no readable frames (")),
+            qPrintable(frame.statusText()));
+        QVERIFY(frame.statusText().endsWith(QLatin1String(" damaged)")));
+        frame.show();
+        saveArtefact(&frame, QStringLiteral("status-unreadable.png"));
+
+        // A readable frame ends it.
+        arrive("a08002000000c03f0000c04056444320022612050903070100");
+        arrive("00a1");
+        now += 1;
+        frame.OnWatchdog();
+        // ... and the status bar tells the link's state again.
+        QVERIFY2(!frame.statusText().startsWith(QLatin1String("receiving")), qPrintable(frame.statusText()));
     }
 
     void storeMarkerGivesTheMeter21Seconds()

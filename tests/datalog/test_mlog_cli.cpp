@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -128,6 +129,25 @@ private slots:
         QCOMPARE(cli({ "export", "--xls", dir.filePath("bad.mLog"), out }).status, 2);
         QCOMPARE(readFile(out), datalog_text::ExportXls(log));
         QCOMPARE(cli({ "dump", "--xls", file }).status, 1);
+    }
+
+    void fifosAreRefusedNotWaitedFor()
+    {
+        // A FIFO nobody writes to, as input and as output: refused at once, left in place.
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(mlog::Save(dir.filePath("ok.mLog"), CDataLog()));
+        QVERIFY(writeFile(dir.filePath("ok.json"), cli({ "dump", dir.filePath("ok.mLog") }).out));
+        for (const QStringList& args : { QStringList { "dump", fifo }, QStringList { "build", fifo, dir.filePath("o.mLog") },
+                 QStringList { "build", dir.filePath("ok.json"), fifo },
+                 QStringList { "export", dir.filePath("ok.mLog"), fifo } }) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains("it is not a regular file"), r.err.constData());
+        }
+        QVERIFY(!QFileInfo(fifo).isFile());
+        QVERIFY(!QFile::exists(dir.filePath("o.mLog")));
     }
 };
 

@@ -2,7 +2,13 @@
 // statuses for a port that cannot be opened and for bad arguments.
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -94,6 +100,43 @@ private slots:
             QCOMPARE(r.exitCode, 2);
             QVERIFY2(r.err.contains(QLatin1String(port)), qPrintable(r.err));
         }
+    }
+
+    void portErrorsSayWhy()
+    {
+        QTemporaryDir dir;
+        auto reason = [](const QString& port) {
+            const Result r = RunCli({ "scan", "--port", port, "--seconds", "1" });
+            return r.exitCode == 2 ? r.err : QStringLiteral("exit %1: %2").arg(r.exitCode).arg(r.err);
+        };
+        const QString prefix = QStringLiteral("multimeter-cli: cannot open port %1: ");
+        QCOMPARE(reason("/nonexistent/tty"), prefix.arg("/nonexistent/tty") + "it does not exist\n");
+
+        const QString plain = dir.filePath("plain");
+        QFile f(plain);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        const QString fifo = dir.filePath("fifo");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        for (const QString& port : { plain, fifo, dir.path() })
+            QCOMPARE(reason(port), prefix.arg(port) + "it is not a serial device\n");
+
+        // A terminal another program holds.
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString tty = QString::fromLocal8Bit(::ptsname(master));
+        const int held = ::open(QFile::encodeName(tty).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(held >= 0);
+        QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+        QCOMPARE(reason(tty), prefix.arg(tty) + "it is busy (another program has it open)\n");
+        ::close(held);
+        ::close(master);
+
+        if (::geteuid() == 0)
+            QSKIP("permissions do not bind the superuser");
+        QVERIFY(QFile::setPermissions(plain, QFileDevice::Permissions()));
+        QCOMPARE(reason(plain), prefix.arg(plain) + "permission denied\n");
     }
 
     void badArgumentsExitWithStatusOne_data()

@@ -113,6 +113,27 @@ private slots:
         QTemporaryDir dir;
         QCOMPARE(RunCli({ dir.path() }).exitCode, 2);
     }
+
+    void badBytesNameTheirLine()
+    {
+        // A NUL does not end the line early: it is an error, with its line.
+        const Run nul = RunCli({}, QByteArray("a0 80\naa\0zz\n", 13));
+        QCOMPARE(nul.exitCode, 2);
+        QCOMPARE(nul.err, QByteArray("multimeter-cli: line 2 holds a NUL byte\n"));
+        const Run letter = RunCli({}, "\n\nab cd\n0g\n");
+        QCOMPARE(letter.exitCode, 2);
+        QCOMPARE(letter.err, QByteArray("multimeter-cli: line 4 is not hexadecimal payload\n"));
+
+        // A long line is taken as it comes: the frames before a bad character are already out.
+        const std::string frame = FrameBuilder(7).hex();
+        QByteArray line;
+        for (int i = 0; i < 2000; ++i)
+            line += QByteArray::fromStdString(frame);
+        const Run late = RunCli({}, line + "x\n");
+        QCOMPARE(late.exitCode, 2);
+        QCOMPARE(late.out.count('\n'), 2000);
+        QCOMPARE(late.err, QByteArray("multimeter-cli: line 1 is not hexadecimal payload\n"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDecodeVerb)

@@ -96,6 +96,19 @@ std::string Block(int number, int records)
     return BytesToHex(b.data(), b.size());
 }
 
+// A frame of the given mode with plausible fields; seq makes frames differ.
+std::string Reading(int mode, int seq)
+{
+    static const int kUnitAt[8] = { 0, 12, 25, 20, 24, 16, 7, -1 };
+    static const int kClockAt[8] = { 0, 17, 50, 25, 38, 26, 24, 11 };
+    FrameBuilder b(mode);
+    b.byte(2, uint8_t(seq)).f32(3 + (mode >= 6 ? 0 : 1), 1.5f + float(seq));
+    if (kUnitAt[mode] >= 0)
+        b.unit(kUnitAt[mode], "mV");
+    b.clock(kClockAt[mode], 26, 12, 5, 9, 3, seq % 60);
+    return b.hex();
+}
+
 int count(const std::vector<std::string>& v, const std::string& s)
 {
     return int(std::count(v.begin(), v.end(), s));
@@ -179,16 +192,116 @@ private slots:
 
     void damagedTrailer()
     {
+        // The whole length is in and the end byte is not where it belongs: dropped at once.
         Harness h;
         std::string bad = Normal();
         bad.replace(bad.size() - 2, 2, "a2");
         h.feed(bad);
         QVERIFY(h.frames.empty());
-        QCOMPARE(h.text.str(), bad); // left for a later call
-        h.feed(std::string(160, '1'));
-        QVERIFY(h.text.empty()); // over 200 characters without a frame: emptied
+        QCOMPARE(h.disp.m_nDamagedFrames.load(), uint64_t(1));
+        QVERIFY(h.text.size() < 8);
         h.feed("1" + Normal());
-        QCOMPARE(h.frames.size(), size_t(1));
+        QCOMPARE(h.frames, std::vector<std::string>({ Normal() }));
+
+        // Not yet the whole length: it waits for the rest.
+        Harness g;
+        g.feed(Normal().substr(0, 40));
+        g.feed(Normal().substr(40, 10));
+        QVERIFY(g.frames.empty());
+        QCOMPARE(g.disp.m_nDamagedFrames.load(), uint64_t(0));
+        g.feed(Normal().substr(50));
+        QCOMPARE(g.frames, std::vector<std::string>({ Normal() }));
+    }
+
+    void damagedFrameGivesWayToTheGoodOnes_data()
+    {
+        QTest::addColumn<int>("good");
+        QTest::addColumn<int>("lostAt"); // byte lost from the damaged frame
+        for (int good : { 3, 4, 6, 10 }) {
+            for (int lostAt : { 5, 18, 24 }) {
+                const QByteArray name = QByteArray::number(good) + " good, byte " + QByteArray::number(lostAt) + " lost";
+                QTest::newRow(name.constData()) << good << lostAt;
+            }
+        }
+    }
+    void damagedFrameGivesWayToTheGoodOnes()
+    {
+        QFETCH(int, good);
+        QFETCH(int, lostAt);
+        std::vector<uint8_t> damaged = HexBytes(Reading(1, 0));
+        damaged.erase(damaged.begin() + lostAt);
+
+        Harness h;
+        h.notify(BytesToHex(damaged.data(), damaged.size()));
+        std::vector<std::string> expected;
+        for (int i = 0; i < good; ++i) {
+            expected.push_back(Reading(i % 7 + 1, i + 1));
+            h.notify(expected.back()); // cut into notifications as the meter sends it
+        }
+        QCOMPARE(h.frames, expected);
+        QCOMPARE(h.disp.m_nDamagedFrames.load(), uint64_t(1));
+        QVERIFY(h.text.empty());
+    }
+
+    void goodFrameBehindADamagedOneInTheSameCall()
+    {
+        // A frame one byte short, then a whole good frame in the same notification batch.
+        std::vector<uint8_t> damaged = HexBytes(Reading(2, 0));
+        damaged.erase(damaged.begin() + 30);
+        Harness h;
+        h.feed(BytesToHex(damaged.data(), damaged.size()) + Reading(7, 1));
+        QCOMPARE(h.frames, std::vector<std::string>({ Reading(7, 1) }));
+    }
+
+    void shiftedFramesAreDroppedAndCounted_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("byte");
+        QTest::addColumn<int>("value");
+        QTest::newRow("control character in the unit") << 1 << 13 << 0x02;
+        QTest::newRow("DEL in the unit") << 3 << 20 << 0x7F;
+        QTest::newRow("control character in a MAX/MIN statistic unit") << 2 << 37 << 0x1B;
+        QTest::newRow("control character in the dual AC auxiliary unit") << 6 << 20 << 0x05;
+        QTest::newRow("month digit above 9") << 1 << 18 << 0x1A;
+        QTest::newRow("seconds tens above 9") << 7 << 16 << 0xA1;
+        QTest::newRow("PEAK clock year") << 4 << 38 << 0xF2;
+        QTest::newRow("DC+AC clock hour") << 5 << 29 << 0x3C;
+        QTest::newRow("month 13") << 3 << 26 << 0x13;
+        QTest::newRow("day 32") << 6 << 26 << 0x32;
+        QTest::newRow("hour 24") << 1 << 20 << 0x24;
+        QTest::newRow("minute 60") << 2 << 54 << 0x60;
+    }
+    void shiftedFramesAreDroppedAndCounted()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, byte);
+        QFETCH(int, value);
+        std::vector<uint8_t> b = HexBytes(Reading(mode, 0));
+        b[size_t(byte)] = uint8_t(value);
+        Harness h;
+        // The frame after it is decoded in the same call.
+        h.feed(BytesToHex(b.data(), b.size()) + Reading(1, 1));
+        QCOMPARE(h.frames, std::vector<std::string>({ Reading(1, 1) }));
+        QCOMPARE(h.disp.m_nDamagedFrames.load(), uint64_t(1));
+    }
+
+    void framesAMeterSendsAreNeverRefused()
+    {
+        // Units ended by a zero byte with stale bytes behind it, units of the meter's own
+        // letters, bytes above 7F, an unset clock, the largest BCD digits.
+        std::vector<std::string> sent = {
+            FrameBuilder(1).unit(12, "V").byte(13, 0).byte(14, 0x03).byte(15, 0x1F).hex(),
+            FrameBuilder(1).unit(12, "o@").clock(17, 0, 0, 0, 0, 0, 0).hex(),
+            FrameBuilder(2).unit(25, "kHZ").unit(29, "MHZ").unit(33, "").unit(37, "\xb0").hex(),
+            FrameBuilder(3).unit(20, "Mo").clock(25, 99, 12, 31, 23, 59, 59).hex(),
+            FrameBuilder(6).unit(7, "VAC").byte(20, 0).byte(21, 0x7F).hex(),
+            FrameBuilder(7).clock(11, 26, 12, 31, 23, 59, 59).hex(),
+        };
+        Harness h;
+        for (const std::string& f : sent)
+            h.notify(f);
+        QCOMPARE(h.frames, sent);
+        QCOMPARE(h.disp.m_nDamagedFrames.load(), uint64_t(0));
     }
 
     void storeMarkerAndSavedReadings()
@@ -341,6 +454,13 @@ private slots:
         QCOMPARE(m.text.str(), Normal().substr(0, 20));
         m.feed(Normal().substr(20));
         QCOMPARE(m.frames.size(), size_t(1));
+
+        // a marker that lost a byte does not hold the frame behind it
+        Harness s;
+        s.feed("a2a2a2" + Normal());
+        QCOMPARE(s.log, std::vector<std::string>({ "oscMode" }));
+        s.feed("");
+        QCOMPARE(s.frames.size(), size_t(1));
 
         // a two-byte marker followed by noise does not hold the text for ever
         Harness n;
