@@ -13,6 +13,7 @@
 #include "link/BleScanDlg.h"
 #include "link/BluetoothSearch.h"
 #include "link/PortDlg.h"
+#include "link/Reconnector.h"
 #include "platform/MessageBox.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
@@ -124,6 +125,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_timer1.start();
     m_timer2.setInterval(1000);
     connect(&m_timer2, &QTimer::timeout, this, &CMainFrame::OnWatchdog);
+    SetUpReconnect();
 }
 
 CMainFrame::~CMainFrame()
@@ -154,6 +156,8 @@ void CMainFrame::CreateActions()
     add(QStringLiteral("portOther"), QStringLiteral("Other"), &CMainFrame::OnPortOther);
     add(QStringLiteral("searchBluetooth"), QStringLiteral("Search Bluetooth Ports"), &CMainFrame::OnSearchBluetooth);
     add(QStringLiteral("disconnect"), QStringLiteral("Disconnect"), &CMainFrame::OnDisconnect);
+    add(QStringLiteral("cancelReconnect"), QStringLiteral("Stop Reconnecting"), &CMainFrame::OnDisconnect)
+        ->setEnabled(false);
     auto* pane = add(QStringLiteral("realTimeShow"), QStringLiteral("RealTime Show"), &CMainFrame::OnTogglePane);
     pane->setCheckable(true);
     pane->setChecked(true);
@@ -185,6 +189,7 @@ void CMainFrame::CreateMenus()
     com->addAction(action(QStringLiteral("searchBluetooth")));
     com->addSeparator();
     com->addAction(action(QStringLiteral("disconnect")));
+    com->addAction(action(QStringLiteral("cancelReconnect")));
 
     QMenu* realTime = menuBar()->addMenu(QStringLiteral("&Real Time"));
     realTime->addAction(action(QStringLiteral("start")));
@@ -317,6 +322,7 @@ void CMainFrame::OnMeterEvent(const MeterEvent& event)
 
 void CMainFrame::OnMeterHeard()
 {
+    m_pReconnector->FrameSeen();
     if (m_linkStatus.FrameArrived())
         ShowLinkStatus();
 }
@@ -367,6 +373,13 @@ void CMainFrame::OnLinkLost()
     // Only the first loss blanks the display; later ones leave the last reading up.
     if (m_nLostCount == 1)
         BlankDisplay();
+    // A running recording gets a visible gap; the link is tried again.
+    m_pRecorder->MarkGap(QDateTime::currentDateTime().toString(QStringLiteral("d/M/yy H:m:s")));
+    m_pReconnector->LinkLost();
+    if (m_pReconnector->Active()) {
+        m_linkStatus.Reconnecting(m_pReconnector->Plan().StatusText());
+        ShowLinkStatus();
+    }
 }
 
 void CMainFrame::OnMeterKey(int code)
@@ -411,6 +424,8 @@ bool CMainFrame::OpenMeterPort(const QString& port)
 
 void CMainFrame::OnConnectBle()
 {
+    // The user picks the meter again: no retry of the old connection gets in the way.
+    m_pReconnector->Cancel();
     // Each showing starts with an empty list and enabled buttons.
     QPointer<CMainFrame> self(this);
     auto* dlg = new CBleScan(&m_link, &m_settings, [self] {
@@ -484,7 +499,9 @@ void CMainFrame::OfferPortDialog()
 
 void CMainFrame::OnDisconnect()
 {
-    // Closing the whole link also drops a Scan or Connect step still pending.
+    // Closing the whole link also drops a Scan or Connect step still pending, and the user's
+    // disconnect ends any retrying.
+    m_pReconnector->Cancel();
     m_link.Close();
     m_link.m_bMeterSeen.store(false);
     m_timer2.stop();

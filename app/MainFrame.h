@@ -29,6 +29,7 @@ class QTabWidget;
 class QTreeWidget;
 class CMeterProtocol;
 class CRecorder;
+class CReconnector;
 class CRecordingJournals;
 class CWindowRecordingHost;
 
@@ -78,6 +79,7 @@ public:
     CPortSettings& settings() { return m_settings; }
     QAction* action(const QString& name) const;
     CDocManager* docManager() const { return m_pDocManager; }
+    CReconnector* reconnector() const { return m_pReconnector; }
     CKeyLockIndicators* keyLocks() const { return m_pKeyLocks; }
     CRecorder& recorder() { return *m_pRecorder; }
     CRecordingJournals& journals() { return *m_pJournals; }
@@ -117,6 +119,8 @@ private:
     void ShowLinkStatus();
     void UpdateTitle();
     void UpdateRecordingActions();
+    // Automatic reconnect after the watchdog gives the meter up (MainFrameReconnect.cpp).
+    void SetUpReconnect();
     qint64 Now() const { return m_fnNow(); }
 
     CBleLink m_link;
@@ -148,4 +152,5 @@ private:
     std::unique_ptr<CWindowRecordingHost> m_pRecordingHost;
     CRecorder* m_pRecorder = nullptr;
     CRecordingJournals* m_pJournals = nullptr;
+    CReconnector* m_pReconnector = nullptr;
 };
