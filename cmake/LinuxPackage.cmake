@@ -35,6 +35,11 @@ foreach(size ${meter_icon_sizes})
 endforeach()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/app/help/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/guide)
 
+# Packaging takes what is built: build first (cmake --build build), then run cpack. Without this
+# every cpack run would first build every test and benchmark.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(CPACK_STRIP_FILES ON)
+
 set(CPACK_PACKAGE_NAME "multimeter")
 set(CPACK_PACKAGE_VENDOR "Multimeter")
 set(CPACK_PACKAGE_CONTACT "Multimeter developers <multimeter@localhost>")
