@@ -56,7 +56,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     setObjectName(QStringLiteral("MainFrame"));
 
     m_pProtocol = std::make_unique<CMeterProtocol>(
-        m_link.m_strMeterRx, [this](const uint8_t* bytes, int count) { return m_link.SendToMeter(bytes, count); },
+        m_link.m_strMeterRx, [this](const uint8_t* bytes, int count) { return SendToMeter(bytes, count); },
         [this](int size) { m_link.m_ComPort.SetReadSize(size); });
     m_link.SetFrameHook([this] { m_pProtocol->MeterFrameDispatcher(); });
     // Decoded frames cross to the GUI thread in order; the receive thread never waits for them.
@@ -125,7 +125,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_timer1.start();
     m_timer2.setInterval(1000);
     connect(&m_timer2, &QTimer::timeout, this, &CMainFrame::OnWatchdog);
-    SetUpReconnect();
+    SetUpLinks();
 }
 
 CMainFrame::~CMainFrame()
@@ -424,8 +424,8 @@ bool CMainFrame::OpenMeterPort(const QString& port)
 
 void CMainFrame::OnConnectBle()
 {
-    // The user picks the meter again: no retry of the old connection gets in the way.
-    m_pReconnector->Cancel();
+    // The user picks the meter again: no retry or direct link of the old connection stays.
+    ResetLinks();
     // Each showing starts with an empty list and enabled buttons.
     QPointer<CMainFrame> self(this);
     auto* dlg = new CBleScan(&m_link, &m_settings, [self] {
@@ -433,6 +433,10 @@ void CMainFrame::OnConnectBle()
             self->StartWatchdog();
     }, this);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->SetDirectCentral(BleCentral(), [self](const QString& address) {
+        if (self)
+            self->ConnectDirect(address);
+    });
     m_pBleScan = dlg;
     dlg->open();
 }
@@ -500,8 +504,8 @@ void CMainFrame::OfferPortDialog()
 void CMainFrame::OnDisconnect()
 {
     // Closing the whole link also drops a Scan or Connect step still pending, and the user's
-    // disconnect ends any retrying.
-    m_pReconnector->Cancel();
+    // disconnect ends any retrying and the direct link.
+    ResetLinks();
     m_link.Close();
     m_link.m_bMeterSeen.store(false);
     m_timer2.stop();

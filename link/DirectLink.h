@@ -35,7 +35,9 @@ public:
     void Close() override;
     bool SendToMeter(const uint8_t* bytes, int count) override;
 
-    State state() const { return m_state; }
+    State state() const { return m_state.load(); }
+    // Safe from any thread.
+    bool IsConnected() const { return m_state.load() == State::Connected; }
     QString Address() const { return m_strAddress; }
     // Seconds since the epoch of the last notification (the watchdog's clock), and whether one
     // came since it was last cleared.
@@ -61,7 +63,7 @@ private:
     IBleCentral& m_central;
     HexText& m_frameText;
     std::function<void()> m_fnFrameHook;
-    State m_state = State::Idle;
+    std::atomic<State> m_state { State::Idle }; // written on the owner's thread only
     QString m_strAddress;
 
     std::mutex m_lock; // guards m_queue and m_bStop

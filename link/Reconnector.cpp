@@ -115,6 +115,10 @@ void CReconnector::OnDue()
     emit attemptStarted(m_plan.Attempt());
     Publish();
     m_attemptTimer.start(kAttemptTimeoutMs);
+    if (m_fnAttempt) {
+        m_fnAttempt(m_strAddress);
+        return;
+    }
 
     // The old link is gone: start from a closed port, as the Scan Device dialog does.
     m_link.Close();
@@ -141,6 +145,12 @@ void CReconnector::OnDue()
     });
 }
 
+void CReconnector::LinkReopened()
+{
+    if (m_plan.Trying())
+        emit linkReopened();
+}
+
 void CReconnector::FailAttempt()
 {
     if (!m_plan.Trying())
@@ -148,7 +158,8 @@ void CReconnector::FailAttempt()
     ++m_nAttemptGen;
     m_attemptTimer.stop();
     disconnect(m_scanRow);
-    m_link.Close();
+    if (!m_fnAttempt)
+        m_link.Close();
     m_plan.AttemptFailed();
     Arm();
 }
@@ -177,7 +188,7 @@ void CReconnector::Cancel()
     m_dueTimer.stop();
     m_countdown.stop();
     disconnect(m_scanRow);
-    if (trying)
+    if (trying && !m_fnAttempt)
         m_link.Close();
     m_plan.Cancel();
     Publish();

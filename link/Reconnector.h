@@ -25,8 +25,15 @@ public:
     explicit CReconnector(CBleLink& link, CReconnectPlan::Clock clock = {}, QObject* parent = nullptr);
     ~CReconnector() override;
 
-    // The connection to come back to. An empty address forgets it (nothing to retry).
+    // The connection to come back to. Forget goes back to taking the dongle link's own.
     void Remember(const QString& port, const QString& address);
+    void Forget() { m_strPort.clear(), m_strAddress.clear(); }
+    // Another way to reach the meter than reopening the dongle (the direct link): attempt(address)
+    // starts one try and reports through AttemptFailed or LinkReopened. Empty: the dongle.
+    void SetAttempt(std::function<void(const QString& address)> attempt) { m_fnAttempt = std::move(attempt); }
+    // The running attempt's outcome, from a custom attempt.
+    void AttemptFailed() { FailAttempt(); }
+    void LinkReopened();
     bool HasConnection() const { return !m_strPort.isEmpty() && !m_strAddress.isEmpty(); }
     QString Port() const { return m_strPort; }
     QString Address() const { return m_strAddress; }
@@ -79,6 +86,7 @@ private:
     QTimer m_watchdog;
     int m_nSilenceSeconds = 0;
     std::function<int()> m_fnPatience;
+    std::function<void(const QString&)> m_fnAttempt;
     QMetaObject::Connection m_scanRow;
     std::atomic<bool> m_bWantFrame { true };
     bool m_bConnectedOnce = false; // a frame has come since the start: the watchdog may act
