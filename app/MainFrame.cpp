@@ -5,6 +5,7 @@
 #include "app/KeyLockIndicators.h"
 #include "app/RecordingRestore.h"
 #include "app/ToolbarIcons.h"
+#include "app/UserGuide.h"
 #include "app/WindowRecordingHost.h"
 #include "datalog/MyOrvelDoc.h"
 #include "display/DisplayPane.h"
@@ -533,7 +534,7 @@ void CMainFrame::OnHelp()
     auto* v = new QVBoxLayout(dlg);
     auto* text = new QTextBrowser(dlg);
     text->setObjectName(QStringLiteral("userGuide"));
-    text->setSource(QUrl(QStringLiteral("qrc:/help/user-guide.html")));
+    text->setSource(user_guide::Location(QCoreApplication::applicationDirPath()));
     v->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dlg);
     connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::close);

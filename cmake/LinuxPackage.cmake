@@ -33,7 +33,6 @@ foreach(size ${meter_icon_sizes})
   install(FILES ${meter_icon_dir}/multimeter-${size}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME multimeter.png)
 endforeach()
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/app/help/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/guide)
 
 # Packaging takes what is built: build first (cmake --build build), then run cpack. Without this
 # every cpack run would first build every test and benchmark.

@@ -4,6 +4,7 @@
 // opened the way a file manager opens it (the entry's Exec line) is shown.
 #include "app/DocManager.h"
 #include "app/MainFrame.h"
+#include "app/UserGuide.h"
 #include "datalog/MyOrvelDoc.h"
 
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QXmlStreamReader>
 
 namespace {
@@ -159,6 +161,29 @@ private slots:
         const QStringList claimed
             = DesktopValue(desktop, QStringLiteral("MimeType")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
         QCOMPARE(QSet<QString>(claimed.begin(), claimed.end()), QSet<QString>(globs.keyBegin(), globs.keyEnd()));
+    }
+
+    // Help opens the installed guide, whose screenshots were taken of the demo at build time.
+    void helpFindsTheInstalledGuideWithItsPictures()
+    {
+        const QUrl url = user_guide::Location(QDir(m_root).filePath(QStringLiteral("usr/bin")));
+        QVERIFY2(url.isLocalFile(), qPrintable(url.toString()));
+        QCOMPARE(QFileInfo(url.toLocalFile()).canonicalFilePath(),
+            QFileInfo(QDir(m_root).filePath(QStringLiteral("usr/share/doc/multimeter/guide/user-guide.html")))
+                .canonicalFilePath());
+        QTextBrowser browser;
+        browser.setSource(url);
+        for (const char* topic : { "Connecting", "Recording", "Exporting and printing", "logger", "oscilloscope",
+                 "FFT", "command-line", "Troubleshooting", "dialout", "Link lost" })
+            QVERIFY2(browser.toPlainText().contains(QLatin1String(topic)), topic);
+        for (const char* shot : { "images/main-window.png", "images/recording.png" }) {
+            const QVariant image = browser.document()->resource(QTextDocument::ImageResource, QUrl(QLatin1String(shot)));
+            QVERIFY2(image.isValid(), shot);
+            const QImage picture = image.value<QImage>().isNull() ? image.value<QPixmap>().toImage() : image.value<QImage>();
+            QCOMPARE(picture.size(), QSize(1280, 800));
+        }
+        // Without the folder, the text built into the program.
+        QCOMPARE(user_guide::Location(m_dir.path()), QUrl(QStringLiteral("qrc:/help/user-guide.html")));
     }
 
     // What a double click does: the entry's Exec line with the file for %F. The packaged program
