@@ -2,7 +2,8 @@
 // simulated meter behind the Bluetooth seam): the Scan Device dialog lists it marked as such
 // beside nothing else; picking it shows live readings and keys reach the meter. Then the meter
 // goes out of range mid-recording: the status bar shows the retry, the link comes back on its
-// own, and the recording goes on in the same document after one gap.
+// own, and the recording goes on in the same document after one gap. The same for the dongle,
+// in real time on the built-in simulator.
 #include "app/DocManager.h"
 #include "app/MainFrame.h"
 #include "datalog/MyOrvelDoc.h"
@@ -16,6 +17,7 @@
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
 #include "sim/SimBleCentral.h"
+#include "sim/SimSerialPort.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -51,6 +53,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         CPortSettings::OverrideDefaultFolder(m_settingsDir.path());
         msgbox::SetHandler([](const msgbox::Request&) { return msgbox::Ok; });
+        sim::RegisterSimPort();
         qputenv("XDG_DATA_HOME", m_settingsDir.filePath(QStringLiteral("data")).toUtf8());
     }
 
@@ -143,6 +146,41 @@ private slots:
         frame.OnDisconnect();
         QCOMPARE(frame.directLink()->state(), CDirectLink::State::Idle);
         QVERIFY(!frame.reconnector()->Active());
+        doc->SetModifiedFlag(false);
+        frame.close();
+    }
+
+    // The dongle, the program's usual way: the meter drops the link in the middle of a
+    // recording; the watchdog notices, the same port and meter are scanned for and connected
+    // again, and the recording goes on in its document.
+    void dongleLinkComesBackByItselfAndTheRecordingGoesOn()
+    {
+        auto simulator = sim::ResetSharedSimulator(Config());
+        CMainFrame frame;
+        frame.show();
+        frame.StartDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(frame.leftDlg()->DisplayMode() == 1, 5000);
+        frame.recorder().OnStart();
+        QTRY_VERIFY_WITH_TIMEOUT(frame.docManager()->Documents().size() == 1
+                && frame.docManager()->Documents().first()->m_arrSeries[0].Size() >= 3,
+            5000);
+        CMyOrvelDoc* doc = frame.docManager()->Documents().first();
+
+        simulator->WithEngine([](sim::CSimEngine& e) { e.DropLink(); });
+        // Four silent seconds, then the first attempt a second later.
+        QTRY_VERIFY_WITH_TIMEOUT(frame.reconnector()->Active(), 8000);
+        const qsizetype gapAt = doc->m_arrSeries[0].Size() - 1;
+        QVERIFY(doc->m_arrSeries[0].IsNull(gapAt));
+        QCOMPARE(frame.reconnector()->Port(), QStringLiteral("sim"));
+        QCOMPARE(frame.reconnector()->Address(), kMeter);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.reconnector()->Active(), 10000);
+        QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
+        QTRY_VERIFY_WITH_TIMEOUT(doc->m_arrSeries[0].Size() >= gapAt + 4, 5000);
+        QCOMPARE(frame.docManager()->Documents().size(), qsizetype(1));
+        QVERIFY(frame.recorder().IsRecording());
+        for (qsizetype i = gapAt + 1; i < doc->m_arrSeries[0].Size(); ++i)
+            QVERIFY(!doc->m_arrSeries[0].IsNull(i));
+        frame.recorder().OnStop();
         doc->SetModifiedFlag(false);
         frame.close();
     }
