@@ -9,7 +9,6 @@
 // link restarts the watchdog, whose first frame then ends the retry (OnMeterHeard). The recording
 // is not touched here: OnLinkLost marks its gap and it goes on with the readings after it.
 #include "app/MainFrame.h"
-
 #include "link/DirectLink.h"
 #include "link/QtBleCentral.h"
 #include "link/Reconnector.h"

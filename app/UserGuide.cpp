@@ -10,8 +10,8 @@ QUrl Location(const QString& programDir)
     const QDir dir(programDir);
     // Installed on Linux (bin/ and share/doc/ side by side), beside the Windows executable, and in
     // the build tree (build/app/multimeter, build/guide).
-    for (const char* relative : { "../share/doc/multimeter/guide/user-guide.html", "guide/user-guide.html",
-             "../guide/user-guide.html" }) {
+    for (const char* relative :
+        { "../share/doc/multimeter/guide/user-guide.html", "guide/user-guide.html", "../guide/user-guide.html" }) {
         const QString path = QDir::cleanPath(dir.filePath(QLatin1String(relative)));
         if (QFileInfo(path).isFile())
             return QUrl::fromLocalFile(path);

@@ -115,9 +115,8 @@ void cli::WatchAndReconnect(CReconnector* reconnect, const CFrameDispatcher* dis
         std::fprintf(stderr, "multimeter-cli: lost the meter %s on %s; reconnecting\n",
             qPrintable(reconnect->Address()), qPrintable(reconnect->Port()));
     });
-    QObject::connect(reconnect, &CReconnector::attemptStarted, reconnect, [](int attempt) {
-        std::fprintf(stderr, "multimeter-cli: reconnecting (attempt %d)\n", attempt);
-    });
+    QObject::connect(reconnect, &CReconnector::attemptStarted, reconnect,
+        [](int attempt) { std::fprintf(stderr, "multimeter-cli: reconnecting (attempt %d)\n", attempt); });
     QObject::connect(reconnect, &CReconnector::reconnected, reconnect,
         [] { std::fprintf(stderr, "multimeter-cli: reconnected\n"); });
 }

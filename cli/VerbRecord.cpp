@@ -214,8 +214,7 @@ private:
 
 int RunRecord(const QStringList& argv)
 {
-    const cli::Args args(
-        argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") },
+    const cli::Args args(argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") },
         { QStringLiteral("--reconnect") });
     if (!args.ok())
         return cli::usageError(args.error());

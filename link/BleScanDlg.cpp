@@ -173,14 +173,16 @@ void CBleScan::AddDirectRow(const BleAdvert& advert)
     // Only meters: the adapter sees every device around.
     if (!advert.meterService)
         return;
-    AddRow({ QString::asprintf("%d", m_pList->rowCount()), QStringLiteral("Device Name:%1").arg(advert.name) + DirectMark(),
-        advert.address, QString::asprintf("%d", advert.rssi) });
+    AddRow({ QString::asprintf("%d", m_pList->rowCount()),
+        QStringLiteral("Device Name:%1").arg(advert.name) + DirectMark(), advert.address,
+        QString::asprintf("%d", advert.rssi) });
     const int row = m_pList->rowCount() - 1;
     if (QTableWidgetItem* mac = m_pList->item(row, 2))
         mac->setData(Qt::UserRole, true);
     if (QTableWidgetItem* name = m_pList->item(row, 1))
-        name->setToolTip(QStringLiteral("%1: seen by this computer's own Bluetooth adapter; connects without the dongle")
-                             .arg(advert.name));
+        name->setToolTip(
+            QStringLiteral("%1: seen by this computer's own Bluetooth adapter; connects without the dongle")
+                .arg(advert.name));
 }
 
 void CBleScan::AddRow(const QStringList& columns)

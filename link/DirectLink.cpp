@@ -81,10 +81,13 @@ bool CDirectLink::SendToMeter(const uint8_t* bytes, int count)
     const QByteArray value(reinterpret_cast<const char*>(bytes), count);
     // The central belongs to its own thread; callers may be anywhere.
     QPointer<CDirectLink> self(this);
-    return QMetaObject::invokeMethod(this, [self, value] {
-        if (self && self->m_state == State::Connected)
-            self->m_central.WriteCommand(value);
-    }, Qt::QueuedConnection);
+    return QMetaObject::invokeMethod(
+        this,
+        [self, value] {
+            if (self && self->m_state == State::Connected)
+                self->m_central.WriteCommand(value);
+        },
+        Qt::QueuedConnection);
 }
 
 void CDirectLink::OnNotification(const QByteArray& value)

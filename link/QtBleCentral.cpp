@@ -74,8 +74,8 @@ void CQtBleCentral::ConnectTo(const QString& address)
         return;
     }
     m_pController = QLowEnergyController::createCentral(*it, this);
-    connect(m_pController, &QLowEnergyController::connected, m_pController,
-        [this] { m_pController->discoverServices(); });
+    connect(
+        m_pController, &QLowEnergyController::connected, m_pController, [this] { m_pController->discoverServices(); });
     connect(m_pController, &QLowEnergyController::discoveryFinished, this, [this] {
         m_pService = m_pController->createServiceObject(QBluetoothUuid(quint16(kMeterService)), this);
         if (!m_pService) {

@@ -31,12 +31,15 @@ CReconnector::CReconnector(CBleLink& link, CReconnectPlan::Clock clock, QObject*
     connect(&m_countdown, &QTimer::timeout, this, &CReconnector::Publish);
     connect(&m_watchdog, &QTimer::timeout, this, &CReconnector::OnWatchdog);
     // A port that fails while retrying is one more failed attempt; otherwise it is a loss.
-    connect(&m_link, &CBleLink::portLost, this, [this] {
-        if (m_plan.Trying())
-            FailAttempt();
-        else if (m_nSilenceSeconds > 0)
-            LinkLost();
-    }, Qt::QueuedConnection);
+    connect(
+        &m_link, &CBleLink::portLost, this,
+        [this] {
+            if (m_plan.Trying())
+                FailAttempt();
+            else if (m_nSilenceSeconds > 0)
+                LinkLost();
+        },
+        Qt::QueuedConnection);
 }
 
 CReconnector::~CReconnector()
@@ -87,10 +90,13 @@ void CReconnector::FrameSeen()
 {
     if (!m_bWantFrame.exchange(false))
         return;
-    QMetaObject::invokeMethod(this, [this] {
-        m_bConnectedOnce = true;
-        MeterBack();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_bConnectedOnce = true;
+            MeterBack();
+        },
+        Qt::QueuedConnection);
 }
 
 void CReconnector::Arm()
@@ -125,23 +131,29 @@ void CReconnector::OnDue()
     disconnect(m_scanRow);
     const QString address = m_strAddress;
     QPointer<CReconnector> self(this);
-    m_scanRow = connect(&m_link, &CBleLink::scanRow, this, [this, self, gen, address](const QStringList& columns) {
-        if (gen != m_nAttemptGen || !m_plan.Trying() || columns.size() < 3 || columns[2].toLower() != address)
-            return;
-        disconnect(m_scanRow);
-        m_link.Connect(address, [self, gen] {
-            if (self && gen == self->m_nAttemptGen)
-                emit self->linkReopened();
-        });
-    }, Qt::QueuedConnection);
+    m_scanRow = connect(
+        &m_link, &CBleLink::scanRow, this,
+        [this, self, gen, address](const QStringList& columns) {
+            if (gen != m_nAttemptGen || !m_plan.Trying() || columns.size() < 3 || columns[2].toLower() != address)
+                return;
+            disconnect(m_scanRow);
+            m_link.Connect(address, [self, gen] {
+                if (self && gen == self->m_nAttemptGen)
+                    emit self->linkReopened();
+            });
+        },
+        Qt::QueuedConnection);
     m_link.Scan(m_strPort, [self, gen](int result) {
         if (result == CBleLink::OpenOk || !self)
             return;
         // Done may run inside Scan: fail from the event loop, after Scan has returned.
-        QMetaObject::invokeMethod(self, [self, gen] {
-            if (self && gen == self->m_nAttemptGen)
-                self->FailAttempt();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self,
+            [self, gen] {
+                if (self && gen == self->m_nAttemptGen)
+                    self->FailAttempt();
+            },
+            Qt::QueuedConnection);
     });
 }
 

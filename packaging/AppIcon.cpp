@@ -26,8 +26,7 @@ const std::vector<Shape>& Shapes()
         { Shape::RoundRect, { 58, 26, 140, 204, 22 }, "#2d3035", "none", 0 },
         // The display with a trace and a reading bar.
         { Shape::RoundRect, { 72, 40, 112, 80, 10 }, "#c8e6a0", "#1a1c1f", 4 },
-        { Shape::Polyline, { 80, 96, 96, 96, 104, 60, 116, 108, 128, 72, 140, 96, 176, 96 }, "none", "#1b3d12",
-            7 },
+        { Shape::Polyline, { 80, 96, 96, 96, 104, 60, 116, 108, 128, 72, 140, 96, 176, 96 }, "none", "#1b3d12", 7 },
         // The rotary switch and its pointer.
         { Shape::Circle, { 128, 170, 36 }, "#e9ecef", "#111316", 5 },
         { Shape::Polyline, { 128, 170, 150, 146 }, "none", "#d1261f", 9 },
@@ -52,11 +51,11 @@ QByteArray Svg()
                                  "viewBox=\"0 0 256 256\">\n");
     for (const Shape& s : Shapes()) {
         const auto& g = s.geometry;
-        const QString paint = QStringLiteral(" fill=\"%1\" stroke=\"%2\" stroke-width=\"%3\"%4/>\n")
-                                  .arg(QLatin1String(s.fill), QLatin1String(s.stroke), Num(s.strokeWidth),
-                                      s.kind == Shape::Polyline
-                                          ? QStringLiteral(" stroke-linecap=\"round\" stroke-linejoin=\"round\"")
-                                          : QString());
+        const QString paint
+            = QStringLiteral(" fill=\"%1\" stroke=\"%2\" stroke-width=\"%3\"%4/>\n")
+                  .arg(QLatin1String(s.fill), QLatin1String(s.stroke), Num(s.strokeWidth),
+                      s.kind == Shape::Polyline ? QStringLiteral(" stroke-linecap=\"round\" stroke-linejoin=\"round\"")
+                                                : QString());
         switch (s.kind) {
         case Shape::RoundRect:
             out += QStringLiteral("  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\"")

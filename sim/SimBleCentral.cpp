@@ -17,8 +17,8 @@ Bytes Packet(uint16_t opcode, const Bytes& params)
 
 QString AddressText(const uint8_t* lsbFirst)
 {
-    return QString::asprintf("%.2x:%.2x:%.2x:%.2x:%.2x:%.2x", lsbFirst[5], lsbFirst[4], lsbFirst[3], lsbFirst[2],
-        lsbFirst[1], lsbFirst[0]);
+    return QString::asprintf(
+        "%.2x:%.2x:%.2x:%.2x:%.2x:%.2x", lsbFirst[5], lsbFirst[4], lsbFirst[3], lsbFirst[2], lsbFirst[1], lsbFirst[0]);
 }
 
 bool ParseAddressText(const QString& text, uint8_t out[6])

@@ -76,8 +76,8 @@ private slots:
         const QString out = m_dir.filePath(QStringLiteral("deb"));
         QString log;
         QVERIFY2(Run(QStringLiteral(CPACK_PATH),
-                     { QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out, QStringLiteral("--config"),
-                         QStringLiteral(CPACK_CONFIG) },
+                     { QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out,
+                         QStringLiteral("--config"), QStringLiteral(CPACK_CONFIG) },
                      &log),
             qPrintable(log));
         const QStringList debs = QDir(out).entryList({ QStringLiteral("*.deb") }, QDir::Files);
@@ -85,8 +85,8 @@ private slots:
         m_root = m_dir.filePath(QStringLiteral("root"));
         const QString deb = QDir(out).filePath(debs.first());
         QVERIFY2(Run(QStringLiteral("dpkg-deb"), { QStringLiteral("-x"), deb, m_root }, &log), qPrintable(log));
-        QVERIFY2(Run(QStringLiteral("dpkg-deb"), { QStringLiteral("-f"), deb, QStringLiteral("Package"),
-                         QStringLiteral("Depends") }, &log),
+        QVERIFY2(Run(QStringLiteral("dpkg-deb"),
+                     { QStringLiteral("-f"), deb, QStringLiteral("Package"), QStringLiteral("Depends") }, &log),
             qPrintable(log));
         QVERIFY2(log.contains(QLatin1String("Package: multimeter")), qPrintable(log));
         // The Qt libraries come in as dependencies, found from the binaries.
@@ -98,12 +98,14 @@ private slots:
         const QDir root(m_root);
         for (const char* file : { "usr/bin/multimeter", "usr/bin/multimeter-cli", "usr/bin/metersim",
                  "usr/share/applications/multimeter.desktop", "usr/share/mime/packages/multimeter.xml",
-                 "usr/share/icons/hicolor/scalable/apps/multimeter.svg", "usr/share/doc/multimeter/guide/user-guide.html" })
+                 "usr/share/icons/hicolor/scalable/apps/multimeter.svg",
+                 "usr/share/doc/multimeter/guide/user-guide.html" })
             QVERIFY2(QFileInfo(root.filePath(QLatin1String(file))).isFile(), file);
         for (const char* program : { "usr/bin/multimeter", "usr/bin/multimeter-cli", "usr/bin/metersim" })
             QVERIFY2(QFileInfo(root.filePath(QLatin1String(program))).isExecutable(), program);
         for (int size : { 16, 24, 32, 48, 64, 128, 256 }) {
-            const QImage icon(root.filePath(QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/multimeter.png").arg(size)));
+            const QImage icon(
+                root.filePath(QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/multimeter.png").arg(size)));
             QCOMPARE(icon.size(), QSize(size, size));
             // Drawn, not blank: the corners are clear and the middle is not.
             QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
@@ -173,13 +175,15 @@ private slots:
                 .canonicalFilePath());
         QTextBrowser browser;
         browser.setSource(url);
-        for (const char* topic : { "Connecting", "Recording", "Exporting and printing", "logger", "oscilloscope",
-                 "FFT", "command-line", "Troubleshooting", "dialout", "Link lost" })
+        for (const char* topic : { "Connecting", "Recording", "Exporting and printing", "logger", "oscilloscope", "FFT",
+                 "command-line", "Troubleshooting", "dialout", "Link lost" })
             QVERIFY2(browser.toPlainText().contains(QLatin1String(topic)), topic);
         for (const char* shot : { "images/main-window.png", "images/recording.png" }) {
-            const QVariant image = browser.document()->resource(QTextDocument::ImageResource, QUrl(QLatin1String(shot)));
+            const QVariant image
+                = browser.document()->resource(QTextDocument::ImageResource, QUrl(QLatin1String(shot)));
             QVERIFY2(image.isValid(), shot);
-            const QImage picture = image.value<QImage>().isNull() ? image.value<QPixmap>().toImage() : image.value<QImage>();
+            const QImage picture
+                = image.value<QImage>().isNull() ? image.value<QPixmap>().toImage() : image.value<QImage>();
             QCOMPARE(picture.size(), QSize(1280, 800));
         }
         // Without the folder, the text built into the program.
@@ -205,8 +209,9 @@ private slots:
         auto shot = [&](const QStringList& files, const QString& png) {
             QProcess p;
             p.setProcessEnvironment(env);
-            p.start(program, QStringList { QStringLiteral("--screenshot"), png, QStringLiteral("--after"),
-                                 QStringLiteral("500") } + files);
+            p.start(program,
+                QStringList { QStringLiteral("--screenshot"), png, QStringLiteral("--after"), QStringLiteral("500") }
+                    + files);
             return p.waitForFinished(60000) && p.exitCode() == 0 ? QImage(png) : QImage();
         };
         const QImage with = shot({ file }, m_dir.filePath(QStringLiteral("with.png")));

@@ -70,9 +70,11 @@ private slots:
         std::atomic<int> sent { 0 };
         int delivered = 0;
         QObject counter;
-        connect(&frame.protocol().Decoder(), &CLiveDecoder::frameDecoded, &counter, [&sent] { ++sent; },
+        connect(
+            &frame.protocol().Decoder(), &CLiveDecoder::frameDecoded, &counter, [&sent] { ++sent; },
             Qt::DirectConnection);
-        connect(&frame.protocol().Decoder(), &CLiveDecoder::frameDecoded, &counter, [&delivered] { ++delivered; },
+        connect(
+            &frame.protocol().Decoder(), &CLiveDecoder::frameDecoded, &counter, [&delivered] { ++delivered; },
             Qt::QueuedConnection);
 
         // Scan with an empty port field: only the computer's adapter looks.
@@ -108,8 +110,9 @@ private slots:
         // Recording, then the meter walks out of range.
         frame.recorder().OnStart();
         QVERIFY(frame.recorder().IsRecording());
-        QTRY_VERIFY((central->Advance(50), frame.docManager()->Documents().size() == 1
-            && frame.docManager()->Documents().first()->m_arrSeries[0].Size() >= 5));
+        QTRY_VERIFY((central->Advance(50),
+            frame.docManager()->Documents().size() == 1
+                && frame.docManager()->Documents().first()->m_arrSeries[0].Size() >= 5));
         CMyOrvelDoc* doc = frame.docManager()->Documents().first();
         central->SetInRange(false);
         central->Advance(1000);

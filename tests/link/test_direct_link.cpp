@@ -87,8 +87,7 @@ private slots:
         // The write is posted to the central's thread (this one); the meter takes it in time.
         QTRY_VERIFY((r.central.Advance(10), r.central.Engine().MeterCommands().size() == before + 1));
         const sim::Bytes& sent = r.central.Engine().MeterCommands().back().bytes;
-        QCOMPARE(sim::Bytes(sent.begin(), sent.end()),
-            sim::Bytes(meter_cmd::kHold.begin(), meter_cmd::kHold.end()));
+        QCOMPARE(sim::Bytes(sent.begin(), sent.end()), sim::Bytes(meter_cmd::kHold.begin(), meter_cmd::kHold.end()));
     }
 
     void outOfRangeIsALostLinkAndConnectingThenFails()
