@@ -51,6 +51,7 @@ void CReconnector::Remember(const QString& port, const QString& address)
 {
     m_strPort = port;
     m_strAddress = address.trimmed().toLower();
+    m_bTakenFromLink = false;
 }
 
 void CReconnector::WatchSilence(int seconds, std::function<int()> patience)
@@ -76,8 +77,12 @@ void CReconnector::LinkLost()
 {
     if (m_plan.Active())
         return;
-    if (!HasConnection() && !m_link.LastAddress().isEmpty())
+    // Only a dongle connection that was made through Connect is the link's own to retry; a
+    // port opened by hand (Com Port > Other) is left to the user.
+    if (!HasConnection() && !m_link.LastAddress().isEmpty() && m_link.State() == BleConnected) {
         Remember(m_link.m_ComPort.PortName(), m_link.LastAddress());
+        m_bTakenFromLink = true;
+    }
     if (!HasConnection())
         return;
     m_bWantFrame.store(true);
@@ -186,6 +191,10 @@ void CReconnector::MeterBack()
     m_countdown.stop();
     disconnect(m_scanRow);
     m_plan.Connected();
+    // Taken from the link: the next loss looks at the link again (the user may have connected
+    // elsewhere meanwhile).
+    if (m_bTakenFromLink)
+        Forget();
     Publish();
     emit reconnected();
 }
@@ -203,6 +212,8 @@ void CReconnector::Cancel()
     if (trying && !m_fnAttempt)
         m_link.Close();
     m_plan.Cancel();
+    if (m_bTakenFromLink)
+        Forget();
     Publish();
 }
 

@@ -27,7 +27,12 @@ public:
 
     // The connection to come back to. Forget goes back to taking the dongle link's own.
     void Remember(const QString& port, const QString& address);
-    void Forget() { m_strPort.clear(), m_strAddress.clear(); }
+    void Forget()
+    {
+        m_strPort.clear();
+        m_strAddress.clear();
+        m_bTakenFromLink = false;
+    }
     // Another way to reach the meter than reopening the dongle (the direct link): attempt(address)
     // starts one try and reports through AttemptFailed or LinkReopened. Empty: the dongle.
     void SetAttempt(std::function<void(const QString& address)> attempt) { m_fnAttempt = std::move(attempt); }
@@ -39,7 +44,7 @@ public:
     QString Address() const { return m_strAddress; }
 
     // The link was declared lost: retrying starts when a connection is remembered, or else the
-    // link's own port and last meter address are taken, when it has them.
+    // dongle link's own port and last meter address are taken, when it is in the connected state.
     void LinkLost();
     // From any thread: a meter frame was decoded. The first after a (re)connection reaches
     // MeterBack on the reconnector's thread; later ones cost one atomic read.
@@ -89,6 +94,7 @@ private:
     std::function<void(const QString&)> m_fnAttempt;
     QMetaObject::Connection m_scanRow;
     std::atomic<bool> m_bWantFrame { true };
+    bool m_bTakenFromLink = false; // the connection came from the link at the loss
     bool m_bConnectedOnce = false; // a frame has come since the start: the watchdog may act
     quint64 m_nAttemptGen = 0; // bumped by every attempt's end, so its late callbacks lapse
 };
