@@ -148,6 +148,35 @@ private slots:
         QCOMPARE(Labels(log).size(), 2); // "VDC" and the null element's empty label
     }
 
+    void monitorReconnectsToo()
+    {
+        QTemporaryDir dir;
+        const QString linkPath = dir.filePath(QStringLiteral("dongle"));
+        const QString scenarioPath = dir.filePath(QStringLiteral("drop.scn"));
+        {
+            QFile f(scenarioPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("live on\npause 2000\nfault drop-link\n");
+        }
+        QProcess metersim;
+        metersim.start(QStringLiteral(METERSIM_PATH),
+            { QStringLiteral("--link"), linkPath, QStringLiteral("--scenario"), scenarioPath });
+        QVERIFY(metersim.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(metersim.canReadLine(), 5000);
+        QProcess cli;
+        cli.start(QStringLiteral(CLI_PATH),
+            { "monitor", "--port", linkPath, "--address", kMeter, "--seconds", "12", "--json", "--reconnect" });
+        QVERIFY(cli.waitForFinished(30000));
+        metersim.terminate();
+        metersim.waitForFinished(5000);
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY2(err.contains(QLatin1String("reconnected")), qPrintable(err));
+        // Readings before the drop (about two seconds) and after the reconnect.
+        const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
+        QVERIFY2(lines.size() >= 10, qPrintable(err));
+    }
+
     void sigtermStopsAndSaves()
     {
         QTemporaryDir dir;
