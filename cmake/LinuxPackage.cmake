@@ -34,9 +34,8 @@ foreach(size ${meter_icon_sizes})
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME multimeter.png)
 endforeach()
 
-# Packaging takes what is built: build first (cmake --build build), then run cpack. Without this
-# every cpack run would first build every test and benchmark.
-set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+# cpack first brings the whole build up to date (tests included), then packages; the programs
+# go in stripped.
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_PACKAGE_NAME "multimeter")
