@@ -133,6 +133,8 @@ CMainFrame::~CMainFrame()
 {
     if (m_pSearch)
         m_pSearch->Cancel();
+    // The direct link's receive thread runs the dispatcher: it stops before the members go.
+    ResetLinks();
     m_link.Close();
     m_commandWriters.waitForDone();
 }
@@ -607,6 +609,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     if (m_pSearch)
         m_pSearch->Cancel();
+    // The direct link's receive thread runs the dispatcher: it stops before the members go.
+    ResetLinks();
     m_link.Close();
     m_commandWriters.waitForDone();
     event->accept();
