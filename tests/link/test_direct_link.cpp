@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -22,14 +24,18 @@ struct Rig {
     CMeterProtocol protocol { frameText, [this](const uint8_t* b, int n) { return link.SendToMeter(b, n); },
         [](int) {} };
     std::atomic<int> decoded { 0 };
-    QString function; // guarded by being written on the receive thread and read after a QTRY
+    std::mutex lock; // the receive thread writes function while the test reads it
+    QString function;
 
     Rig()
     {
         QObject::connect(
             &protocol.Decoder(), &CLiveDecoder::frameDecoded, &link,
             [this](const MeterEvent& e) {
-                function = e.m_data.m_strFunction;
+                {
+                    std::lock_guard<std::mutex> guard(lock);
+                    function = e.m_data.m_strFunction;
+                }
                 ++decoded;
             },
             Qt::DirectConnection);
@@ -77,7 +83,10 @@ private slots:
         // Three seconds of the meter: about nine frames, all decoded by the shared dispatcher.
         r.central.Advance(3000);
         QTRY_VERIFY_WITH_TIMEOUT(r.decoded.load() >= 8, 5000);
-        QCOMPARE(r.function, QStringLiteral("VDC"));
+        {
+            std::lock_guard<std::mutex> guard(r.lock);
+            QCOMPARE(r.function, QStringLiteral("VDC"));
+        }
         QVERIFY(r.link.m_bMeterSeen.load());
 
         // A key, from a thread other than the central's, as the window's command writer sends it.
