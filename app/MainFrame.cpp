@@ -4,6 +4,7 @@
 #include "app/KeyLockIndicators.h"
 #include "app/RecordingRestore.h"
 #include "app/ToolbarIcons.h"
+#include "app/UserGuide.h"
 #include "app/WindowRecordingHost.h"
 #include "datalog/ChildFrame.h"
 #include "datalog/ControlDlgBar.h"
@@ -16,6 +17,7 @@
 #include "link/BleScanDlg.h"
 #include "link/BluetoothSearch.h"
 #include "link/PortDlg.h"
+#include "link/Reconnector.h"
 #include "platform/MessageBox.h"
 #include "protocol/LoggerDownload.h"
 #include "protocol/LoggerList.h"
@@ -61,7 +63,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     setObjectName(QStringLiteral("MainFrame"));
 
     m_pProtocol = std::make_unique<CMeterProtocol>(
-        m_link.m_strMeterRx, [this](const uint8_t* bytes, int count) { return m_link.SendToMeter(bytes, count); },
+        m_link.m_strMeterRx, [this](const uint8_t* bytes, int count) { return SendToMeter(bytes, count); },
         [this](int size) { m_link.m_ComPort.SetReadSize(size); });
     m_link.SetFrameHook([this] { m_pProtocol->MeterFrameDispatcher(); });
     // Decoded frames cross to the GUI thread in order; the receive thread never waits for them.
@@ -141,12 +143,15 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_timer1.start();
     m_timer2.setInterval(1000);
     connect(&m_timer2, &QTimer::timeout, this, &CMainFrame::OnWatchdog);
+    SetUpLinks();
 }
 
 CMainFrame::~CMainFrame()
 {
     if (m_pSearch)
         m_pSearch->Cancel();
+    // The direct link's receive thread runs the dispatcher: it stops before the members go.
+    ResetLinks();
     m_link.Close();
     m_commandWriters.waitForDone();
 }
@@ -171,6 +176,8 @@ void CMainFrame::CreateActions()
     add(QStringLiteral("portOther"), QStringLiteral("Other"), &CMainFrame::OnPortOther);
     add(QStringLiteral("searchBluetooth"), QStringLiteral("Search Bluetooth Ports"), &CMainFrame::OnSearchBluetooth);
     add(QStringLiteral("disconnect"), QStringLiteral("Disconnect"), &CMainFrame::OnDisconnect);
+    add(QStringLiteral("cancelReconnect"), QStringLiteral("Stop Reconnecting"), &CMainFrame::OnDisconnect)
+        ->setEnabled(false);
     auto* pane = add(QStringLiteral("realTimeShow"), QStringLiteral("RealTime Show"), &CMainFrame::OnTogglePane);
     pane->setCheckable(true);
     pane->setChecked(true);
@@ -203,6 +210,7 @@ void CMainFrame::CreateMenus()
     com->addAction(action(QStringLiteral("searchBluetooth")));
     com->addSeparator();
     com->addAction(action(QStringLiteral("disconnect")));
+    com->addAction(action(QStringLiteral("cancelReconnect")));
 
     QMenu* realTime = menuBar()->addMenu(QStringLiteral("&Real Time"));
     realTime->addAction(action(QStringLiteral("start")));
@@ -352,6 +360,7 @@ void CMainFrame::OnMeterEvent(const MeterEvent& event)
 
 void CMainFrame::OnMeterHeard()
 {
+    m_pReconnector->FrameSeen();
     if (m_linkStatus.FrameArrived())
         ShowLinkStatus();
 }
@@ -413,6 +422,13 @@ void CMainFrame::OnLinkLost()
     if (m_nLostCount == 1)
         BlankDisplay();
     m_pLogger->OnLinkLost();
+    // A running recording gets a visible gap; the link is tried again.
+    m_pRecorder->MarkGap(QDateTime::currentDateTime().toString(QStringLiteral("d/M/yy H:m:s")));
+    m_pReconnector->LinkLost();
+    if (m_pReconnector->Active()) {
+        m_linkStatus.Reconnecting(m_pReconnector->Plan().StatusText());
+        ShowLinkStatus();
+    }
 }
 
 void CMainFrame::OnDownloadLogger()
@@ -465,6 +481,8 @@ bool CMainFrame::OpenMeterPort(const QString& port)
 
 void CMainFrame::OnConnectBle()
 {
+    // The user picks the meter again: no retry or direct link of the old connection stays.
+    ResetLinks();
     // Each showing starts with an empty list and enabled buttons.
     QPointer<CMainFrame> self(this);
     auto* dlg = new CBleScan(&m_link, &m_settings, [self] {
@@ -472,6 +490,10 @@ void CMainFrame::OnConnectBle()
             self->StartWatchdog();
     }, this);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->SetDirectCentral(BleCentral(), [self](const QString& address) {
+        if (self)
+            self->ConnectDirect(address);
+    });
     m_pBleScan = dlg;
     dlg->open();
 }
@@ -538,7 +560,9 @@ void CMainFrame::OfferPortDialog()
 
 void CMainFrame::OnDisconnect()
 {
-    // Closing the whole link also drops a Scan or Connect step still pending.
+    // Closing the whole link also drops a Scan or Connect step still pending, and the user's
+    // disconnect ends any retrying and the direct link.
+    ResetLinks();
     m_link.Close();
     m_link.m_bMeterSeen.store(false);
     m_timer2.stop();
@@ -567,7 +591,7 @@ void CMainFrame::OnHelp()
     auto* v = new QVBoxLayout(dlg);
     auto* text = new QTextBrowser(dlg);
     text->setObjectName(QStringLiteral("userGuide"));
-    text->setSource(QUrl(QStringLiteral("qrc:/help/user-guide.html")));
+    text->setSource(user_guide::Location(QCoreApplication::applicationDirPath()));
     v->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dlg);
     connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::close);
@@ -647,6 +671,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     if (m_pSearch)
         m_pSearch->Cancel();
+    // The direct link's receive thread runs the dispatcher: it stops before the members go.
+    ResetLinks();
     m_link.Close();
     m_commandWriters.waitForDone();
     event->accept();

@@ -30,6 +30,9 @@ class QTabWidget;
 class QTreeWidget;
 class CMeterProtocol;
 class CRecorder;
+class CReconnector;
+class CDirectLink;
+class IBleCentral;
 class CRecordingJournals;
 class CWindowRecordingHost;
 
@@ -84,6 +87,10 @@ public:
     CPortSettings& settings() { return m_settings; }
     QAction* action(const QString& name) const;
     CDocManager* docManager() const { return m_pDocManager; }
+    CReconnector* reconnector() const { return m_pReconnector; }
+    CDirectLink* directLink() const { return m_pDirect; }
+    // Replaces the computer's Bluetooth adapter (tests put the simulated meter behind it).
+    void SetBleCentral(IBleCentral* central);
     CKeyLockIndicators* keyLocks() const { return m_pKeyLocks; }
     CRecorder& recorder() { return *m_pRecorder; }
     CRecordingJournals& journals() { return *m_pJournals; }
@@ -126,6 +133,15 @@ private:
     void ShowLinkStatus();
     void UpdateTitle();
     void UpdateRecordingActions();
+    // The direct Bluetooth link and automatic reconnect (MainFrameLinks.cpp): set up; before a
+    // new connection is picked or on Disconnect, stop retrying and close the direct link;
+    // connect to a meter through the computer's own adapter.
+    void SetUpLinks();
+    void ResetLinks();
+    void ConnectDirect(const QString& address);
+    IBleCentral* BleCentral();
+    // A meter command over whichever link is connected. Safe from any thread.
+    bool SendToMeter(const uint8_t* bytes, int count);
     qint64 Now() const { return m_fnNow(); }
 
     CBleLink m_link;
@@ -160,4 +176,7 @@ private:
     CRecorder* m_pRecorder = nullptr;
     CRecordingJournals* m_pJournals = nullptr;
     CReadableWatch m_readableWatch;
+    CReconnector* m_pReconnector = nullptr;
+    IBleCentral* m_pCentral = nullptr; // created on first use unless a test set one
+    CDirectLink* m_pDirect = nullptr;
 };

@@ -2,11 +2,14 @@
 
 #include "app/DocManager.h"
 #include "app/MainFrame.h"
+#include "packaging/AppIcon.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
 #include "sim/SimSerialPort.h"
 
 #include <QCommandLineParser>
+#include <QIcon>
+#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -17,6 +20,12 @@ CMyOrvelApp::CMyOrvelApp(int& argc, char** argv)
     setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     setApplicationName(QStringLiteral("Multimeter"));
     setApplicationVersion(QStringLiteral("2.1"));
+    // The same picture as the installed icon, sharp at every size the desktop asks for.
+    QIcon icon;
+    for (int size : { 16, 24, 32, 48, 64, 128, 256 })
+        icon.addPixmap(QPixmap::fromImage(app_icon::Render(size)));
+    setWindowIcon(icon);
+    setDesktopFileName(QStringLiteral("multimeter"));
 }
 
 CMyOrvelApp::~CMyOrvelApp() = default;

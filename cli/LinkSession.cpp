@@ -1,6 +1,8 @@
 #include "cli/LinkSession.h"
 
 #include "link/BleLink.h"
+#include "link/Reconnector.h"
+#include "protocol/FrameDispatcher.h"
 #include "sim/SimSerialPort.h"
 
 #include <QCoreApplication>
@@ -94,12 +96,14 @@ void PrintLine(const QString& line)
     PrintLine(bytes.constData(), size_t(bytes.size()));
 }
 
-void RunEventLoop(CBleLink* link, double seconds, int* status)
+void RunEventLoop(CBleLink* link, double seconds, int* status, CReconnector* reconnect)
 {
     QObject guard;
     QObject::connect(
         link, &CBleLink::portLost, &guard,
-        [link, status] {
+        [link, status, reconnect] {
+            if (reconnect)
+                return;
             std::fprintf(stderr, "multimeter-cli: lost the port %s\n", qPrintable(link->m_ComPort.PortName()));
             *status = ExitIo;
             QCoreApplication::quit();
@@ -130,7 +134,21 @@ void RunEventLoop(CBleLink* link, double seconds, int* status)
 
 } // namespace cli
 
-int cli::ScanAndRun(CBleLink* link, const QString& port, double seconds)
+void cli::WatchAndReconnect(CReconnector* reconnect, const CFrameDispatcher* dispatcher)
+{
+    // Saved readings come in bursts with long pauses: the meter gets 21 s then.
+    reconnect->WatchSilence(4, [dispatcher] { return dispatcher && dispatcher->m_bStoreMarker.load() ? 21 : 0; });
+    QObject::connect(reconnect, &CReconnector::lost, reconnect, [reconnect] {
+        std::fprintf(stderr, "multimeter-cli: lost the meter %s on %s; reconnecting\n",
+            qPrintable(reconnect->Address()), qPrintable(reconnect->Port()));
+    });
+    QObject::connect(reconnect, &CReconnector::attemptStarted, reconnect,
+        [](int attempt) { std::fprintf(stderr, "multimeter-cli: reconnecting (attempt %d)\n", attempt); });
+    QObject::connect(reconnect, &CReconnector::reconnected, reconnect,
+        [] { std::fprintf(stderr, "multimeter-cli: reconnected\n"); });
+}
+
+int cli::ScanAndRun(CBleLink* link, const QString& port, double seconds, CReconnector* reconnect)
 {
     int status = ExitOk;
     bool failed = false;
@@ -142,7 +160,9 @@ int cli::ScanAndRun(CBleLink* link, const QString& port, double seconds)
     });
     if (failed)
         return status;
-    RunEventLoop(link, seconds, &status);
+    RunEventLoop(link, seconds, &status, reconnect);
+    if (reconnect)
+        reconnect->Cancel();
     link->Close();
     return status;
 }

@@ -7,6 +7,8 @@
 #include <QString>
 
 class CBleLink;
+class CReconnector;
+class CFrameDispatcher;
 
 namespace cli {
 
@@ -25,10 +27,15 @@ void PrintLine(const QString& line);
 void PrintLine(const char* text, size_t length);
 // Runs the event loop until seconds have passed (seconds <= 0: until interrupted). When the
 // port is lost, prints an error, sets *status to ExitIo and ends.
-void RunEventLoop(CBleLink* link, double seconds, int* status);
+// With a reconnector, a lost port is its business instead.
+void RunEventLoop(CBleLink* link, double seconds, int* status, CReconnector* reconnect = nullptr);
 // Opens the dongle at port and starts a scan, then runs the event loop as RunEventLoop does and
 // closes the link. Returns ExitOk, or ExitIo (with the error printed) when the port would not open
 // or was lost.
-int ScanAndRun(CBleLink* link, const QString& port, double seconds);
+int ScanAndRun(CBleLink* link, const QString& port, double seconds, CReconnector* reconnect = nullptr);
+// --reconnect: the meter silent for 4 s (longer while it sends its memory) or the port lost
+// starts retrying the same port and meter, 1 s, 2 s, 4 s ... 30 s apart, until it answers or
+// the run ends; each attempt is reported on stderr. Frames must reach reconnect->FrameSeen().
+void WatchAndReconnect(CReconnector* reconnect, const CFrameDispatcher* dispatcher);
 
 } // namespace cli

@@ -1,11 +1,13 @@
-// multimeter-cli monitor --port PORT --address MAC [--seconds S] [--raw | --json]
+// multimeter-cli monitor --port PORT --address MAC [--seconds S] [--raw | --json] [--reconnect]
 // Opens the dongle at PORT and scans as the Scan Device dialog does; as soon as MAC is listed it
 // connects, and from then on prints what the meter sends: each decoded reading as one
 // human-readable line, or with --json as one JSON object per line (the form of the decode verb),
-// or with --raw each notification payload as one line of lowercase hex.
+// or with --raw each notification payload as one line of lowercase hex. With --reconnect a lost
+// meter is tried again (see cli::WatchAndReconnect) instead of ending the run.
 #include "cli/CliVerbs.h"
 #include "cli/LinkSession.h"
 #include "link/BleLink.h"
+#include "link/Reconnector.h"
 #include "protocol/MeterEventFormat.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/ReadableWatch.h"
@@ -25,7 +27,7 @@ namespace {
 int RunMonitor(const QStringList& argv)
 {
     const cli::Args args(argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") },
-        { QStringLiteral("--raw"), QStringLiteral("--json") });
+        { QStringLiteral("--raw"), QStringLiteral("--json"), QStringLiteral("--reconnect") });
     if (!args.ok())
         return cli::usageError(args.error());
     if (!args.positionals().isEmpty())
@@ -49,6 +51,7 @@ int RunMonitor(const QStringList& argv)
     std::atomic<bool> listed { false };
     cli::PrepareLinkSession();
     CBleLink link;
+    CReconnector reconnect(link);
 
     // The real dispatcher and decoders, on the receive thread like in the program.
     CMeterProtocol protocol(
@@ -56,7 +59,8 @@ int RunMonitor(const QStringList& argv)
         [&link](int size) { link.m_ComPort.SetReadSize(size); });
     QObject::connect(
         &protocol.Decoder(), &CLiveDecoder::frameDecoded, &link,
-        [json](const MeterEvent& event) {
+        [json, &reconnect](const MeterEvent& event) {
+            reconnect.FrameSeen();
             if (event.m_bDateWarning)
                 std::fprintf(stderr, "%s\n", CLiveDecoder::kDateWarningText);
             const std::string line = json ? MeterEventToJson(event) : MeterEventToText(event);
@@ -100,7 +104,12 @@ int RunMonitor(const QStringList& argv)
     if (!raw)
         watchTimer.start(1000);
 
-    int status = cli::ScanAndRun(&link, port, seconds);
+    const bool retry = args.has(QStringLiteral("--reconnect"));
+    if (retry) {
+        reconnect.Remember(port, address);
+        cli::WatchAndReconnect(&reconnect, &protocol.Dispatcher());
+    }
+    int status = cli::ScanAndRun(&link, port, seconds, retry ? &reconnect : nullptr);
     if (status == cli::ExitOk && !listed) {
         std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));
         status = cli::ExitIo;
@@ -109,6 +118,6 @@ int RunMonitor(const QStringList& argv)
 }
 
 const cli::CliVerbRegistration registration(
-    { "monitor", "monitor --port PORT --address MAC [--seconds S] [--raw | --json]", RunMonitor });
+    { "monitor", "monitor --port PORT --address MAC [--seconds S] [--raw | --json] [--reconnect]", RunMonitor });
 
 } // namespace

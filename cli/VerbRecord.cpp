@@ -1,4 +1,4 @@
-// multimeter-cli record --port PORT --address MAC [--seconds S] OUT.mLog
+// multimeter-cli record --port PORT --address MAC [--seconds S] [--reconnect] OUT.mLog
 // Connects as monitor does and records the meter's live readings with the program's own
 // recording rules: Start once the meter sends live data, Stop after S seconds or on SIGINT or
 // SIGTERM. Each finished document is written at once and its path printed on stdout: OUT.mLog,
@@ -6,18 +6,21 @@
 // interrupted the recording); the reading limit ends the run. Saved readings (after the
 // meter's store marker) go to OUT-saved.mLog, OUT-saved-2.mLog ..., one per run of them.
 // Every live point is also journalled (the journal's path goes to stderr), so a killed run can
-// be recovered with "mlog recover".
+// be recovered with "mlog recover". With --reconnect a lost meter is tried again and the
+// recording goes on in the same document after a gap (a null element and a marker row).
 #include "cli/CliVerbs.h"
 #include "cli/LinkSession.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/RecordingJournal.h"
 #include "link/BleLink.h"
+#include "link/Reconnector.h"
 #include "platform/PortSettings.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
 #include "protocol/RecordingRules.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <atomic>
 #include <cstdio>
@@ -165,6 +168,13 @@ public:
         WriteSavedReadings();
     }
 
+    // The meter was lost mid-recording: the open documents show the gap.
+    void MarkGap()
+    {
+        if (!m_bFailed && !m_bDone)
+            m_recorder.MarkGap(QDateTime::currentDateTime().toString(QStringLiteral("d/M/yy H:m:s")));
+    }
+
     bool Failed() const { return m_bFailed; }
 
 private:
@@ -204,8 +214,8 @@ private:
 
 int RunRecord(const QStringList& argv)
 {
-    const cli::Args args(
-        argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") }, {});
+    const cli::Args args(argv, { QStringLiteral("--port"), QStringLiteral("--address"), QStringLiteral("--seconds") },
+        { QStringLiteral("--reconnect") });
     if (!args.ok())
         return cli::usageError(args.error());
     if (args.positionals().size() != 1)
@@ -229,10 +239,22 @@ int RunRecord(const QStringList& argv)
         link.m_strMeterRx, [&link](const uint8_t* bytes, int count) { return link.SendToMeter(bytes, count); },
         [&link](int size) { link.m_ComPort.SetReadSize(size); });
     CRecordSession session(out, link);
+    CReconnector reconnect(link);
+    const bool retry = args.has(QStringLiteral("--reconnect"));
+    if (retry) {
+        reconnect.Remember(port, address);
+        cli::WatchAndReconnect(&reconnect, &protocol.Dispatcher());
+        // The recording stays open across the gap, which its documents show as a null element.
+        QObject::connect(&reconnect, &CReconnector::lost, &session, [&session] { session.MarkGap(); });
+    }
     // Decoded frames reach the recording on this thread, in order, as in the program's window.
     QObject::connect(
         &protocol.Decoder(), &CLiveDecoder::frameDecoded, &session,
-        [&session](const MeterEvent& event) { session.OnEvent(event); }, Qt::QueuedConnection);
+        [&session, &reconnect](const MeterEvent& event) {
+            reconnect.FrameSeen();
+            session.OnEvent(event);
+        },
+        Qt::QueuedConnection);
     link.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
     QObject::connect(
         &link, &CBleLink::scanRow, &link,
@@ -244,7 +266,7 @@ int RunRecord(const QStringList& argv)
         },
         Qt::DirectConnection);
 
-    int status = cli::ScanAndRun(&link, port, seconds);
+    int status = cli::ScanAndRun(&link, port, seconds, retry ? &reconnect : nullptr);
     session.Finish();
     if (status == cli::ExitOk && !listed) {
         std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));
@@ -256,6 +278,6 @@ int RunRecord(const QStringList& argv)
 }
 
 const cli::CliVerbRegistration registration(
-    { "record", "record --port PORT --address MAC [--seconds S] OUT.mLog", RunRecord });
+    { "record", "record --port PORT --address MAC [--seconds S] [--reconnect] OUT.mLog", RunRecord });
 
 } // namespace

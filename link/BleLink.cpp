@@ -134,6 +134,7 @@ bool CBleLink::Connect(const QString& mac, std::function<void()> done)
     uint8_t address[6];
     if (!ParseAddress(mac, address))
         return false;
+    m_strLastAddress = mac.trimmed().toLower();
     m_stepTimer.stop();
     m_fnPendingStep = nullptr;
 

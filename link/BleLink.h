@@ -58,6 +58,8 @@ public:
     bool Connect(const QString& mac, std::function<void()> done = {});
     // Stops the receive thread and closes the port; a pending Scan or Connect step is dropped.
     void Close();
+    // The meter address of the last Connect (lower case), for reconnecting; empty before any.
+    QString LastAddress() const { return m_strLastAddress; }
     // True while a Scan or Connect pause is pending.
     bool StepPending() const { return m_stepTimer.isActive(); }
 
@@ -139,4 +141,5 @@ private:
     std::shared_ptr<GuiCalls> m_pGuiCalls;
     QTimer m_stepTimer; // the pauses of Scan and Connect
     std::function<void()> m_fnPendingStep;
+    QString m_strLastAddress; // owner thread only
 };

@@ -1,5 +1,6 @@
 #include "link/BleScanDlg.h"
 
+#include "link/BleCentral.h"
 #include "link/BleLink.h"
 #include "platform/DialogUnits.h"
 #include "platform/MessageBox.h"
@@ -106,6 +107,16 @@ void CBleScan::OnOpen()
     OpenDongle();
 }
 
+void CBleScan::SetDirectCentral(IBleCentral* central, std::function<void(const QString&)> connectDirect)
+{
+    if (m_pCentral)
+        disconnect(m_pCentral, nullptr, this, nullptr);
+    m_pCentral = central;
+    m_fnConnectDirect = std::move(connectDirect);
+    if (m_pCentral)
+        connect(m_pCentral, &IBleCentral::advertFound, this, &CBleScan::AddDirectRow);
+}
+
 void CBleScan::OnScan()
 {
     // A message belongs to the action that caused it; the next action starts without it.
@@ -113,6 +124,11 @@ void CBleScan::OnScan()
     m_scanTimer.start();
     m_pList->setRowCount(0);
     m_pScan->setEnabled(false);
+    // The computer's own adapter looks too, dongle or not.
+    if (m_pCentral)
+        m_pCentral->StartScan(int(m_scanTimer.interval()));
+    if (m_pCentral && m_pPort->text().trimmed().isEmpty())
+        return;
     if (OpenDongle() != CBleLink::OpenOk)
         return;
     m_pLink->StartDiscovery();
@@ -131,6 +147,13 @@ void CBleScan::OnConnect()
     const QString mac = macItem ? macItem->text() : QString();
     m_pConnect->setEnabled(false);
     m_pSettings->WriteMac(mac);
+    if (macItem && macItem->data(Qt::UserRole).toBool() && m_fnConnectDirect) {
+        if (m_pCentral)
+            m_pCentral->StopScan();
+        m_fnConnectDirect(mac);
+        accept();
+        return;
+    }
     // The dialog may be closed during the connect pause: the callback must not need it.
     QPointer<CBleScan> self(this);
     const bool started = m_pLink->Connect(mac, [self, onConnected = m_fnConnected] {
@@ -143,6 +166,23 @@ void CBleScan::OnConnect()
         m_pStatus->setText(QStringLiteral(" no device selected!"));
         m_pConnect->setEnabled(true);
     }
+}
+
+void CBleScan::AddDirectRow(const BleAdvert& advert)
+{
+    // Only meters: the adapter sees every device around.
+    if (!advert.meterService)
+        return;
+    AddRow({ QString::asprintf("%d", m_pList->rowCount()),
+        QStringLiteral("Device Name:%1").arg(advert.name) + DirectMark(), advert.address,
+        QString::asprintf("%d", advert.rssi) });
+    const int row = m_pList->rowCount() - 1;
+    if (QTableWidgetItem* mac = m_pList->item(row, 2))
+        mac->setData(Qt::UserRole, true);
+    if (QTableWidgetItem* name = m_pList->item(row, 1))
+        name->setToolTip(
+            QStringLiteral("%1: seen by this computer's own Bluetooth adapter; connects without the dongle")
+                .arg(advert.name));
 }
 
 void CBleScan::AddRow(const QStringList& columns)

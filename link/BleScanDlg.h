@@ -6,6 +6,8 @@
 #include <functional>
 
 class CBleLink;
+class IBleCentral;
+struct BleAdvert;
 class CPortSettings;
 class QLabel;
 class QLineEdit;
@@ -31,6 +33,13 @@ public:
     QTableWidget* deviceList() const { return m_pList; }
     QLabel* statusLine() const { return m_pStatus; }
 
+    // Scan also asks the computer's own Bluetooth adapter, and lists the meters it sees (those
+    // advertising the meter's service) marked as such; connecting to one of those calls
+    // connectDirect(address) instead of the dongle.
+    void SetDirectCentral(IBleCentral* central, std::function<void(const QString&)> connectDirect);
+    // The mark after the name of a meter seen by the computer's own adapter.
+    static QString DirectMark() { return QStringLiteral(" (direct)"); }
+
 public slots:
     void OnOpen();
     void OnScan();
@@ -38,6 +47,7 @@ public slots:
 
 private:
     void AddRow(const QStringList& columns);
+    void AddDirectRow(const BleAdvert& advert);
 
     CBleLink* m_pLink;
     CPortSettings* m_pSettings;
@@ -48,6 +58,8 @@ private:
     QPushButton* m_pConnect;
     QTableWidget* m_pList;
     QLabel* m_pStatus;
+    IBleCentral* m_pCentral = nullptr;
+    std::function<void(const QString&)> m_fnConnectDirect;
     QTimer m_scanTimer; // timer 1: re-enables Scan after 10 s
 };
 

@@ -9,7 +9,7 @@ void CLinkStatus::PortOpened(const QString& port)
 bool CLinkStatus::FrameArrived()
 {
     // Frames still queued after a disconnect do not bring the link back.
-    if (m_state != State::Waiting && m_state != State::Silent)
+    if (m_state != State::Waiting && m_state != State::Silent && m_state != State::Reconnecting)
         return false;
     m_state = State::Connected;
     return true;
@@ -26,6 +26,14 @@ void CLinkStatus::Disconnected()
     m_state = State::Disconnected;
 }
 
+void CLinkStatus::Reconnecting(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    m_strRetry = text;
+    m_state = State::Reconnecting;
+}
+
 QString CLinkStatus::Text() const
 {
     switch (m_state) {
@@ -39,6 +47,8 @@ QString CLinkStatus::Text() const
         return QStringLiteral("No data from the meter");
     case State::Disconnected:
         return QStringLiteral("Disconnected");
+    case State::Reconnecting:
+        return m_strRetry;
     }
     return QString();
 }

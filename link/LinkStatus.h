@@ -6,7 +6,7 @@
 
 class CLinkStatus {
 public:
-    enum class State { NoPort, Waiting, Connected, Silent, Disconnected };
+    enum class State { NoPort, Waiting, Connected, Silent, Disconnected, Reconnecting };
 
     // A port or BLE link was opened for the meter (Port dialog, Bluetooth search, Connect).
     void PortOpened(const QString& port);
@@ -15,6 +15,9 @@ public:
     // The watchdog gave the meter up.
     void Silent();
     void Disconnected();
+    // Automatic reconnect is under way; text says when the next attempt comes or that one runs.
+    // An empty text (retrying ended) leaves the state as it is.
+    void Reconnecting(const QString& text);
 
     State state() const { return m_state; }
     QString Text() const;
@@ -22,4 +25,5 @@ public:
 private:
     State m_state = State::NoPort;
     QString m_strPort;
+    QString m_strRetry;
 };

@@ -6,6 +6,10 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/BleCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BleLink.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LinkStatus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReconnectPlan.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Reconnector.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/BleCentral.h
+  ${CMAKE_CURRENT_LIST_DIR}/DirectLink.cpp
 )
 # The operating system's serial device.
 if(WIN32)

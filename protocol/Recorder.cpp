@@ -91,8 +91,12 @@ void CRecorder::RecordLiveReading(int series, float value, const QString& unit, 
         const CDataSeries& readings = t.doc->m_arrSeries[0];
         const qsizetype n = readings.Size();
         // The meter's function changed: this document is complete, the next reading starts the
-        // next one. This reading is not recorded.
-        if (n >= 1 && readings.Type(n - 1) != label) {
+        // next one. This reading is not recorded. A gap (null element) says nothing about the
+        // function: the reading before it counts.
+        qsizetype last = n - 1;
+        while (last >= 0 && readings.IsNull(last))
+            --last;
+        if (last >= 0 && readings.Type(last) != label) {
             OnStop();
             OnStart();
             return;
@@ -150,6 +154,29 @@ void CRecorder::RecordSavedReading(int kind, const QString& timeText, MeterData&
         emit savedReadingLost(kind);
     }
     OnStop();
+}
+
+void CRecorder::MarkGap(const QString& timeText)
+{
+    if (!m_bRecording)
+        return;
+    for (const RecordingTarget& t : m_host.RecordingTargets()) {
+        if (!t.view || !t.doc || !t.view->IsLiveView())
+            continue;
+        CDataSeries& readings = t.doc->m_arrSeries[0];
+        // Nothing to separate yet, or this gap is already marked.
+        if (readings.IsEmpty() || readings.IsNull(readings.Size() - 1))
+            continue;
+        readings.AppendNull();
+        t.doc->SetModifiedFlag(true);
+        t.view->InvalidateGraph();
+        RecordingListRow row;
+        row.number = QString::number(t.view->ListRowCount() + 1);
+        row.time = timeText;
+        row.value = QStringLiteral("-");
+        row.label = GapLabel();
+        t.view->AddListRow(row, true);
+    }
 }
 
 void CRecorder::AddListRow(

@@ -56,6 +56,13 @@ public:
     void StoreSavedReading(
         IRecordingView* view, CMyOrvelDoc* doc, int kind, const QString& timeText, MeterData& record);
 
+    // The meter link was lost while recording: each live document gets a null element (the
+    // graph leaves a break there) and its list a marker row, once per gap. The recording stays
+    // on, so the readings after a reconnect continue the same document.
+    void MarkGap(const QString& timeText);
+    // The text of the marker row's label column.
+    static QString GapLabel() { return QStringLiteral("(link lost)"); }
+
     // Saved readings that could not be stored because no document could be made for them.
     int LostSavedReadings() const { return m_nLostSaved; }
 

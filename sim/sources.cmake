@@ -8,6 +8,7 @@ target_sources(meter_sim PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SimEngine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimRunner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SimSerialPort.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SimBleCentral.cpp
 )
 
 # The simulator behind a pseudo-terminal (POSIX only).

@@ -101,6 +101,82 @@ private slots:
         QVERIFY(Journals(dir.filePath(QStringLiteral("data"))).isEmpty());
     }
 
+    void reconnectKeepsRecordingIntoTheSameFileAcrossAGap()
+    {
+        QTemporaryDir dir;
+        const QString linkPath = dir.filePath(QStringLiteral("dongle"));
+        const QString scenarioPath = dir.filePath(QStringLiteral("drop.scn"));
+        {
+            QFile f(scenarioPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("live on\nfunction vdc\npause 3000\nfault drop-link\n");
+        }
+        QProcess metersim;
+        metersim.start(QStringLiteral(METERSIM_PATH),
+            { QStringLiteral("--link"), linkPath, QStringLiteral("--scenario"), scenarioPath });
+        QVERIFY(metersim.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(metersim.canReadLine(), 5000);
+
+        QProcess cli;
+        cli.setProcessEnvironment(EnvWithData(dir.filePath(QStringLiteral("data"))));
+        const QString out = dir.filePath(QStringLiteral("gap.mLog"));
+        cli.start(QStringLiteral(CLI_PATH),
+            { "record", "--port", linkPath, "--address", kMeter, "--seconds", "14", "--reconnect", out });
+        QVERIFY(cli.waitForFinished(40000));
+        metersim.terminate();
+        metersim.waitForFinished(5000);
+        const QString stderrText = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out + '\n');
+        QVERIFY2(stderrText.contains(QLatin1String("reconnecting (attempt 1)")), qPrintable(stderrText));
+        QVERIFY2(stderrText.contains(QLatin1String("reconnected")), qPrintable(stderrText));
+
+        CDataLog log;
+        QVERIFY(mlog::Load(out, log));
+        const CDataSeries& s = log.m_arrSeries[0];
+        qsizetype gap = -1, nulls = 0;
+        for (qsizetype i = 0; i < s.Size(); ++i) {
+            if (s.IsNull(i)) {
+                gap = i;
+                ++nulls;
+            }
+        }
+        QCOMPARE(nulls, qsizetype(1));
+        // About three seconds of readings before the drop, and more after the reconnect.
+        QVERIFY2(gap >= 6, qPrintable(stderrText));
+        QVERIFY2(s.Size() - gap - 1 >= 5, qPrintable(QString::number(s.Size() - gap - 1) + stderrText));
+        QCOMPARE(Labels(log).size(), 2); // "VDC" and the null element's empty label
+    }
+
+    void monitorReconnectsToo()
+    {
+        QTemporaryDir dir;
+        const QString linkPath = dir.filePath(QStringLiteral("dongle"));
+        const QString scenarioPath = dir.filePath(QStringLiteral("drop.scn"));
+        {
+            QFile f(scenarioPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("live on\npause 2000\nfault drop-link\n");
+        }
+        QProcess metersim;
+        metersim.start(QStringLiteral(METERSIM_PATH),
+            { QStringLiteral("--link"), linkPath, QStringLiteral("--scenario"), scenarioPath });
+        QVERIFY(metersim.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(metersim.canReadLine(), 5000);
+        QProcess cli;
+        cli.start(QStringLiteral(CLI_PATH),
+            { "monitor", "--port", linkPath, "--address", kMeter, "--seconds", "12", "--json", "--reconnect" });
+        QVERIFY(cli.waitForFinished(30000));
+        metersim.terminate();
+        metersim.waitForFinished(5000);
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY2(err.contains(QLatin1String("reconnected")), qPrintable(err));
+        // Readings before the drop (about two seconds) and after the reconnect.
+        const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
+        QVERIFY2(lines.size() >= 10, qPrintable(err));
+    }
+
     void sigtermStopsAndSaves()
     {
         QTemporaryDir dir;

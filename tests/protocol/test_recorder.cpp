@@ -200,6 +200,40 @@ private slots:
         QCOMPARE(r.host.Doc(0).m_arrSeries[0].Size(), qsizetype(2));
     }
 
+    void aLinkGapIsMarkedOnceAndTheSameDocumentGoesOn()
+    {
+        Rig r;
+        r.rec.MarkGap(QStringLiteral("5/12/26 9:4:0")); // nothing records: nothing to mark
+        r.rec.OnStart();
+        r.rec.MarkGap(QStringLiteral("5/12/26 9:4:0")); // nothing recorded yet: no gap to show
+        QCOMPARE(r.host.Doc(0).m_arrSeries[0].Size(), qsizetype(0));
+        r.rec.OnMeterEvent(Live(5.0f));
+        r.rec.OnMeterEvent(Live(5.1f));
+        r.host.Doc(0).SetModifiedFlag(false);
+        r.rec.MarkGap(QStringLiteral("5/12/26 9:4:0"));
+        r.rec.MarkGap(QStringLiteral("5/12/26 9:4:1")); // the watchdog repeats itself
+        r.rec.OnMeterEvent(Live(5.2f));
+        QCOMPARE(r.host.open.size(), size_t(1));
+        const CDataSeries& s = r.host.Doc(0).m_arrSeries[0];
+        QCOMPARE(s.Size(), qsizetype(4));
+        QVERIFY(s.IsNull(2));
+        QCOMPARE(s.Value(3), double(5.2f));
+        QCOMPARE(s.Type(3), QStringLiteral("VDC"));
+        QVERIFY(r.host.Doc(0).IsModified());
+        // The list keeps one row per element, the gap as a marker.
+        const FakeView& v = r.host.View(0);
+        QCOMPARE(v.ListRowCount(), 4);
+        QCOMPARE(v.rows[2].label, CRecorder::GapLabel());
+        QCOMPARE(v.rows[2].time, QStringLiteral("5/12/26 9:4:0"));
+        QCOMPARE(v.rows[3].number, QStringLiteral("4"));
+
+        // After the gap the function rule still holds: the dial turned while the link was down.
+        r.rec.MarkGap(QStringLiteral("5/12/26 9:5:0"));
+        r.rec.OnMeterEvent(Live(230.0f, "VAC", "VAC", 600.0f, 1));
+        QCOMPARE(r.host.open.size(), size_t(2));
+        QCOMPARE(r.host.Doc(0).m_arrSeries[0].Size(), qsizetype(5));
+    }
+
     void limitStopsTheRecording()
     {
         Rig r;
