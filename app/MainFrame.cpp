@@ -315,9 +315,9 @@ void CMainFrame::CreatePanes()
     m_pOscUi = new COscUi(m_pOsc, this,
         { [this] {
              // Right of the pane, as wide as the rest of the frame.
-             const QPoint at = m_pLoggerList->mapToGlobal(QPoint(m_pLoggerList->width() + 10, 130));
-             const QRect client = centralWidget()->geometry();
-             return QRect(at, QSize(std::max(480, width() - m_pLoggerList->width()), std::max(360, client.height() - 130)));
+             const int paneW = m_pDockPageBar->isVisible() ? m_pDockPageBar->width() : 0;
+             const QPoint at = mapToGlobal(QPoint(paneW + 10, m_pDockPageBar->y() + 130));
+             return QRect(at, QSize(width() - paneW, height() - m_pDockPageBar->y() - 130));
          },
             [this] {
                 m_pDockPageBar->show();

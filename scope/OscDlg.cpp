@@ -56,6 +56,8 @@ COSCDlg::COSCDlg(QWidget* parent)
     connect(m_pToggle, &QPushButton::clicked, this, &COSCDlg::OnToggle);
     connect(m_pUndoZoom, &QPushButton::clicked, this, &COSCDlg::OnUndoZoom);
     connect(m_pGraph, &COSCGraph::readoutChanged, m_pReadout, &QLabel::setText);
+    // Below this the graph's bands would run into one another.
+    setMinimumSize(760, 560);
     resize(900, 640);
     Layout();
 }
@@ -113,7 +115,7 @@ void COSCDlg::Layout()
     const int bh = m_pToggle->sizeHint().height();
     m_pToggle->setGeometry(3 * W / 4 - 2 * bw - 10, top + 60, bw, bh);
     m_pUndoZoom->setGeometry(3 * W / 4 - 5 - bw, top + 60, bw, bh);
-    m_pTitle->setGeometry(3 * W / 4, top + 65, std::max(60, W / 4 - 30), m_pTitle->sizeHint().height());
+    m_pTitle->setGeometry(3 * W / 4, top + 65, W - 3 * W / 4 - 10, m_pTitle->sizeHint().height());
     m_pReadout->setGeometry(5, top + 60, std::max(1, W / 2 - 5), 35);
 }
 

@@ -79,6 +79,10 @@ private slots:
         COSCDlg* window = frame.oscUi()->Window();
         QVERIFY(window->TitleBox()->text().startsWith(QStringLiteral("0 ")));
         QCOMPARE(window->ShownCount(), 300);
+        if (const QString dir = qEnvironmentVariable("METER_TEST_OUTPUT"); !dir.isEmpty()) {
+            frame.grab().save(dir + QStringLiteral("/osc-main-window.png"));
+            window->grab().save(dir + QStringLiteral("/osc-live-window.png"));
+        }
 
         frame.action(QStringLiteral("downloadOsc"))->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!frame.oscController()->Downloading() && frame.oscController()->Slot(1).bValid, 15000);

@@ -80,7 +80,7 @@ private slots:
         CFrameDispatcher dispatcher { text };
         COscController ctl(dispatcher, nullptr, [] { return true; });
         QWidget frame;
-        COscUi ui(&ctl, &frame, { [] { return QRect(50, 60, 700, 500); }, {} });
+        COscUi ui(&ctl, &frame, { [] { return QRect(50, 60, 800, 600); }, {} });
         COSCList* list = ui.List();
         list->resize(300, 200);
 
@@ -106,7 +106,7 @@ private slots:
         QVERIFY(ui.Window());
         QVERIFY(ui.Window()->isVisible());
         QCOMPARE(ui.Window()->TitleBox()->text(), osc::StoredTitle(4, set[4].info));
-        QCOMPARE(ui.Window()->geometry(), QRect(50, 60, 700, 500));
+        QCOMPARE(ui.Window()->geometry(), QRect(50, 60, 800, 600));
         QCOMPARE(ui.Window()->ToggleButton()->text(), QStringLiteral("FFT"));
 
         QPointer<COSCDlg> window = ui.Window();
