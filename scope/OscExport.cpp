@@ -110,9 +110,15 @@ bool WriteWorkbook(const QString& path, const QVector<SheetCell>& cells, QString
             *message = why;
         return false;
     };
+    // The new file replaces what is there: only ever a regular file (a link counts as what it
+    // points to), never a folder, device or pipe.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return fail(QStringLiteral("Cannot write %1: it is not a regular file.").arg(QDir::toNativeSeparators(path)));
+    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
 #ifdef METER_HAVE_XLSXWRITER
     // Written beside the target under another name, then moved over it in one step.
-    const QString part = path + QStringLiteral(".part");
+    const QString part = target + QStringLiteral(".part");
     const QByteArray partName = QFile::encodeName(part);
     lxw_workbook* book = workbook_new(partName.constData());
     if (!book)
@@ -142,13 +148,13 @@ bool WriteWorkbook(const QString& path, const QVector<SheetCell>& cells, QString
         return fail(QStringLiteral("Cannot write %1: %2")
                         .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(err))));
     }
-    if (std::rename(partName.constData(), QFile::encodeName(path).constData()) != 0) {
+    if (std::rename(partName.constData(), QFile::encodeName(target).constData()) != 0) {
         QFile::remove(part);
         return fail(QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path)));
     }
     return true;
 #else
-    Q_UNUSED(path);
+    Q_UNUSED(target);
     Q_UNUSED(cells);
     return fail(QStringLiteral("This build cannot write spreadsheet files."));
 #endif

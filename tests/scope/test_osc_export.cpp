@@ -189,6 +189,23 @@ private slots:
         QVERIFY(!osc::WriteWorkbook(dir.filePath(QStringLiteral("no/such/dir/x.xlsx")),
             osc::ExportCells(d.info, d.fWave.data(), 300), &message));
         QVERIFY(!message.isEmpty());
+
+        // Never in place of a folder or a pipe; through a link, the file it points to.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QVERIFY(!osc::WriteWorkbook(dir.filePath(QStringLiteral("folder")), osc::ExportCells(d.info, d.fWave.data(), 300), &message));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder"))).isDir());
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        if (QProcess::execute(QStringLiteral("mkfifo"), { fifo }) == 0) {
+            QVERIFY(!osc::WriteWorkbook(fifo, osc::ExportCells(d.info, d.fWave.data(), 300), &message));
+            QVERIFY(message.contains(QStringLiteral("not a regular file")));
+            QVERIFY(!QFileInfo(fifo).isFile());
+        }
+        const QString real = dir.filePath(QStringLiteral("real.xlsx"));
+        QVERIFY(osc::WriteWorkbook(real, osc::ExportCells(d.info, d.fWave.data(), 300)));
+        QVERIFY(QFile::link(real, dir.filePath(QStringLiteral("link.xlsx"))));
+        QVERIFY(osc::WriteWorkbook(dir.filePath(QStringLiteral("link.xlsx")), osc::ExportCells(d.info, d.fSpectrum.data(), 120)));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link.xlsx"))).isSymLink());
+        QVERIFY(readSheet(real).contains(127));
     }
 
     void exportVerb()
