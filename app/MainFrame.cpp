@@ -672,6 +672,18 @@ void CMainFrame::StartDemo()
             if (on)
                 QTimer::singleShot(1500, this, [this] { m_pOsc->OnGetOscCurrentData(); });
         });
+        // A live picture: the waveform on the meter's screen asked for every second.
+        auto* live = demo->addAction(QStringLiteral("&Live waveform (every second)"));
+        live->setObjectName(QStringLiteral("demoOscLive"));
+        live->setCheckable(true);
+        m_actions.insert(live->objectName(), live);
+        auto* refresh = new QTimer(live);
+        refresh->setInterval(1000);
+        connect(refresh, &QTimer::timeout, this, [this] {
+            if (!m_pOsc->Downloading())
+                m_pOsc->OnGetOscCurrentData();
+        });
+        connect(live, &QAction::toggled, refresh, [refresh](bool on) { on ? refresh->start() : refresh->stop(); });
     }
 }
 

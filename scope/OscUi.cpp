@@ -50,7 +50,8 @@ void COscUi::ShowRecord(const OSCData& record, const QString& title)
     // A window shown again before its deletion came due stays.
     m_timer10.stop();
     m_pOSCDlg->ShowRecord(record, title);
-    if (m_callbacks.windowPlace) {
+    // Placed when it appears; a window the user has moved or sized stays where it is.
+    if (m_callbacks.windowPlace && !m_pOSCDlg->isVisible()) {
         const QRect r = m_callbacks.windowPlace();
         if (r.isValid())
             m_pOSCDlg->setGeometry(r);

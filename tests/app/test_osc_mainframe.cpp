@@ -84,6 +84,16 @@ private slots:
             window->grab().save(dir + QStringLiteral("/osc-live-window.png"));
         }
 
+        // Live: the waveform follows the meter's screen, the window stays where the user put it.
+        window->move(window->pos() + QPoint(40, 30));
+        const QRect moved = window->geometry();
+        const float firstSample = window->m_data.fWave[0];
+        frame.action(QStringLiteral("demoOscLive"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(window->m_data.fWave[0] != firstSample, 5000);
+        QCOMPARE(window->geometry(), moved);
+        QVERIFY(window->TitleBox()->text().startsWith(QStringLiteral("0 ")));
+        frame.action(QStringLiteral("demoOscLive"))->trigger();
+
         frame.action(QStringLiteral("downloadOsc"))->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!frame.oscController()->Downloading() && frame.oscController()->Slot(1).bValid, 15000);
         int valid = 0;
