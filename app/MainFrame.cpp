@@ -22,6 +22,11 @@
 #include "protocol/LoggerDownload.h"
 #include "protocol/LoggerList.h"
 #include "protocol/LoggerUi.h"
+#include "scope/OscController.h"
+#include "sim/SimSerialPort.h"
+#include "scope/OscDlg.h"
+#include "scope/OscList.h"
+#include "scope/OscUi.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
 #include "protocol/RecordingRules.h"
@@ -79,6 +84,12 @@ CMainFrame::CMainFrame(QWidget* parent)
         },
         [this] { return m_link.m_bMeterSeen.load(); }, this);
     m_pLogger->Attach();
+    // The oscilloscope asks the meter only while it is heard and in its oscilloscope mode.
+    m_pOsc = new COscController(
+        m_pProtocol->Dispatcher(), [this](const uint8_t* bytes, int count) { return m_link.SendToMeter(bytes, count); },
+        [this] { return m_link.m_bMeterSeen.load() && m_pLeftDlg->DisplayMode() == CLeftDlg::kModeOscilloscope; },
+        this);
+    m_pOsc->AttachTo(m_pProtocol->Hooks());
 
     m_pMdiArea = new QMdiArea(this);
     m_pMdiArea->setViewMode(QMdiArea::SubWindowView);
@@ -154,6 +165,8 @@ CMainFrame::~CMainFrame()
     ResetLinks();
     m_link.Close();
     m_commandWriters.waitForDone();
+    // No receive thread runs now: the record hook may go before the controller does.
+    m_pProtocol->Hooks().oscRecord = nullptr;
 }
 
 QAction* CMainFrame::action(const QString& name) const { return m_actions.value(name); }
@@ -185,6 +198,16 @@ void CMainFrame::CreateActions()
     add(QStringLiteral("start"), QStringLiteral("Start"), &CMainFrame::OnStart, (ToolbarIcons::Start));
     add(QStringLiteral("stop"), QStringLiteral("Stop"), &CMainFrame::OnStop, (ToolbarIcons::Stop));
     add(QStringLiteral("downloadLogger"), QStringLiteral("Download Multimeter Logger"), &CMainFrame::OnDownloadLogger);
+    auto addOsc = [this](const QString& name, const QString& text, auto slot) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, slot);
+        m_actions.insert(name, a);
+    };
+    addOsc(QStringLiteral("getOscCurrent"), QStringLiteral("Get OSC Current Data"), [this] { m_pOsc->OnGetOscCurrentData(); });
+    addOsc(QStringLiteral("downloadOsc"), QStringLiteral("Download OSC Logger"), [this] { m_pOsc->OnDownloadOscLogger(); });
+    addOsc(QStringLiteral("saveOsc"), QStringLiteral("Save OSC Data"), [this] { m_pOscUi->OnSaveOscData(); });
+    addOsc(QStringLiteral("openOsc"), QStringLiteral("Open OSC..."), [this] { m_pOscUi->OnOpenOsc(); });
     add(QStringLiteral("help"), QStringLiteral("&Help"), &CMainFrame::OnHelp);
     add(QStringLiteral("about"), QStringLiteral("&About Multimeter..."), &CMainFrame::OnAbout,
         (ToolbarIcons::About));
@@ -199,6 +222,8 @@ void CMainFrame::CreateMenus()
     file->setObjectName(QStringLiteral("fileMenu"));
     file->addAction(action(QStringLiteral("exit")));
     m_pDocManager->AddFileMenuItems(file, action(QStringLiteral("exit")));
+    file->insertActions(action(QStringLiteral("exit")), { action(QStringLiteral("openOsc")), action(QStringLiteral("saveOsc")) });
+    file->insertSeparator(action(QStringLiteral("exit")));
 
     m_pViewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     m_pViewMenu->setObjectName(QStringLiteral("viewMenu"));
@@ -217,6 +242,9 @@ void CMainFrame::CreateMenus()
     realTime->addAction(action(QStringLiteral("stop")));
     realTime->addSeparator();
     realTime->addAction(action(QStringLiteral("downloadLogger")));
+    realTime->addSeparator();
+    realTime->addAction(action(QStringLiteral("getOscCurrent")));
+    realTime->addAction(action(QStringLiteral("downloadOsc")));
 
     QMenu* graph = menuBar()->addMenu(QStringLiteral("&Graph"));
     graph->setObjectName(QStringLiteral("graphMenu"));
@@ -283,12 +311,30 @@ void CMainFrame::CreatePanes()
         [this](int dialPos) {
             m_pLeftDlg->SetDialPos(dialPos);
             m_pLeftDlg->SetDisplayMode(CLeftDlg::kModeOscilloscope);
+            m_pOscUi->ShowStorePane();
             OnMeterHeard();
         },
         Qt::QueuedConnection);
     connect(m_pLeftDlg, &CLeftDlg::dateWarningDue, this, [this] {
         emit dateWarning();
         msgbox::Show(this, QString::fromLatin1(CLiveDecoder::kDateWarningText), QString(), msgbox::Warning, msgbox::Ok);
+    });
+
+    m_pOscUi = new COscUi(m_pOsc, this,
+        { [this] {
+             // Right of the pane, as wide as the rest of the frame.
+             const int paneW = m_pDockPageBar->isVisible() ? m_pDockPageBar->width() : 0;
+             const QPoint at = mapToGlobal(QPoint(paneW + 10, m_pDockPageBar->y() + 130));
+             return QRect(at, QSize(width() - paneW, height() - m_pDockPageBar->y() - 130));
+         },
+            [this] {
+                m_pDockPageBar->show();
+                m_pPages->setCurrentWidget(m_pDisplayPane);
+            } });
+    m_pLeftDlg->SetStoreSlotWindow(m_pOscUi->List());
+    connect(m_pLeftDlg, &CLeftDlg::closeOscWindowRequested, this, [this] {
+        if (COSCDlg* w = m_pOscUi->Window())
+            w->close();
     });
 
     m_pLoggerUi = new CLoggerUi(m_pLogger, m_pDocManager, this,
@@ -644,6 +690,35 @@ void CMainFrame::StartDemo()
         m_link.Connect(row[2], [this] { StartWatchdog(); });
     }, Qt::QueuedConnection);
     m_link.Scan(QStringLiteral("sim"));
+
+    // The simulated meter can be switched to its oscilloscope, so waveforms show without hardware.
+    if (!action(QStringLiteral("demoOscMode"))) {
+        QMenu* demo = menuBar()->addMenu(QStringLiteral("&Demo"));
+        demo->setObjectName(QStringLiteral("demoMenu"));
+        auto* osc = demo->addAction(QStringLiteral("Meter in &oscilloscope mode"));
+        osc->setObjectName(QStringLiteral("demoOscMode"));
+        osc->setCheckable(true);
+        osc->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+        m_actions.insert(osc->objectName(), osc);
+        connect(osc, &QAction::toggled, this, [this](bool on) {
+            sim::SharedSimulator()->WithEngine([on](sim::CSimEngine& e) { e.SetOscMode(on); });
+            // Once the meter says it is in its oscilloscope, ask for the waveform on its screen.
+            if (on)
+                QTimer::singleShot(1500, this, [this] { m_pOsc->OnGetOscCurrentData(); });
+        });
+        // A live picture: the waveform on the meter's screen asked for every second.
+        auto* live = demo->addAction(QStringLiteral("&Live waveform (every second)"));
+        live->setObjectName(QStringLiteral("demoOscLive"));
+        live->setCheckable(true);
+        m_actions.insert(live->objectName(), live);
+        auto* refresh = new QTimer(live);
+        refresh->setInterval(1000);
+        connect(refresh, &QTimer::timeout, this, [this] {
+            if (!m_pOsc->Downloading())
+                m_pOsc->OnGetOscCurrentData();
+        });
+        connect(live, &QAction::toggled, refresh, [refresh](bool on) { on ? refresh->start() : refresh->stop(); });
+    }
 }
 
 void CMainFrame::ShowDocument(CMyOrvelDoc* doc)

@@ -42,6 +42,8 @@ QString MainWindowTitle(const QString& appTitle, const QString& documentTitle);
 class CLoggerDownload;
 class CLoggerList;
 class CLoggerUi;
+class COscController;
+class COscUi;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -96,6 +98,8 @@ public:
     CRecordingJournals& journals() { return *m_pJournals; }
     CLoggerDownload* loggerDownload() const { return m_pLogger; }
     CLoggerUi* loggerUi() const { return m_pLoggerUi; }
+    COscController* oscController() const { return m_pOsc; }
+    COscUi* oscUi() const { return m_pOscUi; }
 
 public slots:
     void OnConnectBle();
@@ -161,6 +165,8 @@ private:
     CLoggerList* m_pLoggerList = nullptr;
     CLoggerDownload* m_pLogger = nullptr;
     CLoggerUi* m_pLoggerUi = nullptr;
+    COscController* m_pOsc = nullptr; // the oscilloscope records and requests
+    COscUi* m_pOscUi = nullptr; // its windows: store buttons, the OSC window, progress
     QPointer<CBleScan> m_pBleScan;
     CBluetoothPortSearch* m_pSearch = nullptr;
     QLabel* m_pStatusMessage = nullptr;

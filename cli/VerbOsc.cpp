@@ -3,11 +3,16 @@
 //                       oscilloscope frame decoded into a slot: {"slot":S,"data":{...}}
 //   osc dump FILE       {"kind":K,"records":[...]}
 //   osc build JSON OUT  writes the file back from the dump's form
+//   osc export FILE [--record N] [--spectrum] OUT.xlsx
+//                       the oscilloscope window's spreadsheet of record N (from 0, in file order;
+//                       the first valid one by default), as the waveform or the spectrum view
 #include "cli/CliVerbs.h"
 #include "cli/PayloadLines.h"
 #include "link/HexText.h"
 #include "protocol/MeterProtocol.h"
 #include "scope/OscController.h"
+#include "scope/OscExport.h"
+#include "scope/OscFile.h"
 #include "scope/OscJson.h"
 
 #include <QDir>
@@ -105,9 +110,40 @@ int build(const QString& jsonPath, const QString& out)
     return cli::ExitOk;
 }
 
+int exportSheet(const QString& path, const QString& record, bool spectrum, const QString& out)
+{
+    osc::OscFile file;
+    QString message;
+    if (!osc::Load(path, file, &message))
+        return ioError(message);
+    int index = -1;
+    if (record.isEmpty()) {
+        const auto first = std::find_if(file.records.begin(), file.records.end(), [](const OSCData& r) { return r.bValid; });
+        if (first == file.records.end())
+            return ioError(QStringLiteral("\"%1\" holds no valid record.").arg(QDir::toNativeSeparators(path)));
+        index = int(first - file.records.begin());
+    } else {
+        bool ok = false;
+        index = record.toInt(&ok);
+        if (!ok || index < 0 || index >= int(file.records.size()))
+            return ioError(QStringLiteral("\"%1\" has no record %2 (records 0 to %3).")
+                               .arg(QDir::toNativeSeparators(path), record)
+                               .arg(int(file.records.size()) - 1));
+        if (!file.records[size_t(index)].bValid)
+            return ioError(QStringLiteral("Record %1 of \"%2\" is not valid.").arg(index).arg(QDir::toNativeSeparators(path)));
+    }
+    const OSCData& rec = file.records[size_t(index)];
+    const QVector<osc::SheetCell> cells = spectrum
+        ? osc::ExportCells(rec.info, rec.fSpectrum.data(), OSCData::kSpectrumPoints)
+        : osc::ExportCells(rec.info, rec.fWave.data(), OSCData::kWavePoints);
+    if (!osc::WriteWorkbook(out, cells, &message))
+        return ioError(message);
+    return cli::ExitOk;
+}
+
 int run(const QStringList& args)
 {
-    const cli::Args parsed(args, {}, {});
+    const cli::Args parsed(args, { QStringLiteral("--record") }, { QStringLiteral("--spectrum") });
     if (!parsed.ok())
         return cli::usageError(parsed.error());
     const QStringList& p = parsed.positionals();
@@ -118,12 +154,15 @@ int run(const QStringList& args)
         return dump(p[1]);
     if (sub == QLatin1String("build") && p.size() == 3)
         return build(p[1], p[2]);
+    if (sub == QLatin1String("export") && p.size() == 3)
+        return exportSheet(p[1], parsed.value(QStringLiteral("--record")), parsed.has(QStringLiteral("--spectrum")), p[2]);
     return cli::usageError(QStringLiteral("osc: wrong arguments"));
 }
 
 const cli::CliVerbRegistration registration({
     "osc",
-    "osc decode [FILE] | osc dump FILE | osc build JSON OUT    oscilloscope frames and .osc files as JSON",
+    "osc decode [FILE] | osc dump FILE | osc build JSON OUT | osc export FILE [--record N] [--spectrum] OUT.xlsx    "
+    "oscilloscope frames and .osc files as JSON, a record as a spreadsheet",
     run,
 });
 

@@ -3,6 +3,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-connectivity-dev desktop-file-utils libgl-dev libxkbcommon-dev fonts-dejavu-core
+    libxlsxwriter-dev pkg-config unzip poppler-utils dpkg-dev file
     g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine wine64)
 
 install_missing() {

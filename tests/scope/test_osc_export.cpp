@@ -1,0 +1,256 @@
+// The oscilloscope spreadsheet: the cells, the .xlsx read back from its sheet XML, and the
+// `osc export` verb with its failures.
+#include "OscSamples.h"
+#include "scope/OscExport.h"
+#include "scope/OscFile.h"
+
+#include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+
+// One sheet cell as stored: its text (shared strings resolved) or number.
+struct Stored {
+    QString value;
+    bool number = false;
+};
+using Sheet = QMap<int, QMap<int, Stored>>; // row -> column -> cell, both from 1
+
+QByteArray unzipMember(const QString& zip, const QString& member)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), { QStringLiteral("-p"), zip, member });
+    p.waitForFinished(30000);
+    return p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray();
+}
+
+int columnOf(const QString& ref)
+{
+    int col = 0;
+    for (QChar c : ref) {
+        if (!c.isLetter())
+            break;
+        col = col * 26 + (c.toLatin1() - 'A' + 1);
+    }
+    return col;
+}
+
+Sheet readSheet(const QString& xlsx)
+{
+    QStringList shared;
+    QXmlStreamReader ss(unzipMember(xlsx, QStringLiteral("xl/sharedStrings.xml")));
+    while (!ss.atEnd()) {
+        if (ss.readNext() == QXmlStreamReader::StartElement && ss.name() == QLatin1String("si"))
+            shared << ss.readElementText(QXmlStreamReader::IncludeChildElements);
+    }
+    Sheet sheet;
+    QXmlStreamReader x(unzipMember(xlsx, QStringLiteral("xl/worksheets/sheet1.xml")));
+    QString ref, type;
+    while (!x.atEnd()) {
+        if (x.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (x.name() == QLatin1String("c")) {
+            ref = x.attributes().value(QLatin1String("r")).toString();
+            type = x.attributes().value(QLatin1String("t")).toString();
+        } else if (x.name() == QLatin1String("v")) {
+            const QString v = x.readElementText();
+            const int row = ref.mid(ref.indexOf(QRegularExpression(QStringLiteral("[0-9]")))).toInt();
+            Stored s;
+            s.number = type.isEmpty() || type == QLatin1String("n");
+            s.value = type == QLatin1String("s") ? shared.value(v.toInt()) : v;
+            sheet[row][columnOf(ref)] = s;
+        }
+    }
+    return sheet;
+}
+
+int cli(const QStringList& args, QByteArray* err = nullptr)
+{
+    QProcess p;
+    p.start(QStringLiteral(METER_CLI_PATH), QStringList { "osc" } + args);
+    p.waitForFinished(60000);
+    if (err)
+        *err = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+class TestOscExport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (!osc::WorkbookSupported())
+            QSKIP("this build has no spreadsheet writer (libxlsxwriter)");
+    }
+
+    void waveformWorkbook()
+    {
+        QTemporaryDir dir;
+        OSCData d = osc_samples::Record(4, 9);
+        d.info.nTrigLevel = -1250;
+        const QString path = dir.filePath(QStringLiteral("wave.xlsx"));
+        QString message;
+        QVERIFY2(osc::WriteWorkbook(path, osc::ExportCells(d.info, d.fWave.data(), 300), &message), qPrintable(message));
+        QVERIFY(!QFile::exists(path + QStringLiteral(".part")));
+        QVERIFY(unzipMember(path, QStringLiteral("xl/workbook.xml")).contains("name=\"DataSheet\""));
+        const Sheet s = readSheet(path);
+        QCOMPARE(s[1][1].value, QStringLiteral("DateTime"));
+        QCOMPARE(s[1][3].value, QStringLiteral("12/07/2026  09:05:03"));
+        QCOMPARE(s[2][1].value, QStringLiteral("Voo"));
+        QCOMPARE(s[2][3].value, d.info.strVoltDiv);
+        QCOMPARE(s[3][3].value, d.info.strVpp);
+        QCOMPARE(s[4][3].value, d.info.strRate);
+        QCOMPARE(s[5][3].value, QStringLiteral("SINGLE"));
+        QCOMPARE(s[6][3].value, QStringLiteral("Single:-1.25"));
+        QCOMPARE(s[7][1].value, QStringLiteral("ID"));
+        QCOMPARE(s[7][3].value, QStringLiteral("Value"));
+        QVERIFY(!s[7].contains(4));
+        int rows = 0;
+        for (auto it = s.begin(); it != s.end(); ++it) {
+            if (it.key() < 8)
+                continue;
+            ++rows;
+            QCOMPARE(it.value().keys(), (QList<int> { 1, 3 }));
+            QVERIFY(it.value()[1].number && it.value()[3].number);
+            QCOMPARE(it.value()[1].value.toInt(), it.key() - 7);
+            QCOMPARE(it.value()[3].value.toDouble(), double(d.fWave[size_t(it.key() - 8)]));
+        }
+        QCOMPARE(rows, 300);
+        QVERIFY(!s.contains(308));
+    }
+
+    void spectrumWorkbookBands_data()
+    {
+        QTest::addColumn<int>("timeBase");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<double>("row10");
+        QTest::newRow("Hz") << 2 << "Hz" << 50.0;
+        QTest::newRow("KHz/100") << 5 << "KHz" << 5.0;
+        QTest::newRow("KHz/10") << 9 << "KHz" << 10.0;
+        QTest::newRow("MHz, 17 spaced as 16") << 17 << "MHz" << 2.0;
+        QTest::newRow("MHz, 18 spaced as 16") << 18 << "MHz" << 2.0;
+    }
+
+    void spectrumWorkbookBands()
+    {
+        QFETCH(int, timeBase);
+        QFETCH(QString, unit);
+        QFETCH(double, row10);
+        QTemporaryDir dir;
+        const OSCData d = osc_samples::Record(3, timeBase);
+        const QString path = dir.filePath(QStringLiteral("fft.xlsx"));
+        QVERIFY(osc::WriteWorkbook(path, osc::ExportCells(d.info, d.fSpectrum.data(), 120)));
+        const Sheet s = readSheet(path);
+        QCOMPARE(s[7][4].value, QStringLiteral("Frequency"));
+        int rows = 0;
+        for (auto it = s.begin(); it != s.end(); ++it) {
+            if (it.key() < 8)
+                continue;
+            ++rows;
+            QCOMPARE(it.value().keys(), (QList<int> { 1, 3, 4, 5 }));
+            QCOMPARE(it.value()[5].value, unit);
+        }
+        QCOMPARE(rows, 120);
+        QCOMPARE(s[18][4].value.toDouble(), row10); // row 8 + 10
+        QCOMPARE(s[8][4].value.toDouble(), 0.0);
+    }
+
+    void libreOfficeReadsIt()
+    {
+        const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (office.isEmpty())
+            QSKIP("LibreOffice (soffice) is not installed: the CSV conversion check is skipped");
+        QTemporaryDir dir;
+        const OSCData d = osc_samples::Record(1);
+        const QString path = dir.filePath(QStringLiteral("wave.xlsx"));
+        QVERIFY(osc::WriteWorkbook(path, osc::ExportCells(d.info, d.fWave.data(), 300)));
+        QProcess p;
+        p.start(office, { QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("csv"),
+                            QStringLiteral("--outdir"), dir.path(), path });
+        QVERIFY(p.waitForFinished(120000));
+        QFile csv(dir.filePath(QStringLiteral("wave.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().trimmed().split('\n');
+        QCOMPARE(lines.size(), 307);
+        QVERIFY(lines[0].startsWith("DateTime"));
+    }
+
+    void unwritablePlaceFailsCleanly()
+    {
+        QTemporaryDir dir;
+        const OSCData d = osc_samples::Record(1);
+        QString message;
+        QVERIFY(!osc::WriteWorkbook(dir.filePath(QStringLiteral("no/such/dir/x.xlsx")),
+            osc::ExportCells(d.info, d.fWave.data(), 300), &message));
+        QVERIFY(!message.isEmpty());
+
+        // Never in place of a folder or a pipe; through a link, the file it points to.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QVERIFY(!osc::WriteWorkbook(dir.filePath(QStringLiteral("folder")), osc::ExportCells(d.info, d.fWave.data(), 300), &message));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder"))).isDir());
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        if (QProcess::execute(QStringLiteral("mkfifo"), { fifo }) == 0) {
+            QVERIFY(!osc::WriteWorkbook(fifo, osc::ExportCells(d.info, d.fWave.data(), 300), &message));
+            QVERIFY(message.contains(QStringLiteral("not a regular file")));
+            QVERIFY(!QFileInfo(fifo).isFile());
+        }
+        const QString real = dir.filePath(QStringLiteral("real.xlsx"));
+        QVERIFY(osc::WriteWorkbook(real, osc::ExportCells(d.info, d.fWave.data(), 300)));
+        QVERIFY(QFile::link(real, dir.filePath(QStringLiteral("link.xlsx"))));
+        QVERIFY(osc::WriteWorkbook(dir.filePath(QStringLiteral("link.xlsx")), osc::ExportCells(d.info, d.fSpectrum.data(), 120)));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link.xlsx"))).isSymLink());
+        QVERIFY(readSheet(real).contains(127));
+    }
+
+    void exportVerb()
+    {
+        QTemporaryDir dir;
+        osc::OscSlots set;
+        set[3] = osc_samples::Record(3, 9);
+        set[5] = osc_samples::Record(1, 9);
+        const QString file = dir.filePath(QStringLiteral("all.osc"));
+        QVERIFY(osc::Save(file, osc::AllSlotsFile(set)));
+        const QString out = dir.filePath(QStringLiteral("out.xlsx"));
+
+        QCOMPARE(cli({ "export", file, out }), 0); // the first valid record: slot 3
+        Sheet s = readSheet(out);
+        QCOMPARE(s[5][3].value, QStringLiteral("FFT"));
+        QVERIFY(s.contains(307) && !s[8].contains(4));
+        QCOMPARE(cli({ "export", file, "--record", "5", "--spectrum", out }), 0);
+        s = readSheet(out);
+        QCOMPARE(s[5][3].value, QStringLiteral("HOLD"));
+        QVERIFY(s.contains(127) && !s.contains(128) && s[8].contains(4));
+
+        // Failures: exit 2, a message, no file.
+        QFile::remove(out);
+        QByteArray err;
+        for (const QStringList& args : { QStringList { "export", file, "--record", "4", out },
+                 QStringList { "export", file, "--record", "11", out },
+                 QStringList { "export", file, "--record", "x", out },
+                 QStringList { "export", dir.filePath("missing.osc"), out } }) {
+            QCOMPARE(cli(args, &err), 2);
+            QVERIFY(!err.isEmpty());
+            QVERIFY(!QFile::exists(out));
+        }
+        QFile damaged(dir.filePath(QStringLiteral("damaged.osc")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(osc::ToBytes(osc::AllSlotsFile(set)).left(700));
+        damaged.close();
+        QCOMPARE(cli({ "export", damaged.fileName(), out }, &err), 2);
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(cli({ "export", dir.filePath(QStringLiteral("empty.osc")) }), 1); // usage
+        osc::OscSlots none;
+        QVERIFY(osc::Save(dir.filePath(QStringLiteral("none.osc")), osc::AllSlotsFile(none)));
+        QCOMPARE(cli({ "export", dir.filePath(QStringLiteral("none.osc")), out }, &err), 2);
+        QVERIFY(!QFile::exists(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOscExport)
+#include "test_osc_export.moc"
