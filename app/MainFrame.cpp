@@ -721,6 +721,14 @@ void CMainFrame::StartDemo()
     }
 }
 
+void CMainFrame::OpenFile(const QString& path)
+{
+    if (path.endsWith(QLatin1String(".osc"), Qt::CaseInsensitive))
+        m_pOscUi->OpenOscFile(path);
+    else
+        m_pDocManager->OpenDocumentFile(path);
+}
+
 void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
 {
     auto* window = new CChildFrame(doc, m_pDocManager);

@@ -68,6 +68,10 @@ public:
     // Starts timer 2 (1000 ms) and notes the time, as after a successful connect.
     void StartWatchdog();
 
+    // A file given on the command line (a double click in the file manager): an ".osc" file opens
+    // in the oscilloscope window, anything else as a data-log document.
+    void OpenFile(const QString& path);
+
     // Opens the built-in simulated meter, scans and connects to it (the --demo start).
     void StartDemo();
 

@@ -74,7 +74,7 @@ bool CMyOrvelApp::InitInstance()
         m_pMainFrame->showMaximized();
     }
     for (const QString& file : parser.positionalArguments())
-        m_pMainFrame->docManager()->OpenDocumentFile(file);
+        m_pMainFrame->OpenFile(file);
     if (parser.isSet(demo))
         m_pMainFrame->StartDemo();
     if (parser.isSet(record)) {

@@ -89,8 +89,12 @@ void COscUi::OnOpenOsc()
 {
     const QString path = osc_files::Ask(
         m_pFrame, osc_files::Open, QStringLiteral("Open OSC"), QString(), QString::fromLatin1(osc::kFileFilter));
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        OpenOscFile(path);
+}
+
+void COscUi::OpenOscFile(const QString& path)
+{
     QString message;
     if (!m_pController->OnOpenOsc(path, &message))
         msgbox::Show(m_pFrame, message, QString(), msgbox::Warning);

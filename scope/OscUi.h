@@ -44,6 +44,9 @@ public:
     // "Save OSC Data" and "Open OSC..." with their file dialogs.
     void OnSaveOscData();
     void OnOpenOsc();
+    // Opens an ".osc" file without asking (a file given on the command line); a file that cannot
+    // be read is said in a message box.
+    void OpenOscFile(const QString& path);
 
     // The window was closed (0x46E): its deletion waits for timer 10.
     void OnOscWindowClosed();

@@ -90,7 +90,7 @@ private slots:
         set[4] = osc_samples::Record(3);
         const QString file = dir.filePath(QStringLiteral("all.osc"));
         QVERIFY(osc::Save(file, osc::AllSlotsFile(set)));
-        QVERIFY(ctl.OnOpenOsc(file));
+        ui.OpenOscFile(file); // as a file given on the command line opens
         QVERIFY(list->isVisible() || !list->isHidden());
         QCOMPARE(QString::fromLatin1(list->Button(2)->Look().word), QStringLiteral("REC"));
         QCOMPARE(QString::fromLatin1(list->Button(4)->Look().word), QStringLiteral("FFT"));
