@@ -71,6 +71,41 @@ bool CDataLog::AddPoint(int series, double value, const QString& unit, double sa
     return true;
 }
 
+void CDataLog::TakeStatistics(qsizetype from)
+{
+    // Readings at or beyond this are the meter's over-range sentinel.
+    constexpr double kOverRange = 500000.0;
+    const CDataSeries& s = m_arrSeries[0];
+    m_dSum = 0.0;
+    m_nAvgCount = 0;
+    m_dMax = kInitialMax;
+    m_dMin = kInitialMin;
+    m_strMaxTime.clear();
+    m_strMinTime.clear();
+    m_strExtremeUnit.clear();
+    for (qsizetype i = from; i < s.Size(); ++i) {
+        if (s.IsNull(i))
+            continue;
+        const double v = s.Value(i);
+        if (!(v > -kOverRange && v < kOverRange))
+            continue;
+        m_dSum += v;
+        ++m_nAvgCount;
+        if (v > m_dMax) {
+            m_dMax = v;
+            m_strMaxTime = s.DateTime(i);
+            m_strExtremeUnit = s.Unit(i);
+        }
+        if (v < m_dMin) {
+            m_dMin = v;
+            m_strMinTime = s.DateTime(i);
+            m_strExtremeUnit = s.Unit(i);
+        }
+    }
+    m_dAverage = m_nAvgCount > 0 ? m_dSum / m_nAvgCount : 0.0;
+    m_nDataNumber = static_cast<qint32>(s.Size());
+}
+
 void CDataLog::DeleteContents()
 {
     // Last series first, as the points were always released.

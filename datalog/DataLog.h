@@ -57,6 +57,12 @@ public:
     bool AddPoint(int series, double value, const QString& unit, double sampleRate, int index, const QString& dateTime,
         const QString& type, float limit, float bandValue);
 
+    // Sets the statistics from the readings of series 0 at index `from` and after, as a
+    // downloaded record has them: readings strictly inside +/-500000 build the sum, average,
+    // maximum and minimum (a strictly larger maximum or smaller minimum takes the point's time
+    // and unit); null elements are skipped. The number of points counts all of series 0.
+    void TakeStatistics(qsizetype from);
+
     // Deletes every point; the statistics stay.
     void DeleteContents();
 

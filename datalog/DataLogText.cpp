@@ -144,36 +144,14 @@ YRange FitYRange(double max, double min, float limit, bool exactZeroOnly)
 YRange TakeDownloadedPoints(CDataLog& log, const QVector<CObData>& points)
 {
     CDataSeries& s = log.m_arrSeries[0];
-    double sum = 0.0;
-    int counted = 0;
-    double max = CDataLog::kInitialMax;
-    double min = CDataLog::kInitialMin;
-    QString maxTime, minTime;
-    s.Reserve(s.Size() + points.size());
-    for (const CObData& p : points) {
+    const qsizetype from = s.Size();
+    s.Reserve(from + points.size());
+    for (const CObData& p : points)
         s.Append(p);
-        const double v = p.m_dValue;
-        if (v > -kOverRange && v < kOverRange) {
-            sum += v;
-            ++counted;
-            if (v > max) {
-                max = v;
-                maxTime = p.m_strDateTime;
-            }
-            if (v < min) {
-                min = v;
-                minTime = p.m_strDateTime;
-            }
-        }
-    }
-    log.m_dSum = sum;
-    log.m_nAvgCount = counted;
-    log.m_dAverage = counted > 0 ? sum / counted : 0.0;
-    log.m_dMax = max;
-    log.m_dMin = min;
-    log.m_strMaxTime = maxTime;
-    log.m_strMinTime = minTime;
-    log.m_nDataNumber = static_cast<qint32>(s.Size());
+    log.TakeStatistics(from);
+    const double max = log.m_dMax;
+    const double min = log.m_dMin;
+    const int counted = log.m_nAvgCount;
     if (points.isEmpty())
         return FitYRange(max, min, 0.0f);
 

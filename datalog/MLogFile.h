@@ -26,7 +26,8 @@ bool Save(const QString& path, const CDataLog& log, QString* message = nullptr);
 // Writes bytes (an export) to `path` the same safe way as Save.
 bool SaveBytes(const QString& path, const QByteArray& bytes, QString* message = nullptr);
 
-// Tests: makes every following Save and SaveBytes fail once `bytes` bytes have been written (negative: off).
+// Tests: makes every following Save and SaveBytes fail once `bytes` bytes have been written (negative:
+// off). It is the switch of archive::SetSaveFaultForTesting, so .osc saves fail too.
 void SetWriteFaultForTesting(qint64 bytes);
 
 } // namespace mlog

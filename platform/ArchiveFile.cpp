@@ -1,10 +1,13 @@
 #include "platform/ArchiveFile.h"
 
+#include "platform/FileTarget.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <atomic>
+#include <cerrno>
 #include <new>
 
 namespace archive {
@@ -28,7 +31,8 @@ protected:
     qint64 writeData(const char* data, qint64 len) override
     {
         if (len > m_budget) {
-            setErrorString(QStringLiteral("injected write failure"));
+            // What a full disk says.
+            setErrorString(qt_error_string(ENOSPC));
             return -1;
         }
         m_budget -= len;
@@ -91,8 +95,10 @@ bool LoadFile(const QString& path, const ReadFn& read, QString* message, qint64 
             *message = QStringLiteral("Cannot open \"%1\": %2.").arg(Shown(path), why);
         return false;
     };
-    if (QFileInfo(path).isDir())
-        return fail(QStringLiteral("it is a folder"));
+    // Checked before opening: opening a FIFO would wait for a writer.
+    const QString notFile = filetarget::WhyNotReadable(path);
+    if (!notFile.isEmpty())
+        return fail(notFile);
     QFile file(path);
     // Unbuffered: the archive reader keeps a window of its own.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -108,7 +114,12 @@ bool LoadFile(const QString& path, const ReadFn& read, QString* message, qint64 
     return true;
 }
 
-bool SaveFile(const QString& path, const WriteFn& write, QString* message)
+namespace {
+
+// Writes `path` through a temporary file. `put` writes into the device it is given; when it
+// fails it returns false and says why (taken where the write fails: after a failed commit the
+// reason is lost).
+template <typename Put> bool SaveThrough(const QString& path, Put put, QString* message)
 {
     const bool existed = QFileInfo::exists(path);
     auto fail = [&](const QString& why) {
@@ -119,28 +130,63 @@ bool SaveFile(const QString& path, const WriteFn& write, QString* message)
         }
         return false;
     };
+    const QString notFile = filetarget::WhyNotSaveTarget(path);
+    if (!notFile.isEmpty())
+        return fail(notFile);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    try {
-        const qint64 fault = g_saveFault;
-        if (fault >= 0) {
-            CFaultyDevice faulty(&file, fault);
-            CArchiveWriter ar(&faulty);
-            write(ar);
-            ar.Flush();
-        } else {
-            CArchiveWriter ar(&file);
-            write(ar);
-            ar.Flush();
-        }
-    } catch (const Error& e) {
+    QString why;
+    bool written;
+    const qint64 fault = g_saveFault;
+    if (fault >= 0) {
+        CFaultyDevice faulty(&file, fault);
+        written = put(faulty, why);
+    } else {
+        written = put(file, why);
+    }
+    if (!written) {
         file.cancelWriting();
-        return fail(e.description());
+        return fail(why);
     }
     if (!file.commit())
         return fail(file.errorString());
     return true;
+}
+
+} // namespace
+
+bool SaveFile(const QString& path, const WriteFn& write, QString* message)
+{
+    return SaveThrough(
+        path,
+        [&write](QIODevice& device, QString& why) {
+            try {
+                CArchiveWriter ar(&device);
+                write(ar);
+                ar.Flush();
+            } catch (const Error& e) {
+                why = e.description();
+                return false;
+            }
+            return true;
+        },
+        message);
+}
+
+bool SaveBytes(const QString& path, const QByteArray& bytes, QString* message)
+{
+    return SaveThrough(
+        path,
+        [&bytes](QIODevice& device, QString& why) {
+            bool ok = device.write(bytes) == bytes.size();
+            if (auto* file = qobject_cast<QFileDevice*>(&device))
+                ok = ok && file->flush();
+            if (!ok)
+                why = device.errorString();
+            return ok;
+        },
+        message);
 }
 
 } // namespace archive

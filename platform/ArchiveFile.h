@@ -19,6 +19,7 @@ struct Refusal {
 };
 using WriteFn = std::function<void(CArchiveWriter& ar)>;
 
+// A folder, device or FIFO is refused before it is opened, for loading and for saving.
 // Runs `read` over the whole of `path`, then requires the end of the file. On failure `message`
 // gets a one-line text for the user: Cannot open "<path>": <why>.
 bool LoadFile(const QString& path, const ReadFn& read, QString* message = nullptr,
@@ -29,8 +30,10 @@ bool ReadBytes(const QByteArray& bytes, const ReadFn& read, QString* why = nullp
 // Writes `path` through a temporary file. On failure `message` gets a one-line text for the user
 // and the previous file, if any, is unchanged.
 bool SaveFile(const QString& path, const WriteFn& write, QString* message = nullptr);
+// Writes bytes (an export) to `path` the same safe way.
+bool SaveBytes(const QString& path, const QByteArray& bytes, QString* message = nullptr);
 
-// Tests: makes every following SaveFile fail once `bytes` bytes have been written (negative: off).
+// Tests: makes every following SaveFile and SaveBytes fail once `bytes` bytes have been written (negative: off).
 void SetSaveFaultForTesting(qint64 bytes);
 
 } // namespace archive

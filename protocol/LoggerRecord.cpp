@@ -14,17 +14,8 @@ QString logger::ValueText(double value)
 LoggerDisplay FillLoggerDocument(CDataLog& doc, const LoggerRecord& record)
 {
     doc.DeleteContents();
-    doc.m_dSum = 0.0;
-    doc.m_dAverage = 0.0;
-    doc.m_dMax = CDataLog::kInitialMax;
-    doc.m_dMin = CDataLog::kInitialMin;
-    doc.m_strMaxTime.clear();
-    doc.m_strMinTime.clear();
-    doc.m_strExtremeUnit.clear();
     doc.m_strStartTime.clear();
     doc.m_strEndTime.clear();
-    doc.m_nDataNumber = 0;
-    doc.m_nAvgCount = 0;
     doc.m_dSampleRate = 1.0;
 
     const LoggerRecordHeader& h = record.header;
@@ -34,26 +25,9 @@ LoggerDisplay FillLoggerDocument(CDataLog& doc, const LoggerRecord& record)
     for (const LoggerPoint& p : record.points)
         chars += p.time.size();
     series.Reserve(qsizetype(record.points.size()), chars);
-    for (const LoggerPoint& p : record.points) {
+    for (const LoggerPoint& p : record.points)
         series.Append(p.value, p.unit, interval, 0, p.time, h.m_strLogFunction, h.m_fLogLimit);
-        if (!(p.value > -logger::kOverRange && p.value < logger::kOverRange))
-            continue;
-        doc.m_dSum += p.value;
-        ++doc.m_nAvgCount;
-        if (p.value > doc.m_dMax) {
-            doc.m_dMax = p.value;
-            doc.m_strMaxTime = p.time;
-            doc.m_strExtremeUnit = p.unit;
-        }
-        if (p.value < doc.m_dMin) {
-            doc.m_dMin = p.value;
-            doc.m_strMinTime = p.time;
-            doc.m_strExtremeUnit = p.unit;
-        }
-    }
-    if (doc.m_nAvgCount > 0)
-        doc.m_dAverage = doc.m_dSum / doc.m_nAvgCount;
-    doc.m_nDataNumber = qint32(series.Size());
+    doc.TakeStatistics(0);
     if (!record.points.empty()) {
         doc.m_dSampleRate = interval;
         doc.m_strType = h.m_strLogFunction;

@@ -1,5 +1,6 @@
 #include "scope/OscExport.h"
 
+#include "platform/FileTarget.h"
 #include "scope/OscGraphModel.h"
 
 #include <QDir>
@@ -112,9 +113,10 @@ bool WriteWorkbook(const QString& path, const QVector<SheetCell>& cells, QString
     };
     // The new file replaces what is there: only ever a regular file (a link counts as what it
     // points to), never a folder, device or pipe.
+    const QString notFile = filetarget::WhyNotSaveTarget(path);
+    if (!notFile.isEmpty())
+        return fail(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), notFile));
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        return fail(QStringLiteral("Cannot write %1: it is not a regular file.").arg(QDir::toNativeSeparators(path)));
     const QString target = info.isSymLink() ? info.symLinkTarget() : path;
 #ifdef METER_HAVE_XLSXWRITER
     // Written beside the target under another name, then moved over it in one step.

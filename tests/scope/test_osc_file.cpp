@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <QtEndian>
 #include <climits>
+#include <sys/stat.h>
 
 namespace {
 
@@ -162,6 +163,28 @@ private slots:
         QVERIFY(!osc::Load(dir.filePath(QStringLiteral("missing.osc")), back, &message));
         QVERIFY(message.startsWith(QLatin1String("Cannot open")));
         QVERIFY(!osc::Load(dir.path(), back, &message));
+    }
+
+    void nonRegularTargetsAreRefused()
+    {
+        // A FIFO nobody writes to: opening it would wait for ever, replacing it would put a
+        // regular file in its place. Both are refused before anything is opened.
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("pipe.osc"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        osc::OscFile back;
+        QString message;
+        QVERIFY(!osc::Load(fifo, back, &message));
+        QCOMPARE(message, QStringLiteral("Cannot open \"%1\": it is not a regular file.").arg(fifo));
+        QVERIFY(!osc::Save(fifo, osc::AllSlotsFile(SampleSlots()), &message));
+        QVERIFY2(message.contains(QLatin1String("it is not a regular file")), qPrintable(message));
+        QVERIFY(!QFileInfo(fifo).isFile());
+
+        const QString folder = dir.filePath(QStringLiteral("folder.osc"));
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(!osc::Save(folder, osc::AllSlotsFile(SampleSlots()), &message));
+        QVERIFY2(message.contains(QLatin1String("it is a folder")), qPrintable(message));
+        QVERIFY(QFileInfo(folder).isDir());
     }
 
     void jsonImageRebuildsTheSameBytes()
