@@ -51,6 +51,20 @@ bool ParseSeconds(const Args& args, double* seconds)
     return true;
 }
 
+int ParseMeterTarget(const Args& args, const char* verb, MeterTarget* target)
+{
+    target->port = args.value(QStringLiteral("--port"));
+    target->address = args.value(QStringLiteral("--address")).trimmed().toLower();
+    if (target->port.isEmpty() || target->address.isEmpty())
+        return usageError(QStringLiteral("%1 needs --port and --address").arg(QLatin1String(verb)));
+    uint8_t parsed[6];
+    if (!CBleLink::ParseAddress(target->address, parsed))
+        return usageError(QStringLiteral("not a device address: %1").arg(target->address));
+    if (!ParseSeconds(args, &target->seconds))
+        return usageError(QStringLiteral("--seconds needs a positive number"));
+    return 0;
+}
+
 QString PortOpenReason(int openResult, uint32_t error)
 {
     if (openResult == CBleLink::OpenNoPort)

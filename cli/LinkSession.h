@@ -16,6 +16,15 @@ namespace cli {
 void PrepareLinkSession();
 // --seconds: a positive number; absent leaves *seconds unchanged. False on a bad value.
 bool ParseSeconds(const Args& args, double* seconds);
+// --port, --address (a device address, lower case) and --seconds of the verbs that talk to one
+// meter. Returns 0 when they are good, else prints the usage error (naming `verb`) and returns its
+// exit status.
+struct MeterTarget {
+    QString port;
+    QString address;
+    double seconds = 0; // 0: until interrupted
+};
+int ParseMeterTarget(const Args& args, const char* verb, MeterTarget* target);
 // Why a port would not open, from CBleLink::Open's result and the port's system error code:
 // "it does not exist", "it is not a serial device", "permission denied", "it is busy (another
 // program has it open)" or the system's own text.

@@ -48,16 +48,12 @@ int RunLogger(const QStringList& argv)
         return cli::usageError(QStringLiteral("logger: wrong arguments"));
     if (!download && args.has(QStringLiteral("--csv")))
         return cli::usageError(QStringLiteral("--csv belongs to logger download"));
-    const QString port = args.value(QStringLiteral("--port"));
-    const QString address = args.value(QStringLiteral("--address")).trimmed().toLower();
-    if (port.isEmpty() || address.isEmpty())
-        return cli::usageError(QStringLiteral("logger needs --port and --address"));
-    uint8_t parsed[6];
-    if (!CBleLink::ParseAddress(address, parsed))
-        return cli::usageError(QStringLiteral("not a device address: %1").arg(address));
-    double seconds = 0;
-    if (!cli::ParseSeconds(args, &seconds))
-        return cli::usageError(QStringLiteral("--seconds needs a positive number"));
+    cli::MeterTarget target;
+    if (const int bad = cli::ParseMeterTarget(args, "logger", &target))
+        return bad;
+    const QString& port = target.port;
+    const QString& address = target.address;
+    const double seconds = target.seconds;
     const bool csv = args.has(QStringLiteral("--csv"));
     QDir outDir;
     if (download) {

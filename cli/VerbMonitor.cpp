@@ -32,16 +32,12 @@ int RunMonitor(const QStringList& argv)
         return cli::usageError(args.error());
     if (!args.positionals().isEmpty())
         return cli::usageError(QStringLiteral("unexpected argument %1").arg(args.positionals().first()));
-    const QString port = args.value(QStringLiteral("--port"));
-    const QString address = args.value(QStringLiteral("--address")).trimmed().toLower();
-    if (port.isEmpty() || address.isEmpty())
-        return cli::usageError(QStringLiteral("monitor needs --port and --address"));
-    uint8_t parsed[6];
-    if (!CBleLink::ParseAddress(address, parsed))
-        return cli::usageError(QStringLiteral("not a device address: %1").arg(address));
-    double seconds = 0; // until interrupted
-    if (!cli::ParseSeconds(args, &seconds))
-        return cli::usageError(QStringLiteral("--seconds needs a positive number"));
+    cli::MeterTarget target;
+    if (const int bad = cli::ParseMeterTarget(args, "monitor", &target))
+        return bad;
+    const QString& port = target.port;
+    const QString& address = target.address;
+    const double seconds = target.seconds;
 
     const bool raw = args.has(QStringLiteral("--raw"));
     const bool json = args.has(QStringLiteral("--json"));

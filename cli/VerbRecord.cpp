@@ -221,16 +221,12 @@ int RunRecord(const QStringList& argv)
     if (args.positionals().size() != 1)
         return cli::usageError(QStringLiteral("record needs one output file"));
     const QString out = args.positionals().first();
-    const QString port = args.value(QStringLiteral("--port"));
-    const QString address = args.value(QStringLiteral("--address")).trimmed().toLower();
-    if (port.isEmpty() || address.isEmpty())
-        return cli::usageError(QStringLiteral("record needs --port and --address"));
-    uint8_t parsed[6];
-    if (!CBleLink::ParseAddress(address, parsed))
-        return cli::usageError(QStringLiteral("not a device address: %1").arg(address));
-    double seconds = 0;
-    if (!cli::ParseSeconds(args, &seconds))
-        return cli::usageError(QStringLiteral("--seconds needs a positive number"));
+    cli::MeterTarget target;
+    if (const int bad = cli::ParseMeterTarget(args, "record", &target))
+        return bad;
+    const QString& port = target.port;
+    const QString& address = target.address;
+    const double seconds = target.seconds;
 
     std::atomic<bool> listed { false };
     cli::PrepareLinkSession();
