@@ -2,6 +2,7 @@
 // file of the same size in the same run, and the resident memory a loaded point takes.
 //
 //   bench_mlog [points] [folder]
+#include "bench/BenchMemory.h"
 #include "datalog/MLogFile.h"
 
 #include <QCoreApplication>
@@ -11,34 +12,11 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-#if defined(Q_OS_UNIX)
-#include <unistd.h>
-#endif
 
 namespace {
 
-qint64 residentBytes()
-{
-#if defined(Q_OS_LINUX)
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
-#else
-    return -1;
-#endif
-}
-
-void releaseFreed()
-{
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-}
+using bench::releaseFreed;
+using bench::residentBytes;
 
 // Best of `runs` timings, in seconds.
 double best(int runs, const std::function<void()>& fn)

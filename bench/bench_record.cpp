@@ -6,6 +6,7 @@
 // these figures.
 //
 //   build/bench/bench_record [readings]      (default 1000000)
+#include "bench/BenchMemory.h"
 #include "datalog/MLogFile.h"
 #include "datalog/RecordingJournal.h"
 #include "protocol/Recorder.h"
@@ -18,36 +19,13 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-#if defined(Q_OS_UNIX)
-#include <unistd.h>
-#endif
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-qint64 residentBytes()
-{
-#if defined(Q_OS_LINUX)
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
-#else
-    return -1;
-#endif
-}
-
-void releaseFreed()
-{
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-}
+using bench::releaseFreed;
+using bench::residentBytes;
 
 // The decoder's events of a slowly drifting VDC reading, one a third of a second.
 std::vector<MeterEvent> Events(int count)
