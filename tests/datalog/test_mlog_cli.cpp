@@ -1,4 +1,5 @@
 // multimeter-cli mlog: the JSON round trip through the tool, CSV export and exit statuses.
+#include "CliRun.h"
 #include "datalog/DataLogText.h"
 #include "datalog/MLogFile.h"
 
@@ -9,32 +10,15 @@
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using testcli::Run;
 
 Run cli(const QStringList& args)
 {
-    QProcess p;
-    p.start(QStringLiteral(METER_CLI_PATH), QStringList { "mlog" } + args);
-    p.waitForFinished(60000);
-    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-        p.readAllStandardError() };
+    return testcli::Cli(QStringLiteral(METER_CLI_PATH), QStringList { "mlog" } + args);
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using testcli::readFile;
+using testcli::writeFile;
 
 } // namespace
 

@@ -1,4 +1,5 @@
 // The decode verb of multimeter-cli, run as a program: its exact output for known frames.
+#include "CliRun.h"
 #include "FrameBuilder.h"
 
 #include <QProcess>
@@ -7,22 +8,11 @@
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using testcli::Run;
 
 Run RunCli(const QStringList& args, const QByteArray& input = QByteArray())
 {
-    QProcess p;
-    p.start(QStringLiteral(METER_CLI_PATH), QStringList { "decode" } + args);
-    if (!p.waitForStarted())
-        return {};
-    p.write(input);
-    p.closeWriteChannel();
-    p.waitForFinished(30000);
-    return { p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError() };
+    return testcli::Cli(QStringLiteral(METER_CLI_PATH), QStringList { "decode" } + args, input);
 }
 
 // Payload lines as the link delivers them: 20 bytes at most, spaced bytes.
@@ -57,7 +47,7 @@ private slots:
         file.close();
 
         const Run r = RunCli({ file.fileName() });
-        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.status, 0);
         QCOMPARE(r.err, QByteArray());
         const QByteArray expected
             = QByteArray("{\"mode\":1,\"saved\":0,\"date\":\"12/5/26 9:3:7\",\"dial\":8,\"record\":{")
@@ -74,7 +64,7 @@ private slots:
 
         // the same frame on one long line from standard input is cut into notifications
         const Run s = RunCli({}, QByteArray::fromStdString(f.hex()).toUpper() + "\n");
-        QCOMPARE(s.exitCode, 0);
+        QCOMPARE(s.status, 0);
         QCOMPARE(s.out, expected);
     }
 
@@ -85,7 +75,7 @@ private slots:
         const std::string input = "f8f8f8f8\n" + FrameBuilder(7, true).hex() + "\n" + minMax.hex() + "\n" + minMax.hex()
             + "\n" + FrameBuilder(7).hex() + "\n";
         const Run r = RunCli({ "-" }, QByteArray::fromStdString(input));
-        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.status, 0);
         const QList<QByteArray> lines = r.out.split('\n');
         QCOMPARE(lines.size(), 5); // four objects and the end
         const QByteArray first = "{\"mode\":7,\"saved\":9,\"date\":\"0/0/0 0:0:0\",\"dial\":0,";
@@ -103,25 +93,25 @@ private slots:
 
     void errors()
     {
-        QCOMPARE(RunCli({ "--bogus" }).exitCode, 1);
-        QCOMPARE(RunCli({ "a", "b" }).exitCode, 1);
+        QCOMPARE(RunCli({ "--bogus" }).status, 1);
+        QCOMPARE(RunCli({ "a", "b" }).status, 1);
         const Run missing = RunCli({ "/nonexistent/frames.txt" });
-        QCOMPARE(missing.exitCode, 2);
+        QCOMPARE(missing.status, 2);
         QCOMPARE(missing.err.count('\n'), 1);
-        QCOMPARE(RunCli({}, "a0 8z\n").exitCode, 2);
-        QCOMPARE(RunCli({}, "a08\n").exitCode, 2);
+        QCOMPARE(RunCli({}, "a0 8z\n").status, 2);
+        QCOMPARE(RunCli({}, "a08\n").status, 2);
         QTemporaryDir dir;
-        QCOMPARE(RunCli({ dir.path() }).exitCode, 2);
+        QCOMPARE(RunCli({ dir.path() }).status, 2);
     }
 
     void badBytesNameTheirLine()
     {
         // A NUL does not end the line early: it is an error, with its line.
         const Run nul = RunCli({}, QByteArray("a0 80\naa\0zz\n", 13));
-        QCOMPARE(nul.exitCode, 2);
+        QCOMPARE(nul.status, 2);
         QCOMPARE(nul.err, QByteArray("multimeter-cli: line 2 holds a NUL byte\n"));
         const Run letter = RunCli({}, "\n\nab cd\n0g\n");
-        QCOMPARE(letter.exitCode, 2);
+        QCOMPARE(letter.status, 2);
         QCOMPARE(letter.err, QByteArray("multimeter-cli: line 4 is not hexadecimal payload\n"));
 
         // A long line is taken as it comes: the frames before a bad character are already out.
@@ -130,7 +120,7 @@ private slots:
         for (int i = 0; i < 2000; ++i)
             line += QByteArray::fromStdString(frame);
         const Run late = RunCli({}, line + "x\n");
-        QCOMPARE(late.exitCode, 2);
+        QCOMPARE(late.status, 2);
         QCOMPARE(late.out.count('\n'), 2000);
         QCOMPARE(late.err, QByteArray("multimeter-cli: line 1 is not hexadecimal payload\n"));
     }

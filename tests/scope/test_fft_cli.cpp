@@ -1,5 +1,6 @@
 // multimeter-cli fft: the JSON it prints, against the analysis run in-process, and its exit
 // statuses.
+#include "CliRun.h"
 #include "datalog/MLogFile.h"
 #include "scope/FftAnalysis.h"
 #include "scope/FftWindow.h"
@@ -14,19 +15,11 @@
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using testcli::Run;
 
 Run cli(const QStringList& args)
 {
-    QProcess p;
-    p.start(QStringLiteral(METER_CLI_PATH), QStringList { "fft" } + args);
-    p.waitForFinished(60000);
-    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-        p.readAllStandardError() };
+    return testcli::Cli(QStringLiteral(METER_CLI_PATH), QStringList { "fft" } + args);
 }
 
 double value(int i) { return 3.0 + std::sin(i * 0.7) + 0.25 * std::cos(i * 2.1); }

@@ -1,5 +1,6 @@
 // multimeter-cli osc: frames decoded from notification payloads, the dump/build round trip and
 // the exit statuses.
+#include "CliRun.h"
 #include "OscFrames.h"
 #include "scope/OscFile.h"
 #include "scope/OscJson.h"
@@ -10,34 +11,15 @@
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using testcli::Run;
 
 Run cli(const QStringList& args, const QByteArray& input = QByteArray())
 {
-    QProcess p;
-    p.start(QStringLiteral(METER_CLI_PATH), QStringList { "osc" } + args);
-    p.write(input);
-    p.closeWriteChannel();
-    p.waitForFinished(60000);
-    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-        p.readAllStandardError() };
+    return testcli::Cli(QStringLiteral(METER_CLI_PATH), QStringList { "osc" } + args, input);
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using testcli::readFile;
+using testcli::writeFile;
 
 } // namespace
 
