@@ -740,6 +740,7 @@ void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
         if (CMyOrvelDoc* d = view->GetDocument())
             OpenFftForRange(this, *d, from, to);
     });
+    connect(view, &CMyOrvelView::hint, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     m_pMdiArea->addSubWindow(window);
     window->view()->OnInitialUpdate();
     window->showMaximized();

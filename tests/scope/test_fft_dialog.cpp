@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -91,6 +92,15 @@ private slots:
         QCOMPARE(sampleRate->currentText(), QStringLiteral("16"));
         QVERIFY(dlg.findChild<QPushButton*>("run")->isVisible());
         QVERIFY(m_messages.isEmpty());
+
+        // The dialog says when the size pads the 64 readings or leaves some out.
+        auto* note = dlg.findChild<QLabel*>("sizeNote");
+        QVERIFY(note);
+        QVERIFY(note->text().contains(QStringLiteral("first 32")));
+        size->setCurrentIndex(1); // 64
+        QVERIFY(note->text().isEmpty());
+        size->setCurrentIndex(2); // 128
+        QVERIFY(note->text().contains(QStringLiteral("padded with 64 zeros")));
     }
 
     void runsBothViewsAndDraws()
