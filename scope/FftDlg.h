@@ -44,6 +44,7 @@ private:
 
     CFftAnalysis m_analysis;
     std::vector<double> m_values; // the chosen points' readings, null elements left out
+    int m_nReadings = 0; // readings in the chosen range (m_values holds at most the largest size)
     bool m_bDocHasPoints = false;
 
     QLineEdit* m_pStartTime = nullptr;

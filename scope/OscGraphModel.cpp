@@ -487,7 +487,9 @@ osc::OscScene COscGraphModel::Layout(bool printing) const
         for (size_t k = 0; k < m_dXGrid.size(); k += 2) {
             BinFrequency f;
             const int x = XOf(m_dXGrid[k]);
-            if (x < kLeft || x > right || !SpectrumFrequency(m_info.nTimeBase, int(std::lround(m_dXGrid[k])), f))
+            // Labels stop short of the trigger-edge box at the right of the band.
+            if (x < kLeft || x + 30 > m_nPlotW - 78
+                || !SpectrumFrequency(m_info.nTimeBase, int(std::lround(m_dXGrid[k])), f))
                 continue;
             unit = f.unit;
             s.texts.push_back({ QString::number(f.value, 'f', f.decimals), QRectF(x - 30, line1.y(), 60, 20), 16,
@@ -526,10 +528,11 @@ osc::OscScene COscGraphModel::Layout(bool printing) const
     default:
         break;
     }
-    // The active speed in yellow; on paper yellow would not show, so black against grey there.
+    // The active speed in yellow; on paper yellow would not show, so black against a grey that
+    // still reads on white there.
     const bool fast = m_info.nSpeed == 0;
     const uint32_t active = printing ? kBlack : kTrace;
-    const uint32_t idle = printing ? 0xA0A0A0 : text;
+    const uint32_t idle = printing ? 0x707070 : text;
     s.texts.push_back({ QStringLiteral("Fast"), at(line1, m_nPlotW - 19, 44), 19, fast ? active : idle, false });
     s.texts.push_back({ QStringLiteral("Slow"), at(line2, m_nPlotW - 19, 44), 19, fast ? idle : active, false });
 

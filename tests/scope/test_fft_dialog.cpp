@@ -101,6 +101,11 @@ private slots:
         QVERIFY(note->text().isEmpty());
         size->setCurrentIndex(2); // 128
         QVERIFY(note->text().contains(QStringLiteral("padded with 64 zeros")));
+        // More readings than the largest size holds: counted as chosen.
+        CMyOrvelDoc big;
+        fill(big, 3000);
+        CFFTDlg wide(big, 0, 2999);
+        QVERIFY(wide.findChild<QLabel*>("sizeNote")->text().startsWith(QStringLiteral("3000 readings")));
     }
 
     void runsBothViewsAndDraws()

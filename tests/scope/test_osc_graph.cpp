@@ -321,8 +321,16 @@ private slots:
         const OSCData f = osc_samples::Record(3, 9);
         m.SetData(f.fSpectrum.data(), 120, f.info);
         t = Texts(m.Layout(false));
-        for (const char* want : { "Frequency (KHz)", "0.0", "20.0", "100.0", "Amplitude", "100" })
+        for (const char* want : { "Frequency (KHz)", "0.0", "20.0", "80.0", "Amplitude", "100" })
             QVERIFY2(t.contains(QLatin1String(want)), want);
+
+        // On paper both speed words read on white: the idle one grey, not faint.
+        for (const auto& text : m.Layout(true).texts) {
+            if (text.text == QLatin1String("Fast") || text.text == QLatin1String("Slow")) {
+                const int r = (text.colour >> 16) & 0xFF, g = (text.colour >> 8) & 0xFF, b = text.colour & 0xFF;
+                QVERIFY2(std::max({ r, g, b }) <= 128, qPrintable(text.text));
+            }
+        }
     }
 
     void singleShowsTheTriggerMark()
