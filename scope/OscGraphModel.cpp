@@ -64,6 +64,7 @@ bool SpectrumFrequency(int timeBase, int bin, BinFrequency& out)
     }
     return false;
 }
+
 double NsPerDivision(int timeBase) { return FromTable(kNsPerDiv, timeBase, 1); }
 bool UsableVoltDiv(double voltDiv) { return std::isfinite(voltDiv) && voltDiv > 0; }
 
