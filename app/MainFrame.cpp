@@ -84,9 +84,10 @@ CMainFrame::CMainFrame(QWidget* parent)
         },
         [this] { return m_link.m_bMeterSeen.load(); }, this);
     m_pLogger->Attach();
-    // The oscilloscope asks the meter only while it is heard and in its oscilloscope mode.
+    // The oscilloscope asks the meter only while it is heard and in its oscilloscope mode, over
+    // whichever link is up, as the keys do.
     m_pOsc = new COscController(
-        m_pProtocol->Dispatcher(), [this](const uint8_t* bytes, int count) { return m_link.SendToMeter(bytes, count); },
+        m_pProtocol->Dispatcher(), [this](const uint8_t* bytes, int count) { return SendToMeter(bytes, count); },
         [this] { return m_link.m_bMeterSeen.load() && m_pLeftDlg->DisplayMode() == CLeftDlg::kModeOscilloscope; },
         this);
     m_pOsc->AttachTo(m_pProtocol->Hooks());
@@ -739,6 +740,7 @@ void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
         if (CMyOrvelDoc* d = view->GetDocument())
             OpenFftForRange(this, *d, from, to);
     });
+    connect(view, &CMyOrvelView::hint, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     m_pMdiArea->addSubWindow(window);
     window->view()->OnInitialUpdate();
     window->showMaximized();

@@ -359,13 +359,16 @@ void CGraphDlg::mouseReleaseEvent(QMouseEvent* event)
         if (inPlot)
             changed = m_model.StepZoomOut();
         break;
-    case CGraphModel::Fft:
-        if (wasDragging) {
-            const qsizetype count = m_pDoc ? m_pDoc->m_arrSeries[0].Size() : 0;
-            if (const auto r = m_model.FftRange(m_ptStart.x(), m_model.ClampToPlot(pt).x(), count))
-                emit fftRangeChosen(int(r->first), int(r->second));
-        }
+    case CGraphModel::Fft: {
+        const qsizetype count = m_pDoc ? m_pDoc->m_arrSeries[0].Size() : 0;
+        const auto r = wasDragging ? m_model.FftRange(m_ptStart.x(), m_model.ClampToPlot(pt).x(), count)
+                                   : std::nullopt;
+        if (r)
+            emit fftRangeChosen(int(r->first), int(r->second));
+        else // a click names no stretch: say what the tool wants
+            emit hint(QStringLiteral("FFT: drag across the graph from the first to the last reading to analyse."));
         break;
+    }
     default:
         break;
     }

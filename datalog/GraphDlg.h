@@ -74,6 +74,8 @@ signals:
     void scrollStateChanged();
     // The FFT tool chose positions `from` < `to` of series 0.
     void fftRangeChosen(int from, int to);
+    // A short text for the status bar about how to use the tool in hand.
+    void hint(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

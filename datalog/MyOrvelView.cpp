@@ -88,6 +88,7 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     connect(m_pCopy, &QPushButton::clicked, this, &CMyOrvelView::OnCopyGraph);
     connect(m_pGraph, &CGraphDlg::scrollStateChanged, this, &CMyOrvelView::OnScrollUpdate);
     connect(m_pGraph, &CGraphDlg::fftRangeChosen, this, &CMyOrvelView::fftRangeChosen);
+    connect(m_pGraph, &CGraphDlg::hint, this, &CMyOrvelView::hint);
     connect(m_pHScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnHScroll);
     connect(m_pVScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnVScroll);
     if (doc) {

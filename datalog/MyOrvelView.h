@@ -118,6 +118,8 @@ public slots:
 signals:
     // The FFT range tool chose positions of series 0 (from < to).
     void fftRangeChosen(int from, int to);
+    // A short text for the status bar from the graph's tools.
+    void hint(const QString& text);
     // This view took over downloaded logger points (the main window keeps a pointer to it).
     void becameDownloadView(CMyOrvelView* view);
 

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // The plot area: draws the dialog's analysis as laid out for its own rectangle.
 class CFftPlotView : public QWidget {
@@ -79,6 +80,8 @@ CFFTDlg::CFFTDlg(const CMyOrvelDoc& doc, int first, int last, QWidget* parent)
     const CDataSeries& series = doc.m_arrSeries[0];
     m_bDocHasPoints = !series.IsEmpty();
     m_values = fft::CopySeriesValues(series, m_nStart, m_nEnd, fft::kMaxSize);
+    for (int i = std::max(0, m_nStart); i <= m_nEnd && i < series.Size(); ++i)
+        m_nReadings += series.IsNull(i) ? 0 : 1;
 
     m_pStartTime = readOnlyEdit(this, "startTime");
     m_pFinishTime = readOnlyEdit(this, "finishTime");
@@ -133,8 +136,16 @@ CFFTDlg::CFFTDlg(const CMyOrvelDoc& doc, int first, int last, QWidget* parent)
     close->setObjectName(QStringLiteral("close"));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
+    // What the chosen size does to the chosen readings: zeros added, or readings left out.
+    m_pNote = new QLabel(this);
+    m_pNote->setObjectName(QStringLiteral("sizeNote"));
+    m_pNote->setWordWrap(true);
+    connect(m_pSize, &QComboBox::currentIndexChanged, this, &CFFTDlg::UpdateSizeNote);
+    UpdateSizeNote();
+
     auto* side = new QVBoxLayout;
     side->addLayout(form);
+    side->addWidget(m_pNote);
     side->addWidget(m_pPowerRadio);
     side->addWidget(m_pFrequencyRadio);
     side->addStretch(1);
@@ -156,6 +167,18 @@ CFFTDlg::CFFTDlg(const CMyOrvelDoc& doc, int first, int last, QWidget* parent)
 CFFTDlg::~CFFTDlg() = default;
 
 void CFFTDlg::OnSpectrumChosen() { m_bPower = m_pPowerRadio->isChecked(); }
+
+void CFFTDlg::UpdateSizeNote()
+{
+    const int n = m_pSize->currentText().toInt();
+    const int count = m_nReadings;
+    QString note;
+    if (count < n)
+        note = QStringLiteral("%1 readings: padded with %2 zeros to %3.").arg(count).arg(n - count).arg(n);
+    else if (count > n)
+        note = QStringLiteral("%1 readings: only the first %2 are used.").arg(count).arg(n);
+    m_pNote->setText(note);
+}
 
 void CFFTDlg::OnRun()
 {

@@ -10,6 +10,7 @@
 class CMyOrvelDoc;
 class QButtonGroup;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -39,14 +40,17 @@ public:
 private:
     friend class CFftPlotView;
     void OnSpectrumChosen();
+    void UpdateSizeNote();
 
     CFftAnalysis m_analysis;
     std::vector<double> m_values; // the chosen points' readings, null elements left out
+    int m_nReadings = 0; // readings in the chosen range (m_values holds at most the largest size)
     bool m_bDocHasPoints = false;
 
     QLineEdit* m_pStartTime = nullptr;
     QLineEdit* m_pFinishTime = nullptr;
     QLineEdit* m_pNumber = nullptr;
+    QLabel* m_pNote = nullptr; // padding or truncation by the chosen size
     QComboBox* m_pSize = nullptr;
     QComboBox* m_pFilter = nullptr;
     QComboBox* m_pOverlap = nullptr; // hidden, no effect

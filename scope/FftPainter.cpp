@@ -44,7 +44,10 @@ void PaintFftPlot(QPainter& p, const FftPlotScene& s)
     p.setPen(rgb(FftPlotColor::Text));
     drawText(p, s.title);
     drawText(p, s.peak);
+    drawText(p, s.xAxis);
     for (const FftPlotText& label : s.binLabels)
+        drawText(p, label);
+    for (const FftPlotText& label : s.valueLabels)
         drawText(p, label);
 
     p.setPen(QPen(rgb(FftPlotColor::Grid), 1, Qt::DotLine));

@@ -10,7 +10,6 @@ namespace {
 constexpr int kMinFrame = 100;
 constexpr int kSideMargin = 10;
 constexpr int kTopMargin = 30;
-constexpr int kVerticalLines = 20; // intervals
 constexpr int kHorizontalLines = 10;
 
 // The power view puts 0 dB where the values fit: mid-height when they lie on both sides of zero
@@ -57,29 +56,31 @@ FftPlotScene LayoutFftPlot(const CFftAnalysis& a, const QRect& frame, int digitW
     const int bottom = top + height;
 
     s.title = { QStringLiteral("FFT Graph"), QPoint(frame.left() + frame.width() / 2, frame.top() + 2), true };
-    s.peak = { QString::asprintf("%e", a.m_dPeak), QPoint(left, top - 20), false };
+    s.peak = { a.m_bPower ? QStringLiteral("Power (dB)") : QStringLiteral("Magnitude"), QPoint(left, top - 20), false };
+    s.xAxis = { QStringLiteral("Frequency (bin)"), QPoint(left + width / 2, bottom + 16), true };
 
     const int n = a.m_nSize;
     const int bins = a.m_bPower ? n / 2 : n;
-    const int span = a.m_bPower ? n / 2 : a.m_nLabelSpan;
-    // Every line is labelled when the labels fit; otherwise every second, fourth, fifth or tenth.
-    auto labelAt = [&](int k) { return static_cast<int>(static_cast<long long>(span) * k / kVerticalLines); };
-    const int widest = static_cast<int>(QString::number(labelAt(kVerticalLines)).size()) * digitWidth;
-    int every = 1;
-    for (int step : { 1, 2, 4, 5, 10, 20 }) {
-        every = step;
-        if (static_cast<double>(width) * step / kVerticalLines >= widest + digitWidth / 2.0)
-            break;
+    // Bin b is drawn at x(b); the right edge is where bin `bins` would be. Labels name whole
+    // bins at a round step, each under its own bin, so none repeats or sits beside its bin.
+    auto xOf = [&](int b) { return left + static_cast<double>(b) * width / bins; };
+    const int widest = static_cast<int>(QString::number(bins).size()) * digitWidth;
+    auto fits = [&](int step) { return static_cast<double>(width) * step / bins >= widest + digitWidth; };
+    int step = 1;
+    for (int decade = 1; !fits(step) && decade <= bins; decade *= 10) {
+        for (int m : { 1, 2, 5 }) {
+            step = m * decade;
+            if (fits(step))
+                break;
+        }
     }
-    for (int k = 0; k <= kVerticalLines; ++k) {
-        const int x = left + k * width / kVerticalLines;
+    for (int b = 0; b <= bins; b += step) {
+        const double x = xOf(b);
         s.grid.append(QLineF(x, top, x, bottom));
-        if (k % every != 0)
-            continue;
-        const QString text = QString::asprintf("%d", labelAt(k));
+        const QString text = QString::number(b);
         // The last label is kept inside the frame rather than cut at its edge.
         const int room = frame.left() + frame.width() - 1 - static_cast<int>(text.size()) * digitWidth / 2;
-        s.binLabels.append({ text, QPoint(std::min(x, room), bottom + 4), true });
+        s.binLabels.append({ text, QPoint(std::min(static_cast<int>(std::lround(x)), room), bottom + 2), true });
     }
     for (int k = 0; k <= kHorizontalLines; ++k) {
         const int y = top + k * height / kHorizontalLines;
@@ -94,6 +95,14 @@ FftPlotScene LayoutFftPlot(const CFftAnalysis& a, const QRect& frame, int digitW
     } else {
         s.baseline = bottom;
         s.scale = height / a.m_dPeak;
+    }
+    // The values of every second horizontal line, just above it inside the plot.
+    for (int k = 0; k <= kHorizontalLines; k += 2) {
+        const int y = top + k * height / kHorizontalLines;
+        const double v = (s.baseline - y) / s.scale;
+        const QString text = a.m_bPower ? QString::number(v, 'f', std::fabs(a.m_dPeak) < 10 ? 1 : 0)
+                                        : QString::number(v, 'g', 4);
+        s.valueLabels.append({ text, QPoint(left + 3, k == 0 ? y + 2 : y - 14), false });
     }
     auto point = [&](int i) {
         return QPointF(left + static_cast<double>(i) * width / bins, s.baseline - values[i] * s.scale);

@@ -21,9 +21,11 @@ struct FftPlotScene {
     QRect frame; // white background
     QRect inner; // 10 pixels in from left and right, 30 from top and bottom
     FftPlotText title; // "FFT Graph"
-    FftPlotText peak; // "%e" of the full scale
-    QVector<QLineF> grid; // 21 vertical lines, then 11 horizontal ones
-    QVector<FftPlotText> binLabels; // under the vertical lines, those with room for them
+    FftPlotText peak; // the vertical axis' caption: "Magnitude" or "Power (dB)"
+    FftPlotText xAxis; // the horizontal axis' caption, "Frequency (bin)"
+    QVector<QLineF> grid; // vertical lines at the labelled bins, then 11 horizontal ones
+    QVector<FftPlotText> binLabels; // bin numbers, each under the place its bin is drawn
+    QVector<FftPlotText> valueLabels; // values of the horizontal lines (after a run)
     QVector<QLineF> curve; // the spectrum, one segment per pair of neighbouring bins
     double baseline = 0.0; // y of value 0
     double scale = 0.0; // pixels per unit of value (0: nothing to draw)
@@ -37,6 +39,6 @@ constexpr unsigned Text = 0x000000;
 } // namespace FftPlotColor
 
 // The plot of `analysis` in `frame`. Without a result of a run there is a grid but no curve.
-// `digitWidth` is the width in pixels of a digit of the label font: when the bin labels would run
-// into each other, only every second (fourth, fifth, ...) line is labelled.
+// `digitWidth` is the width in pixels of a digit of the label font: bins are labelled every 1, 2,
+// 5, 10, 20, ... bins, the smallest step whose labels do not run into each other.
 FftPlotScene LayoutFftPlot(const CFftAnalysis& analysis, const QRect& frame, int digitWidth = 7);

@@ -93,6 +93,13 @@ void COSCDlg::OnToggle()
         m_bWaveShown = false;
         m_pToggle->setText(QStringLiteral("return"));
     }
+    // Only a record taken in the meter's FFT mode carries a spectrum; say so instead of a button
+    // that does nothing.
+    const bool spectrum = m_data.info.nStatus == 3;
+    m_pToggle->setEnabled(spectrum);
+    m_pToggle->setToolTip(spectrum ? QString()
+                                   : QStringLiteral("This record has no spectrum: the meter sends one only "
+                                                    "for waveforms stored in its FFT mode."));
 }
 
 void COSCDlg::OnUndoZoom() { m_pGraph->ResetView(); }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
 #include <cstdio>
 
 #ifdef METER_HAVE_XLSXWRITER
@@ -14,22 +15,19 @@
 
 namespace osc {
 
-bool ExportFrequency(int timeBase, int row, BinFrequency& out)
+namespace {
+
+// The number a text of `decimals` decimals reads as: a cell shown as 0.3600 holds 0.36, not the
+// 0.3600000143 of the single-precision sample behind it. Values that are no number stay as
+// they are.
+double Rounded(double v, int decimals)
 {
-    const double s = ExportBinSpacing(timeBase);
-    if (s < 0)
-        return false;
-    const double f = row * s;
-    if (timeBase <= 2)
-        out = { f, 0, QStringLiteral("Hz") };
-    else if (timeBase <= 7)
-        out = { f / 100, 2, QStringLiteral("KHz") };
-    else if (timeBase <= 12)
-        out = { f / 10, 1, QStringLiteral("KHz") };
-    else
-        out = { f / 1000, 3, QStringLiteral("MHz") };
-    return true;
+    if (!std::isfinite(v))
+        return v;
+    return QString::number(v, 'f', decimals).toDouble();
 }
+
+} // namespace
 
 QVector<SheetCell> ExportCells(const OSCInfo& info, const float* values, int count)
 {
@@ -46,7 +44,7 @@ QVector<SheetCell> ExportCells(const OSCInfo& info, const float* values, int cou
         c.row = row;
         c.col = col;
         c.isNumber = true;
-        c.number = v;
+        c.number = decimals >= 0 ? Rounded(v, decimals) : v;
         c.decimals = decimals;
         cells.push_back(c);
     };
@@ -83,7 +81,7 @@ QVector<SheetCell> ExportCells(const OSCInfo& info, const float* values, int cou
         if (!spectrum)
             continue;
         BinFrequency f;
-        if (ExportFrequency(info.nTimeBase, i, f)) {
+        if (SpectrumFrequency(info.nTimeBase, i, f)) {
             number(row, 4, f.value, f.decimals);
             text(row, 5, f.unit);
         } else {

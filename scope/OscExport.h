@@ -20,15 +20,6 @@ struct SheetCell {
     QString text;
 };
 
-// The export's frequency of spectrum row i, with the number's decimals and unit: the bin spacing
-// by time base with 200 at 17 and 18. False for a time base outside 0..18.
-struct BinFrequency {
-    double value = 0;
-    int decimals = 0;
-    QString unit;
-};
-bool ExportFrequency(int timeBase, int row, BinFrequency& out);
-
 // "DateTime", "Voo", "Vp-p", "Sample Rate", "Status", "Trigger", the column titles, then one row
 // per value: 300 for a waveform (count 300), 120 with frequency and unit for a spectrum (120).
 QVector<SheetCell> ExportCells(const OSCInfo& info, const float* values, int count);

@@ -2,6 +2,8 @@
 
 #include "platform/ArchiveFile.h"
 
+#include <cmath>
+
 namespace osc {
 
 namespace {
@@ -126,6 +128,12 @@ void ReadRecord(archive::CArchiveReader& ar, OSCData& d)
         v = ar.ReadFloat();
     for (float& v : d.fSpectrum)
         v = ar.ReadFloat();
+    // The marker lines are drawn and dragged from these: a damaged file's infinities and
+    // non-numbers become 0 rather than positions nothing can draw.
+    for (double* v : { &i.dMax, &i.dMin, &i.dCross1, &i.dCross2 }) {
+        if (!std::isfinite(*v))
+            *v = 0;
+    }
 }
 
 QByteArray ToBytes(const OscFile& file)

@@ -129,6 +129,7 @@ COSCGraph::COSCGraph(QWidget* parent)
 void COSCGraph::SetData(const float* values, int count, const OSCInfo& info)
 {
     m_model.SetData(values, count, info);
+    m_strReadout.clear(); // the window clears its label for a new record
     Changed(true);
 }
 
@@ -160,8 +161,10 @@ void COSCGraph::Changed(bool repaint)
 {
     if (repaint)
         update();
+    // The last read-out stays when the button is released or the mouse leaves: the user reads it
+    // after letting go.
     const QString text = m_model.ReadoutText();
-    if (text != m_strReadout) {
+    if (!text.isEmpty() && text != m_strReadout) {
         m_strReadout = text;
         emit readoutChanged(text);
     }

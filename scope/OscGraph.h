@@ -28,7 +28,7 @@ public:
     void Draw(QPainter& p, const QRectF& target, bool printing) const;
 
 signals:
-    // The crosshair's read-out text (empty when the crosshair goes).
+    // The crosshair's read-out text while the right button is held; the last one stands after.
     void readoutChanged(const QString& text);
 
 protected:

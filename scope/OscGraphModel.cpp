@@ -7,10 +7,23 @@ namespace osc {
 
 namespace {
 
-constexpr std::array<double, 19> kReadoutSpacing
+// Bin spacing by time base; the bands below divide it into the shown unit.
+constexpr std::array<double, 19> kBinSpacing
     = { 0, 2, 5, 10, 20, 50, 100, 200, 5, 10, 20, 50, 100, 20, 50, 100, 200, 400, 800 };
-constexpr std::array<double, 19> kExportSpacing
-    = { 0, 2, 5, 10, 20, 50, 100, 200, 5, 10, 20, 50, 100, 20, 50, 100, 200, 200, 200 };
+struct FrequencyBand {
+    int lastTimeBase;
+    double divisor;
+    int decimals;
+    const char* unit;
+};
+// 1..2 in hertz; 3..7 (10 ms to 0.5 ms a division) in kilohertz from hertz; 8..12 in kilohertz
+// from tens of hertz; 13..18 in megahertz from kilohertz.
+constexpr std::array<FrequencyBand, 4> kBands = { {
+    { 2, 1, 0, "Hz" },
+    { 7, 1000, 2, "KHz" },
+    { 12, 10, 1, "KHz" },
+    { 18, 1000, 3, "MHz" },
+} };
 constexpr std::array<double, 19> kNsPerDiv = { 0, 5e7, 2e7, 1e7, 5e6, 2e6, 1e6, 5e5, 2e5, 1e5, 5e4, 2e4, 1e4,
     5000, 2000, 1000, 500, 250, 125 };
 
@@ -36,8 +49,22 @@ double FromTable(const std::array<double, 19>& t, int index, int first)
 
 } // namespace
 
-double ReadoutBinSpacing(int timeBase) { return FromTable(kReadoutSpacing, timeBase, 0); }
-double ExportBinSpacing(int timeBase) { return FromTable(kExportSpacing, timeBase, 0); }
+double BinSpacing(int timeBase) { return FromTable(kBinSpacing, timeBase, 0); }
+
+bool SpectrumFrequency(int timeBase, int bin, BinFrequency& out)
+{
+    const double s = BinSpacing(timeBase);
+    if (s < 0)
+        return false;
+    for (const FrequencyBand& band : kBands) {
+        if (timeBase <= band.lastTimeBase) {
+            out = { bin * s / band.divisor, band.decimals, QString::fromLatin1(band.unit) };
+            return true;
+        }
+    }
+    return false;
+}
+
 double NsPerDivision(int timeBase) { return FromTable(kNsPerDiv, timeBase, 1); }
 bool UsableVoltDiv(double voltDiv) { return std::isfinite(voltDiv) && voltDiv > 0; }
 
@@ -92,6 +119,7 @@ void COscGraphModel::SetData(const float* values, int count, const OSCInfo& info
     }
     m_nSel = -1;
     m_bZooming = m_bDragging = m_bCursor = false;
+    m_bLevelsMoved = m_bTimesMoved = false;
     m_nDragLine = NoLine;
     ResetView();
 }
@@ -113,15 +141,28 @@ void COscGraphModel::ComputeGrid()
         m_dXGrid[k] = double(k) * (m_dXMax - m_dXMin) / 12;
 }
 
+namespace {
+
+// A pixel position as an int: far positions (a marker at 1e12, a deep zoom) are held well
+// outside any plot, and a position that is no number lies off the plot too.
+int Pixel(double v)
+{
+    constexpr double kFar = 1e6;
+    if (std::isnan(v))
+        return -int(kFar);
+    return int(std::clamp(v, -kFar, kFar));
+}
+
+} // namespace
+
 int COscGraphModel::XOf(double index) const
 {
-    return kLeft + int(std::trunc(index / m_dXScale)) - int(std::trunc((m_dX0 - m_dXMin) / m_dXScale));
+    return kLeft + Pixel(std::trunc(index / m_dXScale) - std::trunc((m_dX0 - m_dXMin) / m_dXScale));
 }
 
 int COscGraphModel::YOf(double value) const
 {
-    const double y = std::trunc(m_nPlotH - (value - m_dY0) / m_dYScale);
-    return kTop + int(std::clamp(y, -1e6, 1e6));
+    return kTop + Pixel(std::trunc(m_nPlotH - (value - m_dY0) / m_dYScale));
 }
 
 double COscGraphModel::ValueAtY(int y) const
@@ -132,7 +173,18 @@ double COscGraphModel::ValueAtY(int y) const
 
 int COscGraphModel::IndexAtX(int x) const
 {
-    return int(std::trunc((x - kLeft) * m_dXScale + (m_dX0 - m_dXMin) + 0.5));
+    return Pixel(std::trunc((x - kLeft) * m_dXScale + (m_dX0 - m_dXMin) + 0.5));
+}
+
+double COscGraphModel::XZoom() const { return (m_dXMax - m_dXMin) / (m_dXScale * m_nPlotW); }
+double COscGraphModel::YZoom() const { return (m_dYMax - m_dYMin) / (m_dYScale * m_nPlotH); }
+
+QString COscGraphModel::ZoomMark(double factor)
+{
+    // Below half a percent a zoom is a resize's rounding, not the user's.
+    if (!(factor > 1.005))
+        return QString();
+    return QStringLiteral(" \u00d7%1").arg(factor, 0, 'f', factor < 10 ? 1 : 0);
 }
 
 bool COscGraphModel::InPlot(QPoint p) const
@@ -219,6 +271,7 @@ void COscGraphModel::DragLevel(QPoint p)
     m_ptLast = QPoint(p.x(), YOf(value));
     m_info.strVpp = QString::asprintf("%.2f %s", m_info.dMax - m_info.dMin, qPrintable(m_info.strUnit));
     m_info.dVpp = m_info.dMax - m_info.dMin;
+    m_bLevelsMoved = true;
 }
 
 void COscGraphModel::DragTime(QPoint p)
@@ -255,6 +308,7 @@ void COscGraphModel::UpdatePeriodTexts()
         m_info.strPeriod = m_info.strFreq = QStringLiteral("---");
         return;
     }
+    m_bTimesMoved = true;
     double f = 1000 / t; // MHz
     double shownT = t;
     const char* tUnit = "nS";
@@ -331,20 +385,10 @@ QString COscGraphModel::ReadoutText() const
         return QString();
     const double value = m_dY[size_t(m_nSel)];
     if (m_nCount == OSCData::kSpectrumPoints && m_info.nStatus == 3) {
-        const double s = osc::ReadoutBinSpacing(m_info.nTimeBase);
-        const int tb = m_info.nTimeBase;
-        const double f = m_nSel * s;
-        QString freq;
-        if (s < 0)
-            freq = QStringLiteral("Freq:---");
-        else if (tb <= 2)
-            freq = QString::asprintf("Freq:%.0fHz", f);
-        else if (tb <= 7)
-            freq = QString::asprintf("Freq:%.2fKHz", f / 100);
-        else if (tb <= 12)
-            freq = QString::asprintf("Freq:%.1fKHz", f / 10);
-        else
-            freq = QString::asprintf("Freq:%.3fMHz", f / 1000);
+        osc::BinFrequency f;
+        const QString freq = osc::SpectrumFrequency(m_info.nTimeBase, m_nSel, f)
+            ? QStringLiteral("Freq:") + QString::number(f.value, 'f', f.decimals) + f.unit
+            : QStringLiteral("Freq:---");
         return QString::asprintf("NO.:%d  Factor:%.2f %s", m_nSel, value * 10, qPrintable(freq));
     }
     return QString::asprintf("NO.:%d  Amplitude:%.2f  ", m_nSel, value);
@@ -398,12 +442,13 @@ osc::OscScene COscGraphModel::Layout(bool printing) const
     s.bands.push_back({ QRectF(0, bottom + 1, w, h - bottom - 1), margin });
     s.bands.push_back({ QRectF(right + 1, 0, w - right - 1, h), margin });
 
-    // 4. Top band: date, time, status and the page of a REC record.
-    s.texts.push_back({ QString::asprintf("%.2d/%.2d/%d", m_info.nMonth, m_info.nDay, m_info.nYear),
-        QRectF(50, 10, 105, 30), 24, text, false });
+    // 4. Top band: date, time, status and the page of a REC record. The date in the record's
+    // own order, as the window's title and the store buttons show it.
+    s.texts.push_back({ DateTimeText(m_info).section(QLatin1Char(' '), 0, 0), QRectF(50, 10, 100, 30), 24, text,
+        false });
     s.texts.push_back({ QString::asprintf("%.2d:%.2d:%.2d", m_info.nHour, m_info.nMinute, m_info.nSecond),
-        QRectF(155, 10, 90, 30), 20, text, false });
-    // (The date's box ends where the time starts; a wide face shrinks to it.)
+        QRectF(160, 10, 85, 30), 20, text, false });
+    // (A face wider than the date's box shrinks to it: the gap before the time stays.)
     const QRectF statusBox(kLeft + m_nPlotW / 2.0 - 50, 10, 100, 30);
     if (!printing)
         s.boxes.push_back({ statusBox, kStatusFill });
@@ -414,24 +459,52 @@ osc::OscScene COscGraphModel::Layout(bool printing) const
         s.texts.push_back({ QString::asprintf("PAGE %d", m_info.nPage), page, 18, kBlack, true });
     }
 
-    // 5. Bottom band of a waveform: volts, Vp-p, frequency, rate and period.
+    // 5. Bottom band of a waveform: volts, Vp-p, frequency, rate and period. Once a marker has
+    // been dragged the boxes measure between the markers, and say so; a zoom marks its factor
+    // beside the volts and time a division of the record.
     const QRectF line1(0, bottom + 2, 0, 22), line2(0, bottom + 25, 0, 22);
     auto at = [](const QRectF& line, double x, double width) { return QRectF(x, line.y(), width, line.height()); };
     if (m_nCount == OSCData::kWavePoints) {
         const bool noFreq = m_info.dFreq == -1;
-        const QString volts = m_bVoltOk ? m_info.strVoltDiv : QStringLiteral("---");
+        const QString volts = m_bVoltOk ? m_info.strVoltDiv + ZoomMark(YZoom()) : QStringLiteral("---");
         const QString vpp = m_bVoltOk ? m_info.strVpp : QStringLiteral("---");
-        s.texts.push_back({ QStringLiteral("Vp-p=") + vpp, at(line1, 25, 200), 19, text, false });
+        const QString vppLabel = m_bLevelsMoved ? QStringLiteral("\u0394V=") : QStringLiteral("Vp-p=");
+        s.texts.push_back({ vppLabel + vpp, at(line1, 25, 200), 19, text, false });
         const QRectF coupling = at(line2, 25, 133);
         s.boxes.push_back({ coupling, kCouplingFill });
         s.texts.push_back({ (m_info.nCoupling == 0 ? QStringLiteral("AC ") : QStringLiteral("DC")) + volts,
             coupling.adjusted(4, 0, 0, 0), 20, kTrace, false });
         const QRectF freq(w / 2.0 - 90, bottom + 8, 150, 34);
         s.boxes.push_back({ freq, kLightGrey });
-        s.texts.push_back({ noFreq ? QStringLiteral("---") : m_info.strFreq, freq, 22, kBlack, true });
-        s.texts.push_back({ noFreq ? QStringLiteral("---") : m_info.strPeriod, at(line1, w / 2.0 + 75, 120), 19,
-            text, false });
-        s.texts.push_back({ m_info.strRate, at(line2, w / 2.0 + 75, 120), 19, text, false });
+        const QString freqText = m_bTimesMoved ? QStringLiteral("1/\u0394t=") + m_info.strFreq : m_info.strFreq;
+        s.texts.push_back({ noFreq ? QStringLiteral("---") : freqText, freq, 22, kBlack, true });
+        const QString period = m_bTimesMoved ? QStringLiteral("\u0394t=") + m_info.strPeriod : m_info.strPeriod;
+        s.texts.push_back({ noFreq ? QStringLiteral("---") : period, at(line1, w / 2.0 + 75, 120), 19, text, false });
+        s.texts.push_back({ m_info.strRate + ZoomMark(XZoom()), at(line2, w / 2.0 + 75, 120), 19, text, false });
+    } else if (m_nCount == OSCData::kSpectrumPoints) {
+        // The spectrum's axes: the frequency under every second vertical line, in the read-out's
+        // unit, and the amplitude above the horizontal lines.
+        QString unit;
+        for (size_t k = 0; k < m_dXGrid.size(); k += 2) {
+            BinFrequency f;
+            const int x = XOf(m_dXGrid[k]);
+            // Labels stop short of the trigger-edge box at the right of the band.
+            if (x < kLeft || x + 30 > m_nPlotW - 78
+                || !SpectrumFrequency(m_info.nTimeBase, int(std::lround(m_dXGrid[k])), f))
+                continue;
+            unit = f.unit;
+            s.texts.push_back({ QString::number(f.value, 'f', f.decimals), QRectF(x - 30, line1.y(), 60, 20), 16,
+                text, true });
+        }
+        const QString caption = unit.isEmpty() ? QStringLiteral("Frequency") : QStringLiteral("Frequency (%1)").arg(unit);
+        s.texts.push_back({ caption, QRectF(kLeft, line2.y(), m_nPlotW, 22), 18, text, true });
+        for (double v : m_dYGrid) {
+            const int y = YOf(v);
+            if (y - 16 < kTop || y > bottom)
+                continue;
+            s.texts.push_back({ QString::number(v, 'f', 0), QRectF(kLeft + 3, y - 16, 40, 15), 14, text, false });
+        }
+        s.texts.push_back({ QStringLiteral("Amplitude"), QRectF(kLeft + 40, kTop + 1, 100, 16), 14, text, false });
     }
 
     // 6. Trigger edge and speed.
@@ -456,10 +529,11 @@ osc::OscScene COscGraphModel::Layout(bool printing) const
     default:
         break;
     }
-    // The active speed in yellow; on paper yellow would not show, so black against grey there.
+    // The active speed in yellow; on paper yellow would not show, so black against a grey that
+    // still reads on white there.
     const bool fast = m_info.nSpeed == 0;
     const uint32_t active = printing ? kBlack : kTrace;
-    const uint32_t idle = printing ? 0xA0A0A0 : text;
+    const uint32_t idle = printing ? 0x707070 : text;
     s.texts.push_back({ QStringLiteral("Fast"), at(line1, m_nPlotW - 19, 44), 19, fast ? active : idle, false });
     s.texts.push_back({ QStringLiteral("Slow"), at(line2, m_nPlotW - 19, 44), 19, fast ? idle : active, false });
 

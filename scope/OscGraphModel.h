@@ -16,10 +16,18 @@
 
 namespace osc {
 
-// Crosshair read-out bin spacing by time base (0..18): 400 and 800 at 17 and 18. -1 outside.
-double ReadoutBinSpacing(int timeBase);
-// Spreadsheet and data-table bin spacing by time base (0..18): 200 at 17 and 18. -1 outside.
-double ExportBinSpacing(int timeBase);
+// Spectrum bin spacing by time base (0..18), in the units SpectrumFrequency divides; -1 outside.
+double BinSpacing(int timeBase);
+// The frequency of spectrum bin `bin`, with the decimals it is shown with and its unit ("Hz",
+// "KHz", "MHz"). The meter's 120 bins span just under half the sample rate (25 samples a
+// division) on every time base. The crosshair read-out, the spreadsheet and the data printout
+// all take it from here. False for a time base outside 0..18.
+struct BinFrequency {
+    double value = 0;
+    int decimals = 0;
+    QString unit;
+};
+bool SpectrumFrequency(int timeBase, int bin, BinFrequency& out);
 // Nanoseconds per division by time base (1..18); 0 outside the table.
 double NsPerDivision(int timeBase);
 // A volts/div the graph can scale by (finite and above zero).
@@ -131,8 +139,13 @@ public:
     bool MarkersShown() const { return m_nCount == OSCData::kWavePoints && m_info.nStatus != 3; }
     // Volts/div texts are "---" for a record the graph could not scale.
     bool VoltDivUsable() const { return m_bVoltOk; }
+    // How many times the view is magnified against the full range, across and up.
+    double XZoom() const;
+    double YZoom() const;
 
 private:
+    // " x2.5" after a division's label while zoomed; empty at the full range.
+    static QString ZoomMark(double factor);
     bool InPlot(QPoint p) const;
     int LineNear(QPoint p) const;
     void DragLevel(QPoint p);
@@ -156,4 +169,6 @@ private:
     int m_nCount = OSCData::kWavePoints;
     int m_nSel = -1;
     bool m_bVoltOk = false;
+    // A level or time line was dragged: the boxes measure between the markers.
+    bool m_bLevelsMoved = false, m_bTimesMoved = false;
 };

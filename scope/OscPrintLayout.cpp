@@ -27,17 +27,10 @@ QVector<QPair<QString, QString>> InfoLines(const OSCInfo& info)
 
 QString TableFrequency(int timeBase, int row)
 {
-    // The table's spacing stops at time base 17; 18 prints no frequency.
-    if (timeBase < 0 || timeBase > 17)
+    osc::BinFrequency f;
+    if (!osc::SpectrumFrequency(timeBase, row, f))
         return QString();
-    const double f = row * osc::ExportBinSpacing(timeBase);
-    if (timeBase <= 2)
-        return QString::asprintf("%.0fHz", f);
-    if (timeBase <= 7)
-        return QString::asprintf("%.2fKHz", f / 100);
-    if (timeBase <= 12)
-        return QString::asprintf("%.1fKHz", f / 10);
-    return QString::asprintf("%.3fMHz", f / 1000);
+    return QString::number(f.value, 'f', f.decimals) + f.unit;
 }
 
 namespace {
@@ -87,16 +80,21 @@ QVector<PrintPage> DataPages(
     const int c = std::max(1, pw / 130);
     const bool spectrum = count == OSCData::kSpectrumPoints;
     const int perPage = RowsPerPage(ph, L);
+    // The rows run down the page in as many columns as its width holds, so 300 values take a
+    // page or two rather than six.
+    const int columnWidth = (spectrum ? 50 : 36) * c;
+    const int columns = std::max(1, (pw - 20 * c + 6 * c) / columnWidth);
+    const int idX = 0, valueX = 12 * c, freqX = 28 * c;
     QVector<PrintPage> pages;
     auto heading = [&](PrintPage& page) {
         page.texts.append({ QStringLiteral("Data Table"), QPoint(pw / 2, L), PrintText::TopCenter });
     };
-    auto titles = [&](PrintPage& page, int y) {
-        page.texts.append({ QStringLiteral("ID"), QPoint(10 * c, y) });
-        page.texts.append({ QStringLiteral("Amplitude"), QPoint(30 * c, y) });
+    auto titles = [&](PrintPage& page, int x, int y) {
+        page.texts.append({ QStringLiteral("ID"), QPoint(x + idX, y) });
+        page.texts.append({ QStringLiteral("Amplitude"), QPoint(x + valueX, y) });
         if (spectrum)
-            page.texts.append({ QStringLiteral("Frequency"), QPoint(55 * c, y) });
-        page.rules.append(QLine(10 * c, y + L, 80 * c, y + L));
+            page.texts.append({ QStringLiteral("Frequency"), QPoint(x + freqX, y) });
+        page.rules.append(QLine(x, y + L, x + columnWidth - 6 * c, y + L));
     };
     auto footer = [&](PrintPage& page) {
         const QDate d = now.date();
@@ -111,29 +109,38 @@ QVector<PrintPage> DataPages(
     PrintPage page;
     heading(page);
     AddInfo(page, info, 10 * c, 3 * L, L, 36 * c);
-    int y = 10 * L;
-    titles(page, y);
-    y += 2 * L;
     // The first page's rows start below the record's lines; the others below the titles.
+    int top = 10 * L;
+    int column = 0;
+    int x = 10 * c;
+    int y = 0;
+    int onColumn = 0;
+    auto startColumn = [&] {
+        x = 10 * c + column * columnWidth;
+        titles(page, x, top);
+        y = top + 2 * L;
+        onColumn = 0;
+    };
+    startColumn();
     const int bottom = ph - 2 * L;
-    int onPage = 0;
     for (int i = 0; i < count; ++i) {
-        if (y + L > bottom || onPage >= perPage) {
-            footer(page);
-            pages.append(page);
-            page = PrintPage();
-            heading(page);
-            y = 3 * L;
-            titles(page, y);
-            y += 2 * L;
-            onPage = 0;
+        if (y + L > bottom || onColumn >= perPage) {
+            if (++column >= columns) {
+                footer(page);
+                pages.append(page);
+                page = PrintPage();
+                heading(page);
+                top = 3 * L;
+                column = 0;
+            }
+            startColumn();
         }
-        page.texts.append({ QString::asprintf("%d", i + 1), QPoint(10 * c, y) });
-        page.texts.append({ QString::asprintf("%.2f", double(values[i])), QPoint(30 * c, y) });
+        page.texts.append({ QString::asprintf("%d", i + 1), QPoint(x + idX, y) });
+        page.texts.append({ QString::asprintf("%.2f", double(values[i])), QPoint(x + valueX, y) });
         if (spectrum)
-            page.texts.append({ TableFrequency(info.nTimeBase, i), QPoint(55 * c, y) });
+            page.texts.append({ TableFrequency(info.nTimeBase, i), QPoint(x + freqX, y) });
         y += L;
-        ++onPage;
+        ++onColumn;
     }
     footer(page);
     pages.append(page);

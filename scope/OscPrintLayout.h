@@ -15,8 +15,8 @@ namespace osc_print {
 // "Trigger:", each with its value.
 QVector<QPair<QString, QString>> InfoLines(const OSCInfo& info);
 
-// The data table's frequency text of spectrum row `row` ("%.2fKHz" and so on); empty for time
-// base 18 and any index outside the table.
+// The data table's frequency text of spectrum row `row` ("%.2fKHz" and so on); empty for a
+// time base outside the table.
 QString TableFrequency(int timeBase, int row);
 
 struct GraphPage {

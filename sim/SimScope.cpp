@@ -37,7 +37,7 @@ constexpr Capture kCaptures[kOscStoredSlots + 1] = {
     { Square, 2, 13, 11, 30, 25, 1, 0, 0, 0, 2 },
     { Sine, 3, 16, 9, 25, 40, 0, 2, 1, 1, 1 },
     { Sine, 4, 15, 4, 20, 55, 0, 0, 0, 0, 3 },
-    { Noisy, 2, 1, 1, 150, 20, 7, 0, 0, 1, 1 },
+    { Noisy, 2, 1, 1, 75, 20, 7, 0, 0, 1, 1 }, // four cycles: two rising crossings to measure
     { Square, 3, 18, 3, 50, 45, 0, 3, 1, 0, 2 },
 };
 
@@ -79,7 +79,7 @@ Bytes OscRecordFrame(int slot, const MeterClock& clock, int phase)
     // Samples, 300 of them, 25 per division.
     uint32_t noise = 0x9E3779B9u * static_cast<uint32_t>(slot + 1);
     uint8_t hi = 0, lo = 255;
-    std::vector<int> s(300);
+    std::vector<int> clean(300); // without the noise: where the meter's measurement sees crossings
     for (int k = 0; k < 300; ++k) {
         const double x = 2 * kPi * (k + phase) / c.period;
         double v = 0;
@@ -99,15 +99,17 @@ Bytes OscRecordFrame(int slot, const MeterClock& clock, int phase)
         uint8_t raw = Clamp(kCentre + v);
         if (c.shape == Clipped)
             raw = std::clamp<uint8_t>(raw, 20, 250);
-        s[static_cast<size_t>(k)] = raw;
+        clean[static_cast<size_t>(k)] = c.shape == Noisy ? Clamp(kCentre + c.amplitude * std::sin(x)) : raw;
         p(80 + k) = raw;
         hi = std::max(hi, raw);
         lo = std::min(lo, raw);
     }
-    // The first two rising crossings of the centre line, as positions 8 samples on.
+    // The first two rising crossings of the centre line, as positions 8 samples on. They are
+    // taken from the signal under the noise: noise around a falling crossing would otherwise
+    // count as a rising one, and the frequency sent would not match the cycles drawn.
     int crossing[2] = { 0, 0 };
     for (int k = 1, found = 0; k < 300 && found < 2; ++k) {
-        if (s[static_cast<size_t>(k - 1)] < kCentre && s[static_cast<size_t>(k)] >= kCentre)
+        if (clean[static_cast<size_t>(k - 1)] < kCentre && clean[static_cast<size_t>(k)] >= kCentre)
             crossing[found++] = k + 8;
     }
 

@@ -104,6 +104,13 @@ int main(int argc, char** argv)
     shoot(dlg, dir + QStringLiteral("/markers-readout.png"));
     m.RightUp();
 
+    // The narrowest the window goes, markers dragged.
+    dlg.resize(dlg.minimumSize());
+    QCoreApplication::processEvents();
+    shoot(dlg, dir + QStringLiteral("/markers-narrow.png"));
+    dlg.resize(900, 640);
+    QCoreApplication::processEvents();
+
     // The store pane: every look, at device pixel ratio 1 and 2.
     COSCList list;
     list.resize(340, 200);

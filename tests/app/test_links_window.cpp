@@ -16,6 +16,10 @@
 #include "protocol/MeterCommands.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
+#include "scope/OscController.h"
+#include "scope/OscDlg.h"
+#include "scope/OscList.h"
+#include "scope/OscUi.h"
 #include "sim/SimBleCentral.h"
 #include "sim/SimSerialPort.h"
 
@@ -150,6 +154,38 @@ private slots:
         QCOMPARE(frame.directLink()->state(), CDirectLink::State::Idle);
         QVERIFY(!frame.reconnector()->Active());
         doc->SetModifiedFlag(false);
+        frame.close();
+    }
+
+    // The oscilloscope's requests go over the direct link too: the current waveform comes back
+    // and opens the window.
+    void oscilloscopeRequestsReachADirectMeter()
+    {
+        CMainFrame frame;
+        sim::SimConfig c = Config();
+        c.oscMode = true;
+        auto* central = new sim::CSimBleCentral(c, &frame);
+        frame.SetBleCentral(central);
+        frame.show();
+        frame.OnConnectBle();
+        CBleScan* dlg = frame.scanDialog();
+        QVERIFY(dlg);
+        dlg->portEdit()->clear();
+        dlg->scanButton()->click();
+        central->Advance(1500);
+        QCOMPARE(dlg->deviceList()->rowCount(), 1);
+        dlg->deviceList()->selectRow(0);
+        dlg->connectButton()->click();
+        central->Advance(200);
+        QCOMPARE(frame.directLink()->state(), CDirectLink::State::Connected);
+        QTRY_VERIFY((central->Advance(50), frame.leftDlg()->DisplayMode() == CLeftDlg::kModeOscilloscope));
+
+        const size_t before = central->Engine().MeterCommands().size();
+        QVERIFY(frame.oscController()->OnGetOscCurrentData());
+        QTRY_VERIFY((central->Advance(10), central->Engine().MeterCommands().size() == before + 1));
+        QCOMPARE(central->Engine().MeterCommands().back().bytes, (sim::Bytes { 0xB0, 0x98, 0x00, 0xB1 }));
+        QTRY_VERIFY((central->Advance(50), frame.oscUi()->Window() && frame.oscUi()->Window()->isVisible()));
+        frame.OnDisconnect();
         frame.close();
     }
 

@@ -202,6 +202,7 @@ private slots:
         QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(70 + pw * 3 / 4, 100));
 
         QSignalSpy fft(&view, &CMyOrvelView::fftRangeChosen);
+        QSignalSpy hint(&view, &CMyOrvelView::hint);
         view.OnCommand(CMyOrvelView::IdFft);
         QTest::mousePress(g, Qt::LeftButton, {}, QPoint(70 + pw / 2, 100));
         QTest::mouseMove(g, QPoint(80, 120));
@@ -211,7 +212,9 @@ private slots:
         QCOMPARE(fft[0][0].toInt(), 0);
         QTest::mousePress(g, Qt::LeftButton, {}, QPoint(200, 100));
         QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(201, 100));
-        QCOMPARE(fft.count(), 1); // one index: nothing
+        QCOMPARE(fft.count(), 1); // one index: nothing but a word on what to do
+        QCOMPARE(hint.count(), 1);
+        QVERIFY(hint[0][0].toString().contains(QStringLiteral("drag")));
     }
 
     void settingsDialogChecks()

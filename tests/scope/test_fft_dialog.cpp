@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -91,6 +92,20 @@ private slots:
         QCOMPARE(sampleRate->currentText(), QStringLiteral("16"));
         QVERIFY(dlg.findChild<QPushButton*>("run")->isVisible());
         QVERIFY(m_messages.isEmpty());
+
+        // The dialog says when the size pads the 64 readings or leaves some out.
+        auto* note = dlg.findChild<QLabel*>("sizeNote");
+        QVERIFY(note);
+        QVERIFY(note->text().contains(QStringLiteral("first 32")));
+        size->setCurrentIndex(1); // 64
+        QVERIFY(note->text().isEmpty());
+        size->setCurrentIndex(2); // 128
+        QVERIFY(note->text().contains(QStringLiteral("padded with 64 zeros")));
+        // More readings than the largest size holds: counted as chosen.
+        CMyOrvelDoc big;
+        fill(big, 3000);
+        CFFTDlg wide(big, 0, 2999);
+        QVERIFY(wide.findChild<QLabel*>("sizeNote")->text().startsWith(QStringLiteral("3000 readings")));
     }
 
     void runsBothViewsAndDraws()

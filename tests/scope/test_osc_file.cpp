@@ -133,6 +133,19 @@ private slots:
             QVERIFY2(why.contains(QLatin1String("not an oscilloscope file")), qPrintable(why));
         }
         QCOMPARE(out.kind, 0);
+
+        // Marker positions that are no finite number are read as 0; large finite ones are kept.
+        OSCData odd = SampleSlots()[3];
+        odd.info.dCross1 = std::nan("");
+        odd.info.dCross2 = 1e12;
+        odd.info.dMax = HUGE_VAL;
+        odd.info.dMin = -HUGE_VAL;
+        QVERIFY(osc::FromBytes(osc::ToBytes(osc::CurrentFile(odd)), out));
+        const OSCInfo& read = out.records[0].info;
+        QCOMPARE(read.dCross1, 0.0);
+        QCOMPARE(read.dCross2, 1e12);
+        QCOMPARE(read.dMax, 0.0);
+        QCOMPARE(read.dMin, 0.0);
     }
 
     void loadAndSaveOnDisk()

@@ -107,6 +107,26 @@ private slots:
         QCOMPARE(host.ctl.Slot(7).info.strPeriod, QStringLiteral("500.0 nS"));
         QCOMPARE(host.ctl.Slot(10).info.strFreq, QStringLiteral("4.000 MHz"));
         QCOMPARE(host.ctl.Slot(3).fSpectrum[0], 15.0f);
+
+        // The crossings the frequency comes from are one cycle of the waveform drawn apart.
+        for (int s = 0; s <= 10; ++s) {
+            const OSCData& d = host.ctl.Slot(s);
+            const double band = (d.info.dMax - d.info.dMin) / 3; // above the noise
+            QVector<int> rising;
+            bool below = false;
+            for (int k = 0; k < OSCData::kWavePoints; ++k) {
+                const double v = d.fWave[size_t(k)];
+                if (v < -band)
+                    below = true;
+                else if (below && v >= 0)
+                    rising << k, below = false;
+            }
+            QVERIFY2(rising.size() >= 2, qPrintable(QString::number(s)));
+            const double drawn = double(rising.last() - rising.first()) / (rising.size() - 1);
+            const double measured = d.info.dCross2 - d.info.dCross1;
+            QVERIFY2(std::abs(measured - drawn) <= 0.2 * drawn,
+                qPrintable(QStringLiteral("slot %1: %2 samples measured, %3 drawn").arg(s).arg(measured).arg(drawn)));
+        }
     }
 
     void aDownloadTheMeterStopsEndsByTheWatchdog()
