@@ -16,8 +16,9 @@
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "link/BluetoothSearch.h"
+#include "link/LinkController.h"
 #include "link/PortDlg.h"
-#include "link/Reconnector.h"
+#include "link/QtBleCentral.h"
 #include "platform/MessageBox.h"
 #include "protocol/LoggerDownload.h"
 #include "protocol/LoggerList.h"
@@ -58,38 +59,53 @@
 
 static void initHelpResource() { Q_INIT_RESOURCE(app); }
 
+namespace {
+
+QByteArray CommandBytes(const meter_cmd::Command& command)
+{
+    return QByteArray(reinterpret_cast<const char*>(command.data()), int(command.size()));
+}
+
+} // namespace
+
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent)
-    , m_fnNow([] { return QDateTime::currentSecsSinceEpoch(); })
 {
     initHelpResource();
     qRegisterMetaType<MeterEvent>();
     setWindowTitle(QStringLiteral("Multimeter"));
     setObjectName(QStringLiteral("MainFrame"));
 
+    m_pLinks = std::make_unique<CLinkController>();
+    CLinkController* links = m_pLinks.get();
+    links->SetCentralFactory([this]() -> IBleCentral* { return new CQtBleCentral(this); });
     m_pProtocol = std::make_unique<CMeterProtocol>(
-        m_link.m_strMeterRx, [this](const uint8_t* bytes, int count) { return SendToMeter(bytes, count); },
-        [this](int size) { m_link.m_ComPort.SetReadSize(size); });
-    m_link.SetFrameHook([this] { m_pProtocol->MeterFrameDispatcher(); });
+        links->FrameText(), [links](const uint8_t* bytes, int count) { return links->SendToMeter(bytes, count); },
+        [links](int size) { links->Dongle().m_ComPort.SetReadSize(size); });
+    links->SetFrameHook([this] { m_pProtocol->MeterFrameDispatcher(); });
+    links->SetSavedReadingsFlag(&m_pProtocol->Dispatcher().m_bStoreMarker);
     // Decoded frames cross to the GUI thread in order; the receive thread never waits for them.
     connect(&m_pProtocol->Decoder(), &CLiveDecoder::frameDecoded, this, &CMainFrame::OnMeterEvent,
         Qt::QueuedConnection);
-    m_commandWriters.setMaxThreadCount(1);
-    // The logger download's requests go out through the same writer, in order.
+    // The logger download's and the oscilloscope's requests go out through the link's command
+    // writer, in order with the keys and over whichever link is up.
     m_pLogger = new CLoggerDownload(
         m_pProtocol->Dispatcher(),
-        [this](const meter_cmd::Command& c) {
-            m_commandWriters.start([this, c] { m_pProtocol->Commander().Send(c); });
+        [links](const meter_cmd::Command& c) {
+            links->SendLater(CommandBytes(c));
             return true;
         },
-        [this] { return m_link.m_bMeterSeen.load(); }, this);
+        [links] { return links->MeterSeen(); }, this);
     m_pLogger->Attach();
     // The oscilloscope asks the meter only while it is heard and in its oscilloscope mode, over
     // whichever link is up, as the keys do.
     m_pOsc = new COscController(
-        m_pProtocol->Dispatcher(), [this](const uint8_t* bytes, int count) { return SendToMeter(bytes, count); },
-        [this] { return m_link.m_bMeterSeen.load() && m_pLeftDlg->DisplayMode() == CLeftDlg::kModeOscilloscope; },
-        this);
+        m_pProtocol->Dispatcher(),
+        [links](const uint8_t* bytes, int count) {
+            links->SendLater(QByteArray(reinterpret_cast<const char*>(bytes), count));
+            return true;
+        },
+        [links] { return links->MeterSeen() && links->OscMode(); }, this);
     m_pOsc->AttachTo(m_pProtocol->Hooks());
 
     m_pMdiArea = new QMdiArea(this);
@@ -125,7 +141,7 @@ CMainFrame::CMainFrame(QWidget* parent)
 
     // Recording: the document windows are its views; every live point is also journalled.
     m_pRecordingHost = std::make_unique<CWindowRecordingHost>(m_pMdiArea, m_pDocManager);
-    m_pRecorder = new CRecorder(*m_pRecordingHost, [this] { return m_link.m_bMeterSeen.load(); }, this);
+    m_pRecorder = new CRecorder(*m_pRecordingHost, [links] { return links->MeterSeen(); }, this);
     m_pRecorder->SetMaxReadings(recording::MaxReadingsSetting(m_settings.FilePath()));
     m_pJournals = new CRecordingJournals(journal::DefaultFolder(), this);
     connect(m_pRecorder, &CRecorder::recordingChanged, this, &CMainFrame::UpdateRecordingActions);
@@ -153,21 +169,32 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_timer1.setInterval(500);
     connect(&m_timer1, &QTimer::timeout, this, &CMainFrame::BlankDisplay);
     m_timer1.start();
-    m_timer2.setInterval(1000);
-    connect(&m_timer2, &QTimer::timeout, this, &CMainFrame::OnWatchdog);
-    SetUpLinks();
+    WireLinks();
 }
 
 CMainFrame::~CMainFrame()
 {
     if (m_pSearch)
         m_pSearch->Cancel();
-    // The direct link's receive thread runs the dispatcher: it stops before the members go.
-    ResetLinks();
-    m_link.Close();
-    m_commandWriters.waitForDone();
+    // The receive threads run the dispatcher: they stop before the members go.
+    m_pLinks->Close();
     // No receive thread runs now: the record hook may go before the controller does.
     m_pProtocol->Hooks().oscRecord = nullptr;
+}
+
+void CMainFrame::WireLinks()
+{
+    CLinkController* links = m_pLinks.get();
+    connect(links, &CLinkController::statusChanged, m_pStatusMessage, &QLabel::setText);
+    connect(links, &CLinkController::connected, this, &CMainFrame::BlankDisplay);
+    connect(links, &CLinkController::linkLost, this, &CMainFrame::OnLinkLost);
+    connect(links, &CLinkController::disconnected, this, [this] {
+        BlankDisplay();
+        m_pLogger->OnLinkLost();
+    });
+    connect(links, &CLinkController::watchdogTick, this, &CMainFrame::CheckReadableFrames);
+    connect(links, &CLinkController::reconnectingChanged, action(QStringLiteral("cancelReconnect")),
+        &QAction::setEnabled);
 }
 
 QAction* CMainFrame::action(const QString& name) const { return m_actions.value(name); }
@@ -313,7 +340,7 @@ void CMainFrame::CreatePanes()
             m_pLeftDlg->SetDialPos(dialPos);
             m_pLeftDlg->SetDisplayMode(CLeftDlg::kModeOscilloscope);
             m_pOscUi->ShowStorePane();
-            OnMeterHeard();
+            m_pLinks->OscModeEntered();
         },
         Qt::QueuedConnection);
     connect(m_pLeftDlg, &CLeftDlg::dateWarningDue, this, [this] {
@@ -402,19 +429,12 @@ void CMainFrame::OnMeterEvent(const MeterEvent& event)
 {
     m_pLeftDlg->OnMeterEvent(event);
     m_pRecorder->OnMeterEvent(event);
-    OnMeterHeard();
-}
-
-void CMainFrame::OnMeterHeard()
-{
-    m_pReconnector->FrameSeen();
-    if (m_linkStatus.FrameArrived())
-        ShowLinkStatus();
+    m_pLinks->FrameDecoded();
 }
 
 void CMainFrame::ShowLinkStatus()
 {
-    m_pStatusMessage->setText(m_linkStatus.Text());
+    m_pStatusMessage->setText(m_pLinks->Status().Text());
 }
 
 QString CMainFrame::statusText() const
@@ -422,103 +442,49 @@ QString CMainFrame::statusText() const
     return m_pStatusMessage->text();
 }
 
-void CMainFrame::StartWatchdog()
-{
-    m_link.m_timeLastRx.store(Now());
-    m_timer2.start();
-    // A new connection shows nothing of the previous meter: the display stays blank and the
-    // status waits until this meter's first frame.
-    BlankDisplay();
-    m_linkStatus.PortOpened(m_link.m_ComPort.PortName());
-    ShowLinkStatus();
-}
-
 void CMainFrame::CheckReadableFrames()
 {
     const bool shown = m_readableWatch.Active();
-    if (m_readableWatch.Update(Now() * 1000, CFrameCounts::Of(m_pProtocol->Dispatcher())))
+    if (m_readableWatch.Update(m_pLinks->Now() * 1000, CFrameCounts::Of(m_pProtocol->Dispatcher())))
         m_pStatusMessage->setText(m_readableWatch.Text());
     else if (shown)
         ShowLinkStatus(); // readable frames again: back to what the link state says
 }
 
-void CMainFrame::OnWatchdog()
+void CMainFrame::OnLinkLost(int lostCount)
 {
-    CheckReadableFrames();
-    const qint64 silent = Now() - m_link.m_timeLastRx.load();
-    CFrameDispatcher& d = m_pProtocol->Dispatcher();
-    if (d.m_bStoreMarker.load()) {
-        // Saved readings come in bursts with long pauses; give the meter longer.
-        if (silent >= 21) {
-            d.m_bStoreMarker.store(false);
-            m_link.m_bMeterSeen.store(false);
-        }
-        return;
-    }
-    if (silent >= 4)
-        OnLinkLost();
-}
-
-void CMainFrame::OnLinkLost()
-{
-    m_link.m_bMeterSeen.store(false);
-    ++m_nLostCount;
-    m_linkStatus.Silent();
-    ShowLinkStatus();
     // Only the first loss blanks the display; later ones leave the last reading up.
-    if (m_nLostCount == 1)
+    if (lostCount == 1)
         BlankDisplay();
     m_pLogger->OnLinkLost();
     // A running recording gets a visible gap; the link is tried again.
     m_pRecorder->MarkGap(QDateTime::currentDateTime().toString(QStringLiteral("d/M/yy H:m:s")));
-    m_pReconnector->LinkLost();
-    if (m_pReconnector->Active()) {
-        m_linkStatus.Reconnecting(m_pReconnector->Plan().StatusText());
-        ShowLinkStatus();
-    }
 }
 
 void CMainFrame::OnDownloadLogger()
 {
     // Not while the meter is silent or shows its oscilloscope.
-    if (!m_link.m_bMeterSeen.load() || m_pLeftDlg->DisplayMode() == CLeftDlg::kModeOscilloscope)
+    if (!m_pLinks->MeterSeen() || m_pLinks->OscMode())
         return;
     m_pLogger->Start();
 }
 
 void CMainFrame::OnMeterKey(int code)
 {
-    if (!m_link.m_bMeterSeen.load())
+    if (!m_pLinks->MeterSeen())
         return;
     if (code == meter_cmd::KeyMenu) {
         m_pLeftDlg->ShowFunctionMenu();
         return;
     }
     // The write waits for the port; keep it off the GUI thread.
-    m_commandWriters.start([this, code] { m_pProtocol->Commander().SendKeyCode(code); });
-}
-
-bool CMainFrame::TryOpenMeterPort(const QString& port, bool keepOldLink)
-{
-    CComPort& com = m_link.m_ComPort;
-    if (!keepOldLink)
-        com.Close();
-    // The receive path goes in first, so that no early byte is lost.
-    com.SetReceiveCallback(&CBleLink::OnComData, &m_link);
-    com.SetEventCallback(nullptr);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (keepOldLink ? com.OpenInstead(port, 2, 9600) : com.Open(port, 2, 9600)) {
-            com.SetReadSize(100);
-            return true;
-        }
-    }
-    return false;
+    m_pLinks->SendLater(CommandBytes(meter_cmd::KeyCodeCommand(code)));
 }
 
 bool CMainFrame::OpenMeterPort(const QString& port)
 {
     // A mistyped port must not cost the user the link that works.
-    if (!TryOpenMeterPort(port, true)) {
+    if (!m_pLinks->TryOpenMeterPort(port, true)) {
         msgbox::Show(this, PortOpenWarning(port), QString(), msgbox::Information);
         return false;
     }
@@ -529,17 +495,17 @@ bool CMainFrame::OpenMeterPort(const QString& port)
 void CMainFrame::OnConnectBle()
 {
     // The user picks the meter again: no retry or direct link of the old connection stays.
-    ResetLinks();
+    m_pLinks->ResetLinks();
     // Each showing starts with an empty list and enabled buttons.
-    QPointer<CMainFrame> self(this);
-    auto* dlg = new CBleScan(&m_link, &m_settings, [self] {
-        if (self)
-            self->StartWatchdog();
+    QPointer<CLinkController> links(m_pLinks.get());
+    auto* dlg = new CBleScan(&m_pLinks->Dongle(), &m_settings, [links] {
+        if (links)
+            links->LinkUp();
     }, this);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
-    dlg->SetDirectCentral(BleCentral(), [self](const QString& address) {
-        if (self)
-            self->ConnectDirect(address);
+    dlg->SetDirectCentral(m_pLinks->Central(), [links](const QString& address) {
+        if (links)
+            links->ConnectDirect(address);
     });
     m_pBleScan = dlg;
     dlg->open();
@@ -555,7 +521,7 @@ void CMainFrame::OnPortOther()
     const QString port = dlg.Port();
     if (!OpenMeterPort(port))
         return;
-    StartWatchdog();
+    m_pLinks->LinkUp();
     QString device;
     CComPort::ResolvePortName(port, &device, &m_nComPort);
 }
@@ -573,11 +539,11 @@ void CMainFrame::OnSearchBluetooth()
     }
     if (!m_pSearch) {
         m_pSearch = new CBluetoothPortSearch(
-            [this](const QString& port) { return TryOpenMeterPort(port); },
-            [this] { return m_link.m_bMeterSeen.load(); }, this);
+            [this](const QString& port) { return m_pLinks->TryOpenMeterPort(port); },
+            [this] { return m_pLinks->MeterSeen(); }, this);
         connect(m_pSearch, &CBluetoothPortSearch::found, this, [this](const QString& port) {
             m_settings.WritePort(port);
-            StartWatchdog();
+            m_pLinks->LinkUp();
         });
         // A search that heard nothing says so, and offers the way to name the port by hand.
         connect(m_pSearch, &CBluetoothPortSearch::nothingFound, this, &CMainFrame::OfferPortDialog,
@@ -607,16 +573,8 @@ void CMainFrame::OfferPortDialog()
 
 void CMainFrame::OnDisconnect()
 {
-    // Closing the whole link also drops a Scan or Connect step still pending, and the user's
-    // disconnect ends any retrying and the direct link.
-    ResetLinks();
-    m_link.Close();
-    m_link.m_bMeterSeen.store(false);
-    m_timer2.stop();
-    BlankDisplay();
-    m_linkStatus.Disconnected();
-    ShowLinkStatus();
-    m_pLogger->OnLinkLost();
+    // The user's disconnect also ends any retrying and the direct link.
+    m_pLinks->Disconnect();
 }
 
 void CMainFrame::OnTogglePane()
@@ -683,14 +641,15 @@ void CMainFrame::UpdateRecordingActions()
 void CMainFrame::StartDemo()
 {
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(&m_link, &CBleLink::scanRow, this, [this, connection](const QStringList& row) {
+    CBleLink& dongle = m_pLinks->Dongle();
+    *connection = connect(&dongle, &CBleLink::scanRow, this, [this, connection](const QStringList& row) {
         // The first device that advertises a name is the meter.
         if (row.size() < 3 || row[1] == QLatin1String("Device Name:"))
             return;
         disconnect(*connection);
-        m_link.Connect(row[2], [this] { StartWatchdog(); });
+        m_pLinks->Dongle().Connect(row[2], [this] { m_pLinks->LinkUp(); });
     }, Qt::QueuedConnection);
-    m_link.Scan(QStringLiteral("sim"));
+    dongle.Scan(QStringLiteral("sim"));
 
     // The simulated meter can be switched to its oscilloscope, so waveforms show without hardware.
     if (!action(QStringLiteral("demoOscMode"))) {
@@ -756,9 +715,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     if (m_pSearch)
         m_pSearch->Cancel();
-    // The direct link's receive thread runs the dispatcher: it stops before the members go.
-    ResetLinks();
-    m_link.Close();
-    m_commandWriters.waitForDone();
+    // The receive threads run the dispatcher: they stop before the members go.
+    m_pLinks->Close();
     event->accept();
 }

@@ -1,17 +1,13 @@
 #pragma once
-// The main window: owns the meter link, the frame decoding, the live display and logger list
-// pages, the link watchdog and the application's commands.
-#include "link/BleLink.h"
-#include "link/LinkStatus.h"
+// The main window: a switchboard between the meter's link controller, the frame decoding, the
+// live display and logger list pages, the documents and the application's commands.
 #include "platform/PortSettings.h"
 #include "protocol/MeterEvent.h"
 #include "protocol/ReadableWatch.h"
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QThreadPool>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 class CBleScan;
@@ -30,9 +26,7 @@ class QTabWidget;
 class QTreeWidget;
 class CMeterProtocol;
 class CRecorder;
-class CReconnector;
-class CDirectLink;
-class IBleCentral;
+class CLinkController;
 class CRecordingJournals;
 class CWindowRecordingHost;
 
@@ -51,22 +45,14 @@ public:
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Opens a meter's own serial port at 9600 baud (three tries); warns and returns false when it
-    // cannot be opened. Installs the link's receive callback; starts no receive thread.
+    // Opens a meter's own serial port at 9600 baud (three tries), keeping the working link
+    // until it has opened; warns and returns false when it cannot be opened. Installs the link's
+    // receive callback; starts no receive thread.
     bool OpenMeterPort(const QString& port);
-    // The same without the warning: three tries at 9600 baud with the receive path installed.
-    // With keepOldLink the link open now stays up until the new port has opened, and stays as it
-    // was when the new port cannot be opened.
-    bool TryOpenMeterPort(const QString& port, bool keepOldLink = false);
-    // Link watchdog (timer 2, every second) and what it does when the meter has gone silent.
-    void OnWatchdog();
-    void OnLinkLost();
     // Part of the watchdog: bytes that make no readable frame are named in the status bar.
     void CheckReadableFrames();
     // Key codes of the meter keys and the F1 menu (ignored until meter data has been seen).
     void OnMeterKey(int code);
-    // Starts timer 2 (1000 ms) and notes the time, as after a successful connect.
-    void StartWatchdog();
 
     // A file given on the command line (a double click in the file manager): an ".osc" file opens
     // in the oscilloscope window, anything else as a data-log document.
@@ -75,28 +61,18 @@ public:
     // Opens the built-in simulated meter, scans and connects to it (the --demo start).
     void StartDemo();
 
-    // Seconds since the epoch; replaceable so tests can drive the watchdog.
-    void SetClock(std::function<qint64()> now) { m_fnNow = std::move(now); }
-
-    CBleLink& link() { return m_link; }
+    CLinkController& links() { return *m_pLinks; }
     CMeterProtocol& protocol() { return *m_pProtocol; }
     CLeftDlg* leftDlg() const { return m_pLeftDlg; }
-    const CLinkStatus& linkStatus() const { return m_linkStatus; }
     QString statusText() const;
     QTabWidget* pages() const { return m_pPages; }
     CDisplayPane* displayPane() const { return m_pDisplayPane; }
     QDockWidget* dockPane() const { return m_pDockPageBar; }
     QMdiArea* mdiArea() const { return m_pMdiArea; }
-    bool watchdogRunning() const { return m_timer2.isActive(); }
-    int lostCount() const { return m_nLostCount; }
     CBleScan* scanDialog() const;
     CPortSettings& settings() { return m_settings; }
     QAction* action(const QString& name) const;
     CDocManager* docManager() const { return m_pDocManager; }
-    CReconnector* reconnector() const { return m_pReconnector; }
-    CDirectLink* directLink() const { return m_pDirect; }
-    // Replaces the computer's Bluetooth adapter (tests put the simulated meter behind it).
-    void SetBleCentral(IBleCentral* central);
     CKeyLockIndicators* keyLocks() const { return m_pKeyLocks; }
     CRecorder& recorder() { return *m_pRecorder; }
     CRecordingJournals& journals() { return *m_pJournals; }
@@ -137,28 +113,17 @@ private:
     void ShowDocument(CMyOrvelDoc* doc);
     void BlankDisplay();
     void OnMeterEvent(const MeterEvent& event);
-    void OnMeterHeard();
+    void OnLinkLost(int lostCount);
     void ShowLinkStatus();
+    void WireLinks();
     void UpdateTitle();
     void UpdateRecordingActions();
-    // The direct Bluetooth link and automatic reconnect (MainFrameLinks.cpp): set up; before a
-    // new connection is picked or on Disconnect, stop retrying and close the direct link;
-    // connect to a meter through the computer's own adapter.
-    void SetUpLinks();
-    void ResetLinks();
-    void ConnectDirect(const QString& address);
-    IBleCentral* BleCentral();
-    // A meter command over whichever link is connected. Safe from any thread.
-    bool SendToMeter(const uint8_t* bytes, int count);
-    qint64 Now() const { return m_fnNow(); }
 
-    CBleLink m_link;
     std::unique_ptr<CMeterProtocol> m_pProtocol;
+    // Declared after the protocol: its receive threads, which run the dispatcher, stop first.
+    std::unique_ptr<CLinkController> m_pLinks;
     CPortSettings m_settings;
     int m_nComPort = 1;
-    int m_nLostCount = 0;
-    CLinkStatus m_linkStatus; // what the status bar says about the link
-    QThreadPool m_commandWriters; // one-shot meter command writes, off the GUI thread, in order
 
     QMdiArea* m_pMdiArea = nullptr;
     CDocManager* m_pDocManager = nullptr;
@@ -176,17 +141,12 @@ private:
     QLabel* m_pStatusMessage = nullptr;
     CKeyLockIndicators* m_pKeyLocks = nullptr;
     QTimer m_timer1; // blanks the display shortly after start-up
-    QTimer m_timer2; // link watchdog
     QMap<QString, QAction*> m_actions;
     QMenu* m_pViewMenu = nullptr;
-    std::function<qint64()> m_fnNow;
     QMetaObject::Connection m_titleConnection; // the active document's renames
     // Recording of readings into documents, and its crash journals.
     std::unique_ptr<CWindowRecordingHost> m_pRecordingHost;
     CRecorder* m_pRecorder = nullptr;
     CRecordingJournals* m_pJournals = nullptr;
     CReadableWatch m_readableWatch;
-    CReconnector* m_pReconnector = nullptr;
-    IBleCentral* m_pCentral = nullptr; // created on first use unless a test set one
-    CDirectLink* m_pDirect = nullptr;
 };

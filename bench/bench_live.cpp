@@ -7,6 +7,7 @@
 //      a second, as a fraction of one core and of the 2% budget.
 // Run it on the offscreen platform: QT_QPA_PLATFORM=offscreen build/bench/bench_live
 #include "app/MainFrame.h"
+#include "link/LinkController.h"
 #include "display/LeftDlg.h"
 #include "sim/SimFrames.h"
 #include "sim/SimHci.h"
@@ -126,11 +127,11 @@ int main(int argc, char** argv)
     frame.resize(1280, 800);
     frame.show();
     app.panel = frame.leftDlg();
-    if (frame.link().Open(slave) != CBleLink::OpenOk) {
+    if (frame.links().Dongle().Open(slave) != CBleLink::OpenOk) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(slave));
         return 1;
     }
-    frame.link().SetState(BleConnected); // the dongle's dialogue is not under test here
+    frame.links().Dongle().SetState(BleConnected); // the dongle's dialogue is not under test here
 
     std::atomic<bool> stop { false };
     std::atomic<double> drainCpu { 0 };
@@ -187,7 +188,7 @@ int main(int argc, char** argv)
     stop = true;
     player.join();
     drain.join();
-    frame.link().Close();
+    frame.links().Dongle().Close();
     close(master);
 
     if (latencies.empty()) {

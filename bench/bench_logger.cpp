@@ -10,6 +10,7 @@
 //  (c) the time to show the record in the "DataLogger" document.
 // Run it on the offscreen platform: QT_QPA_PLATFORM=offscreen build/bench/bench_logger
 #include "app/MainFrame.h"
+#include "link/LinkController.h"
 #include "display/LeftDlg.h"
 #include "protocol/LoggerDownload.h"
 #include "protocol/LoggerUi.h"
@@ -159,7 +160,7 @@ int main(int argc, char** argv)
     app.exec();
     if (!complete || dl->Records().size() != 1 || dl->Records()[0].points.size() != size_t(kReadings)) {
         std::fprintf(stderr, "the record did not arrive whole; display mode %d, link state %d\n",
-            frame.leftDlg()->DisplayMode(), int(frame.link().State()));
+            frame.leftDlg()->DisplayMode(), int(frame.links().Dongle().State()));
         simulator->WithEngine([](sim::CSimEngine& e) {
             for (const auto& c : e.MeterCommands())
                 std::fprintf(stderr, "  meter got %s at %lld ms\n", sim::ToHex(c.bytes).c_str(), (long long)c.timeMs);

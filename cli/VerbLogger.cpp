@@ -9,6 +9,7 @@
 #include "datalog/MLogFile.h"
 #include "datalog/MLogJson.h"
 #include "link/BleLink.h"
+#include "link/LinkController.h"
 #include "protocol/LoggerDownload.h"
 #include "protocol/MeterProtocol.h"
 
@@ -65,16 +66,17 @@ int RunLogger(const QStringList& argv)
     }
 
     cli::PrepareLinkSession();
-    CBleLink link;
+    CLinkController links;
+    CBleLink& link = links.Dongle();
     CMeterProtocol protocol(
-        link.m_strMeterRx, [&link](const uint8_t* bytes, int count) { return link.SendToMeter(bytes, count); },
+        links.FrameText(), [&links](const uint8_t* bytes, int count) { return links.SendToMeter(bytes, count); },
         [&link](int size) { link.m_ComPort.SetReadSize(size); });
     CLoggerDownload logger(
         protocol.Dispatcher(),
-        [&link](const meter_cmd::Command& c) { return link.SendToMeter(c.data(), int(c.size())); },
-        [&link] { return link.m_bMeterSeen.load(); });
+        [&links](const meter_cmd::Command& c) { return links.SendToMeter(c.data(), int(c.size())); },
+        [&links] { return links.MeterSeen(); });
     logger.Attach();
-    link.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
+    links.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
 
     int status = cli::ExitOk;
     bool done = false;

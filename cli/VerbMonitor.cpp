@@ -7,6 +7,7 @@
 #include "cli/CliVerbs.h"
 #include "cli/LinkSession.h"
 #include "link/BleLink.h"
+#include "link/LinkController.h"
 #include "link/Reconnector.h"
 #include "protocol/MeterEventFormat.h"
 #include "protocol/MeterProtocol.h"
@@ -46,12 +47,13 @@ int RunMonitor(const QStringList& argv)
 
     std::atomic<bool> listed { false };
     cli::PrepareLinkSession();
-    CBleLink link;
-    CReconnector reconnect(link);
+    CLinkController links;
+    CBleLink& link = links.Dongle();
+    CReconnector& reconnect = links.Reconnector();
 
     // The real dispatcher and decoders, on the receive thread like in the program.
     CMeterProtocol protocol(
-        link.m_strMeterRx, [&link](const uint8_t* bytes, int count) { return link.SendToMeter(bytes, count); },
+        links.FrameText(), [&links](const uint8_t* bytes, int count) { return links.SendToMeter(bytes, count); },
         [&link](int size) { link.m_ComPort.SetReadSize(size); });
     QObject::connect(
         &protocol.Decoder(), &CLiveDecoder::frameDecoded, &link,
@@ -66,7 +68,7 @@ int RunMonitor(const QStringList& argv)
 
     // The frame hook runs on the receive thread after each payload was appended to the frame
     // text. Raw output takes the payload whole; otherwise the dispatcher consumes the text.
-    link.SetFrameHook([&link, &protocol, raw] {
+    links.SetFrameHook([&link, &protocol, raw] {
         if (raw) {
             const std::string_view payload = link.m_strMeterRx.view();
             cli::PrintLine(payload.data(), payload.size());

@@ -13,6 +13,7 @@
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/RecordingJournal.h"
 #include "link/BleLink.h"
+#include "link/LinkController.h"
 #include "link/Reconnector.h"
 #include "platform/PortSettings.h"
 #include "protocol/MeterProtocol.h"
@@ -120,9 +121,9 @@ QString NumberedPath(const QString& out, const QString& tag, int n)
 
 class CRecordSession : public QObject {
 public:
-    CRecordSession(const QString& out, CBleLink& link)
+    CRecordSession(const QString& out, const CLinkController& links)
         : m_strOut(out)
-        , m_recorder(m_host, [&link] { return link.m_bMeterSeen.load(); })
+        , m_recorder(m_host, [&links] { return links.MeterSeen(); })
         , m_journals(journal::DefaultFolder())
     {
         m_recorder.SetMaxReadings(recording::MaxReadingsSetting(CPortSettings().FilePath()));
@@ -230,12 +231,13 @@ int RunRecord(const QStringList& argv)
 
     std::atomic<bool> listed { false };
     cli::PrepareLinkSession();
-    CBleLink link;
+    CLinkController links;
+    CBleLink& link = links.Dongle();
     CMeterProtocol protocol(
-        link.m_strMeterRx, [&link](const uint8_t* bytes, int count) { return link.SendToMeter(bytes, count); },
+        links.FrameText(), [&links](const uint8_t* bytes, int count) { return links.SendToMeter(bytes, count); },
         [&link](int size) { link.m_ComPort.SetReadSize(size); });
-    CRecordSession session(out, link);
-    CReconnector reconnect(link);
+    CRecordSession session(out, links);
+    CReconnector& reconnect = links.Reconnector();
     const bool retry = args.has(QStringLiteral("--reconnect"));
     if (retry) {
         reconnect.Remember(port, address);
@@ -251,7 +253,7 @@ int RunRecord(const QStringList& argv)
             session.OnEvent(event);
         },
         Qt::QueuedConnection);
-    link.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
+    links.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
     QObject::connect(
         &link, &CBleLink::scanRow, &link,
         [&link, &listed, address](const QStringList& columns) {

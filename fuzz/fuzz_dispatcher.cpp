@@ -176,8 +176,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 d.m_nLoggerListSize = d.m_nLoggerListSize ? 0 : CFrameDispatcher::kListSizeRequested;
             if (f & 0x04)
                 d.AbortLoggerTransfer();
-            if (f & 0x08)
-                rig.protocol.Decoder().SetRecording(!rig.protocol.Decoder().Recording());
             if (f & 0x10)
                 rig.protocol.Decoder().ResetDialPos();
             if (f & 0x20)

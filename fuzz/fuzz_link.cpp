@@ -40,7 +40,7 @@ void ParseAlone(const uint8_t* bytes, size_t n)
 
 size_t LinkTextSize(CBleLink& link)
 {
-    std::lock_guard<std::mutex> g(g_csBleRx);
+    std::lock_guard<std::mutex> g(link.m_rxLock);
     return link.m_strBleRx.size();
 }
 

@@ -1,14 +1,8 @@
 #include "link/BleLink.h"
 
-#include <QDateTime>
-#include <QMetaObject>
-#include <QThread>
-
 #ifndef _WIN32
 #include <pthread.h>
 #endif
-
-std::mutex g_csBleRx;
 
 namespace {
 
@@ -24,24 +18,8 @@ constexpr int kMaxMeterCommand = 42;
 
 } // namespace
 
-struct CBleLink::GuiCalls {
-    std::mutex lock;
-    std::condition_variable done;
-    bool stopping = false;
-};
-
-namespace {
-// One call posted by InvokeOnGui; guarded by GuiCalls::lock.
-struct GuiCall {
-    bool started = false;
-    bool finished = false;
-    bool abandoned = false;
-};
-} // namespace
-
 CBleLink::CBleLink(QObject* parent)
     : QObject(parent)
-    , m_pGuiCalls(std::make_shared<GuiCalls>())
 {
     m_stepTimer.setSingleShot(true);
     connect(&m_stepTimer, &QTimer::timeout, this, [this] {
@@ -83,7 +61,7 @@ int CBleLink::Open(const QString& port)
     if (!StartReceiveThread())
         return OpenThreadFailed;
     {
-        std::lock_guard<std::mutex> guard(g_csBleRx);
+        std::lock_guard<std::mutex> guard(m_rxLock);
         m_strBleRx.clear();
     }
     uint8_t packet[CBleCommand::kCommandBufferSize] = {};
@@ -115,7 +93,7 @@ void CBleLink::StartDiscovery(std::function<void()> done)
 {
     RunAfter(kScanPauseMs, [this, done = std::move(done)] {
         {
-            std::lock_guard<std::mutex> guard(g_csBleRx);
+            std::lock_guard<std::mutex> guard(m_rxLock);
             m_strBleRx.clear();
         }
         m_nScanRows = 0;
@@ -215,10 +193,10 @@ void CBleLink::OnComData(void* owner, const uint8_t* bytes, size_t count)
     auto* self = static_cast<CBleLink*>(owner);
     if (!self || !bytes || count == 0)
         return;
-    self->m_timeLastRx = QDateTime::currentSecsSinceEpoch();
-    self->m_bMeterSeen = true;
+    if (self->m_fnArrivalHook)
+        self->m_fnArrivalHook();
     {
-        std::lock_guard<std::mutex> guard(g_csBleRx);
+        std::lock_guard<std::mutex> guard(self->m_rxLock);
         self->m_strBleRx.appendBytes(bytes, count);
         self->m_bBleRxNew = true;
         if (self->m_strBleRx.size() > kMaxLinkText)
@@ -253,7 +231,7 @@ void CBleLink::AdvanceState(uint8_t from, uint8_t to)
 void CBleLink::Wake()
 {
     {
-        std::lock_guard<std::mutex> guard(g_csBleRx);
+        std::lock_guard<std::mutex> guard(m_rxLock);
         ++m_nRxGeneration;
     }
     m_wake.notify_one();
@@ -263,12 +241,8 @@ bool CBleLink::StartReceiveThread()
 {
     StopReceiveThread();
     {
-        std::lock_guard<std::mutex> guard(g_csBleRx);
+        std::lock_guard<std::mutex> guard(m_rxLock);
         m_bStopThread = false;
-    }
-    {
-        std::lock_guard<std::mutex> guard(m_pGuiCalls->lock);
-        m_pGuiCalls->stopping = false;
     }
     try {
         m_receiveThread = std::thread([this] { ReceiveLoop(); });
@@ -281,16 +255,10 @@ bool CBleLink::StartReceiveThread()
 void CBleLink::StopReceiveThread()
 {
     {
-        std::lock_guard<std::mutex> guard(g_csBleRx);
+        std::lock_guard<std::mutex> guard(m_rxLock);
         m_bStopThread = true;
     }
     m_wake.notify_all();
-    {
-        // Releases a receive thread waiting in InvokeOnGui for this (GUI) thread.
-        std::lock_guard<std::mutex> guard(m_pGuiCalls->lock);
-        m_pGuiCalls->stopping = true;
-    }
-    m_pGuiCalls->done.notify_all();
     if (!m_receiveThread.joinable() || m_receiveThread.get_id() == std::this_thread::get_id())
         return;
     m_receiveThread.join();
@@ -301,7 +269,7 @@ void CBleLink::ReceiveLoop()
 #if !defined(_WIN32) && defined(__GLIBC__)
     pthread_setname_np(pthread_self(), "ble-receive");
 #endif
-    std::unique_lock<std::mutex> lock(g_csBleRx);
+    std::unique_lock<std::mutex> lock(m_rxLock);
     uint64_t seen = m_nRxGeneration - 1; // look at whatever text is already there
     for (;;) {
         m_wake.wait(lock, [&] { return m_bStopThread || m_nRxGeneration != seen; });
@@ -314,7 +282,7 @@ void CBleLink::ReceiveLoop()
         bool more = true;
         while (more) {
             more = ReceivePass();
-            std::lock_guard<std::mutex> guard(g_csBleRx);
+            std::lock_guard<std::mutex> guard(m_rxLock);
             if (m_bStopThread)
                 return;
         }
@@ -328,7 +296,7 @@ bool CBleLink::ReceivePass()
     int eventLength = 0;
     uint8_t state;
     {
-        std::lock_guard<std::mutex> guard(g_csBleRx);
+        std::lock_guard<std::mutex> guard(m_rxLock);
         if (!m_bBleRxNew)
             return false;
         const size_t size = m_strBleRx.size();
@@ -433,47 +401,4 @@ void CBleLink::HandleEvent(const uint8_t* event, int length, uint8_t state)
     default:
         break;
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-// GUI calls from the receive thread
-
-bool CBleLink::InvokeOnGui(QObject* context, std::function<void()> fn)
-{
-    if (!context || !fn)
-        return false;
-    if (QThread::currentThread() == context->thread()) {
-        fn();
-        return true;
-    }
-    std::shared_ptr<GuiCalls> calls = m_pGuiCalls;
-    auto call = std::make_shared<GuiCall>();
-    {
-        std::lock_guard<std::mutex> guard(calls->lock);
-        if (calls->stopping)
-            return false;
-    }
-    QMetaObject::invokeMethod(
-        context,
-        [calls, call, fn = std::move(fn)] {
-            {
-                std::lock_guard<std::mutex> guard(calls->lock);
-                if (call->abandoned)
-                    return;
-                call->started = true;
-            }
-            fn();
-            {
-                std::lock_guard<std::mutex> guard(calls->lock);
-                call->finished = true;
-            }
-            calls->done.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock<std::mutex> lock(calls->lock);
-    calls->done.wait(lock, [&] { return call->finished || (calls->stopping && !call->started); });
-    if (call->finished)
-        return true;
-    call->abandoned = true;
-    return false;
 }

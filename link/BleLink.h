@@ -1,10 +1,11 @@
 #pragma once
 // The meter link over the BLE dongle: the port, the link text the port's reader fills, the receive
 // thread that cuts it into dongle events and acts on them by link state, the frame text of meter
-// payloads, and the Open / Scan / Connect command sequences. The main window owns one.
+// payloads, and the Open / Scan / Connect command sequences. A link controller owns one.
 #include "link/BleCommand.h"
 #include "link/ComPort.h"
 #include "link/HexText.h"
+#include "link/MeterLink.h"
 
 #include <QObject>
 #include <QStringList>
@@ -17,9 +18,6 @@
 #include <mutex>
 #include <thread>
 
-// Guards every link text (m_strBleRx) and m_bBleRxNew; never held while calling out.
-extern std::mutex g_csBleRx;
-
 // Link states (m_nBleState).
 enum BleState : uint8_t {
     BleIdle = 0, // the first text is discarded
@@ -31,7 +29,7 @@ enum BleState : uint8_t {
     BleInitialised = 7, // waiting for Scan; text stays unprocessed
 };
 
-class CBleLink : public QObject {
+class CBleLink : public QObject, public IMeterLink {
     Q_OBJECT
 public:
     // Result codes of Open (the Scan Device dialog adds 1 for an empty port field).
@@ -57,14 +55,14 @@ public:
     // Returns false (and sends nothing) for an address that does not parse.
     bool Connect(const QString& mac, std::function<void()> done = {});
     // Stops the receive thread and closes the port; a pending Scan or Connect step is dropped.
-    void Close();
+    void Close() override;
     // The meter address of the last Connect (lower case), for reconnecting; empty before any.
     QString LastAddress() const { return m_strLastAddress; }
     // True while a Scan or Connect pause is pending.
     bool StepPending() const { return m_stepTimer.isActive(); }
 
     // Wraps a 4-byte meter command into one characteristic-value write. Safe from any thread.
-    bool SendToMeter(const uint8_t* bytes, int count);
+    bool SendToMeter(const uint8_t* bytes, int count) override;
 
     // Receive callback installed on the port (runs on the reader thread).
     static void OnComData(void* owner, const uint8_t* bytes, size_t count);
@@ -72,6 +70,9 @@ public:
     // Called on the receive thread after each notification payload has been appended to
     // m_strMeterRx (the frame dispatcher). Set it while no receive thread runs.
     void SetFrameHook(std::function<void()> hook) { m_fnFrameHook = std::move(hook); }
+    // Called on the port's reader thread for every chunk that arrives (the meter is heard). Set
+    // it while the port is closed.
+    void SetArrivalHook(std::function<void()> hook) { m_fnArrivalHook = std::move(hook); }
 
     void SetState(uint8_t state); // also wakes the receive thread
     uint8_t State() const { return m_nBleState.load(); }
@@ -79,13 +80,6 @@ public:
     bool StartReceiveThread(); // (re)starts it: a running one is stopped first; false if none
     void StopReceiveThread(); // cooperative; joins (from the receive thread itself: only asks)
     bool ReceiveThreadRunning() const { return m_receiveThread.joinable(); }
-
-    // For code on the receive thread (the frame hook) that must run something on the GUI thread
-    // and wait for it: runs fn in context's thread and waits until it has run, unless the receive
-    // thread is being stopped, in which case it gives up and fn never runs. Returns true when fn
-    // ran. Waiting this way, instead of a blocking queued call, lets the GUI thread stop the link
-    // while such a call is pending.
-    bool InvokeOnGui(QObject* context, std::function<void()> fn);
 
     // One pass of the receive thread on the calling thread, for tests and fuzzing only (never
     // while the receive thread runs). Returns true when it consumed text or changed state.
@@ -102,10 +96,11 @@ public:
     static constexpr int kMaxEventBytes = CBleCommand::kMaxEventBytes;
 
     CComPort m_ComPort;
-    HexText m_strBleRx; // link text; guarded by g_csBleRx
-    bool m_bBleRxNew = false; // guarded by g_csBleRx
-    std::atomic<bool> m_bMeterSeen { false };
-    std::atomic<qint64> m_timeLastRx { 0 }; // seconds since the epoch of the last arrival
+    // Guards the link text (m_strBleRx), m_bBleRxNew and the receive thread's wake-up state;
+    // never held while calling out.
+    std::mutex m_rxLock;
+    HexText m_strBleRx; // link text; guarded by m_rxLock
+    bool m_bBleRxNew = false; // guarded by m_rxLock
     std::atomic<uint8_t> m_nBleState { BleIdle };
     HexText m_strMeterRx; // frame text; receive thread only (and the frame hook)
     CBleCommand m_bleCommand;
@@ -118,8 +113,6 @@ signals:
     void portLost();
 
 private:
-    struct GuiCalls; // the state InvokeOnGui shares with the calls it posts
-
     void ReceiveLoop();
     // One pass over the link text; returns true when it consumed text or changed state.
     bool ReceivePass();
@@ -133,12 +126,12 @@ private:
     static void OnPortLost(void* owner, uint32_t error);
 
     std::function<void()> m_fnFrameHook;
+    std::function<void()> m_fnArrivalHook;
     std::thread m_receiveThread;
     std::condition_variable m_wake;
-    uint64_t m_nRxGeneration = 0; // guarded by g_csBleRx; bumped by every arrival and state change
-    bool m_bStopThread = false; // guarded by g_csBleRx
+    uint64_t m_nRxGeneration = 0; // guarded by m_rxLock; bumped by every arrival and state change
+    bool m_bStopThread = false; // guarded by m_rxLock
     std::atomic<int> m_nScanRows { 0 }; // rows listed since the last Scan
-    std::shared_ptr<GuiCalls> m_pGuiCalls;
     QTimer m_stepTimer; // the pauses of Scan and Connect
     std::function<void()> m_fnPendingStep;
     QString m_strLastAddress; // owner thread only

@@ -1,6 +1,5 @@
 #include "link/DirectLink.h"
 
-#include <QDateTime>
 #include <QPointer>
 
 CDirectLink::CDirectLink(IBleCentral& central, HexText& frameText, QObject* parent)
@@ -94,8 +93,6 @@ void CDirectLink::OnNotification(const QByteArray& value)
 {
     if (m_state != State::Connected || value.isEmpty())
         return;
-    m_timeLastRx.store(QDateTime::currentSecsSinceEpoch());
-    m_bMeterSeen.store(true);
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_queue.size() >= kMaxQueued)

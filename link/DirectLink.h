@@ -39,11 +39,6 @@ public:
     // Safe from any thread.
     bool IsConnected() const { return m_state.load() == State::Connected; }
     QString Address() const { return m_strAddress; }
-    // Seconds since the epoch of the last notification (the watchdog's clock), and whether one
-    // came since it was last cleared.
-    std::atomic<qint64> m_timeLastRx { 0 };
-    std::atomic<bool> m_bMeterSeen { false };
-
     // Payloads waiting for the receive thread, at most this many (older ones are dropped).
     static constexpr size_t kMaxQueued = 4096;
 

@@ -2,7 +2,6 @@
 
 #include "link/BleLink.h"
 
-#include <QDateTime>
 #include <QPointer>
 #include <algorithm>
 #include <chrono>
@@ -66,10 +65,10 @@ void CReconnector::WatchSilence(int seconds, std::function<int()> patience)
 
 void CReconnector::OnWatchdog()
 {
-    if (!m_bConnectedOnce || m_plan.Active())
+    if (!m_bConnectedOnce || m_plan.Active() || !m_fnSilence)
         return;
     const int allowed = std::max(m_nSilenceSeconds, m_fnPatience ? m_fnPatience() : 0);
-    if (QDateTime::currentSecsSinceEpoch() - m_link.m_timeLastRx.load() >= allowed)
+    if (m_fnSilence() >= allowed)
         LinkLost();
 }
 

@@ -58,6 +58,9 @@ public:
     // the watchdog off (the window has its own). patience() may lengthen it for a while (the
     // meter pauses between bursts of saved readings).
     void WatchSilence(int seconds, std::function<int()> patience = {});
+    // How many seconds the meter has been silent (its link controller knows); without it the
+    // silence watchdog never acts.
+    void SetSilence(std::function<qint64()> secondsSilent) { m_fnSilence = std::move(secondsSilent); }
 
     const CReconnectPlan& Plan() const { return m_plan; }
     bool Active() const { return m_plan.Active(); }
@@ -91,6 +94,7 @@ private:
     QTimer m_watchdog;
     int m_nSilenceSeconds = 0;
     std::function<int()> m_fnPatience;
+    std::function<qint64()> m_fnSilence;
     std::function<void(const QString&)> m_fnAttempt;
     QMetaObject::Connection m_scanRow;
     std::atomic<bool> m_bWantFrame { true };

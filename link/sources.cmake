@@ -10,6 +10,7 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Reconnector.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BleCentral.h
   ${CMAKE_CURRENT_LIST_DIR}/DirectLink.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LinkController.cpp
 )
 # The operating system's serial device.
 if(WIN32)

@@ -247,8 +247,6 @@ void CFrameDispatcher::DispatchOtherHeaders()
             m_text.consume(kLoggerHeaderChars);
             m_bExpectBlockHeader = true;
             m_bLoggerDownload = true;
-            if (m_nLoggerListSize == 0 && m_hooks.clearSinglePoints)
-                m_hooks.clearSinglePoints();
             Send(meter_cmd::kAck.data());
             if (m_hooks.progressWindow)
                 m_hooks.progressWindow(1);

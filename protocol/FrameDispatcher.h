@@ -28,8 +28,6 @@ struct FrameDispatcherHooks {
     std::function<void(const uint8_t* header)> loggerHeader;
     // Stops the repeated record request (timer 3): the header has come.
     std::function<void()> killRequestTimer;
-    // An unasked record is coming: forget the points of the previous one.
-    std::function<void()> clearSinglePoints;
     // Transfer progress window: 1 opens it (message 0x468 with lParam 1).
     std::function<void(int open)> progressWindow;
     // Moves the transfer progress bar to the number of blocks received.

@@ -371,7 +371,6 @@ void CLiveDecoder::Finish(int mode, std::string_view frame, bool savedReadings, 
     // A frequency frame without its duty line puts the dial on the frequency position. The
     // decoder is the one owner of the position; the panel only shows what the event carries.
     const int newDial = MoveDial(d.m_strUnit, mode == 7 && !d.m_bSubMode && d.m_bSubMode3);
-    const bool liveFrame = frame.size() > 2 && frame[2] == '8';
     const int kind = SavedKind(mode, d);
 
     static const QMetaMethod signal = QMetaMethod::fromSignal(&CLiveDecoder::frameDecoded);
@@ -385,16 +384,5 @@ void CLiveDecoder::Finish(int mode, std::string_view frame, bool savedReadings, 
         event.m_nDialPos = newDial;
         event.m_bDateWarning = warning;
         emit frameDecoded(event);
-    }
-
-    if (m_bRecording.load() && liveFrame) {
-        if (m_pRecorder)
-            m_pRecorder->RecordLiveReading(0, d.m_fValue, d.m_strUnit, 0.0, 0, dateText, d.m_strFunction, d);
-    } else if (savedReadings && kind != 0) {
-        // The first saved reading ends a live recording; whoever offers Start and Stop is told.
-        if (m_bRecording.exchange(false))
-            emit recordingEnded();
-        if (m_pRecorder)
-            m_pRecorder->RecordSavedReading(kind, dateText, d);
     }
 }

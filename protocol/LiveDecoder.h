@@ -1,8 +1,8 @@
 #pragma once
 // The seven live-frame decoders. Each fills the working record from one complete frame, moves
-// the dial position, builds the reading's date text, decides which recording path the reading
-// takes and sends the result out as one MeterEvent. Runs on the link's receive thread; the GUI
-// thread only calls the thread-safe setters (recording on/off, dial reset).
+// the dial position, builds the reading's date text and the saved-reading kind, and sends the
+// result out as one MeterEvent. Runs on the link's receive thread; the GUI thread only resets the
+// dial. Recording is the business of whoever receives the events (CRecorder).
 #include "protocol/MeterData.h"
 #include "protocol/MeterEvent.h"
 
@@ -10,21 +10,6 @@
 #include <QString>
 #include <atomic>
 #include <string_view>
-
-// Where decoded readings are recorded. Called synchronously on the receive thread, after the
-// frame's event has been emitted; record is the decoder's working record, which the recorder
-// may change (an over-range value is marked in it).
-class IReadingRecorder {
-public:
-    virtual ~IReadingRecorder() = default;
-    // A live frame while recording runs: series 0, the reading, its unit, interval 0.0,
-    // reserved 0, the date text and the function name as label.
-    virtual void RecordLiveReading(int series, float value, const QString& unit, double interval, int reserved,
-        const QString& timeText, const QString& label, MeterData& record)
-        = 0;
-    // A frame after the meter's store marker, with its saved-reading kind 1..9.
-    virtual void RecordSavedReading(int kind, const QString& timeText, MeterData& record) = 0;
-};
 
 class CLiveDecoder : public QObject {
     Q_OBJECT
@@ -48,13 +33,6 @@ public:
     void DecodeDualAc(std::string_view frame, bool savedReadings = false);
     void DecodeFrequency(std::string_view frame, bool savedReadings = false);
 
-    // Receiver of the recording hand-off; none by default (nothing is recorded).
-    void SetRecorder(IReadingRecorder* recorder) { m_pRecorder = recorder; }
-
-    // Start / Stop of live recording; any thread.
-    void SetRecording(bool on) { m_bRecording.store(on); }
-    bool Recording() const { return m_bRecording.load(); }
-
     // Dial position after the last frame (0 before any); any thread. The GUI resets it to 0
     // when it blanks the display.
     int DialPos() const { return m_nDialPos.load(); }
@@ -76,9 +54,6 @@ signals:
     // The oscilloscope mode marker, emitted on the receive thread: the display goes to mode 10
     // with the function "OSC" and shows the stored-waveform pane. dialPos is the new position.
     void oscModeEntered(int dialPos);
-    // The first saved reading after the store marker ended a live recording (the flag set by
-    // SetRecording is now clear). Emitted on the receive thread; Start and Stop follow it.
-    void recordingEnded();
 
 private:
     void ReadStatus(uint8_t status, bool withBit4);
@@ -94,8 +69,6 @@ private:
     void Finish(int mode, std::string_view frame, bool savedReadings, const QString& dateText, bool warning);
 
     MeterData m_MeterData;
-    IReadingRecorder* m_pRecorder = nullptr;
-    std::atomic<bool> m_bRecording { false };
     std::atomic<int> m_nDialPos { 0 };
     bool m_bDateWarned = false; // raised for the current run of unset clocks
 };

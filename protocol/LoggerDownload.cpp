@@ -62,8 +62,6 @@ void CLoggerDownload::Attach()
         Post({ Event::Header, {}, std::move(header), {}, 0 });
     };
     h.killRequestTimer = [this] { Post({ Event::KillTimer3, {}, {}, {}, 0 }); };
-    // The GUI half decides where an unasked record goes when its header arrives.
-    h.clearSinglePoints = nullptr;
     h.progressWindow = [this](int open) {
         if (open)
             Post({ Event::ProgressOpen, {}, {}, {}, m_dispatcher.m_nTotalBlocks.load() });

@@ -15,7 +15,7 @@
 #include <QObject>
 #include <functional>
 
-class CRecorder : public QObject, public IReadingRecorder {
+class CRecorder : public QObject {
     Q_OBJECT
 public:
     // The most live readings one document takes before the recording stops.
@@ -47,11 +47,11 @@ public:
     // saved reading (after the meter's store marker) ends a live recording and is stored.
     void OnMeterEvent(const MeterEvent& event);
 
-    // The recording paths (also the decoder's direct hand-off). `record` is the working record
-    // of the reading; over-range values are marked in it.
+    // The recording paths. `record` is the working record of the reading; over-range values are
+    // marked in it.
     void RecordLiveReading(int series, float value, const QString& unit, double interval, int reserved,
-        const QString& timeText, const QString& label, MeterData& record) override;
-    void RecordSavedReading(int kind, const QString& timeText, MeterData& record) override;
+        const QString& timeText, const QString& label, MeterData& record);
+    void RecordSavedReading(int kind, const QString& timeText, MeterData& record);
     // Writes one saved reading of `kind` (1..9) into one document and its view.
     void StoreSavedReading(
         IRecordingView* view, CMyOrvelDoc* doc, int kind, const QString& timeText, MeterData& record);

@@ -10,6 +10,7 @@
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "link/DirectLink.h"
+#include "link/LinkController.h"
 #include "link/Reconnector.h"
 #include "platform/MessageBox.h"
 #include "platform/PortSettings.h"
@@ -65,9 +66,12 @@ private slots:
     {
         CMainFrame frame;
         auto* central = new sim::CSimBleCentral(Config(), &frame);
-        frame.SetBleCentral(central);
-        qint64 fakeNow = 0; // 0: the real clock
-        frame.SetClock([&fakeNow] { return fakeNow ? fakeNow : QDateTime::currentSecsSinceEpoch(); });
+        frame.links().SetBleCentral(central);
+        std::atomic<qint64> fakeNow { 0 }; // 0: the real clock
+        frame.links().SetClock([&fakeNow] {
+            const qint64 fake = fakeNow.load();
+            return fake ? fake : QDateTime::currentSecsSinceEpoch();
+        });
         frame.show();
         // Decoded frames reach the window queued; these count them sent and delivered, so the
         // test knows when none is on its way.
@@ -99,7 +103,7 @@ private slots:
         dlg->connectButton()->click();
         QTRY_VERIFY(frame.scanDialog() == nullptr || !frame.scanDialog()->isVisible());
         central->Advance(200);
-        QCOMPARE(frame.directLink()->state(), CDirectLink::State::Connected);
+        QCOMPARE(frame.links().Direct()->state(), CDirectLink::State::Connected);
         QTRY_VERIFY((central->Advance(50), frame.leftDlg()->DisplayMode() == 1));
         QCOMPARE(frame.leftDlg()->Record().m_strFunction, QStringLiteral("VDC"));
         QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on Bluetooth %1").arg(kMeter));
@@ -123,21 +127,21 @@ private slots:
         QTRY_COMPARE(delivered, sent.load()); // what the meter sent before it went is all in
         const qsizetype beforeGap = doc->m_arrSeries[0].Size();
         fakeNow = QDateTime::currentSecsSinceEpoch() + 5;
-        frame.OnWatchdog();
+        frame.links().OnWatchdog();
         fakeNow = 0;
-        QVERIFY(frame.reconnector()->Active());
+        QVERIFY(frame.links().Reconnector().Active());
         QCOMPARE(frame.statusText(), QStringLiteral("Link lost: next attempt in 1 s (attempt 1)"));
         QVERIFY(frame.action(QStringLiteral("cancelReconnect"))->isEnabled());
         QCOMPARE(doc->m_arrSeries[0].Size(), beforeGap + 1);
         QVERIFY(doc->m_arrSeries[0].IsNull(beforeGap));
 
         // The first attempt fails (still away); the next one waits two seconds.
-        QTRY_VERIFY_WITH_TIMEOUT(frame.reconnector()->Plan().Attempt() == 2, 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame.links().Reconnector().Plan().Attempt() == 2, 4000);
         QVERIFY(frame.statusText().startsWith(QLatin1String("Link lost: next attempt in ")));
         QVERIFY(frame.statusText().endsWith(QLatin1String("(attempt 2)")));
 
         central->SetInRange(true);
-        QTRY_VERIFY_WITH_TIMEOUT((central->Advance(20), !frame.reconnector()->Active()), 6000);
+        QTRY_VERIFY_WITH_TIMEOUT((central->Advance(20), !frame.links().Reconnector().Active()), 6000);
         QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on Bluetooth %1").arg(kMeter));
         QVERIFY(!frame.action(QStringLiteral("cancelReconnect"))->isEnabled());
         QTRY_VERIFY((central->Advance(50), doc->m_arrSeries[0].Size() >= beforeGap + 4));
@@ -151,8 +155,8 @@ private slots:
         // Disconnect ends it all: no retry after the user closed the link.
         frame.recorder().OnStop();
         frame.OnDisconnect();
-        QCOMPARE(frame.directLink()->state(), CDirectLink::State::Idle);
-        QVERIFY(!frame.reconnector()->Active());
+        QCOMPARE(frame.links().Direct()->state(), CDirectLink::State::Idle);
+        QVERIFY(!frame.links().Reconnector().Active());
         doc->SetModifiedFlag(false);
         frame.close();
     }
@@ -207,12 +211,12 @@ private slots:
 
         simulator->WithEngine([](sim::CSimEngine& e) { e.DropLink(); });
         // Four silent seconds, then the first attempt a second later.
-        QTRY_VERIFY_WITH_TIMEOUT(frame.reconnector()->Active(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame.links().Reconnector().Active(), 8000);
         const qsizetype gapAt = doc->m_arrSeries[0].Size() - 1;
         QVERIFY(doc->m_arrSeries[0].IsNull(gapAt));
-        QCOMPARE(frame.reconnector()->Port(), QStringLiteral("sim"));
-        QCOMPARE(frame.reconnector()->Address(), kMeter);
-        QTRY_VERIFY_WITH_TIMEOUT(!frame.reconnector()->Active(), 10000);
+        QCOMPARE(frame.links().Reconnector().Port(), QStringLiteral("sim"));
+        QCOMPARE(frame.links().Reconnector().Address(), kMeter);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.links().Reconnector().Active(), 10000);
         QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
         QTRY_VERIFY_WITH_TIMEOUT(doc->m_arrSeries[0].Size() >= gapAt + 4, 5000);
         QCOMPARE(frame.docManager()->Documents().size(), qsizetype(1));

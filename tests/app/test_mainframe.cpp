@@ -10,6 +10,7 @@
 #include "display/MeterBtn.h"
 #include "display/PanelGeometry.h"
 #include "link/BleScanDlg.h"
+#include "link/LinkController.h"
 #include "platform/MessageBox.h"
 #include "protocol/MeterProtocol.h"
 #include "sim/SimSerialPort.h"
@@ -34,6 +35,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <atomic>
 
 namespace {
 
@@ -127,63 +129,55 @@ private slots:
         saveArtefact(guide->window(), QStringLiteral("user-guide.png"));
     }
 
-    void watchdogKeepsLosesAndBlanksOnlyOnce()
+    void lostMeterBlanksTheDisplayOnlyOnce()
     {
         CMainFrame frame;
-        qint64 now = 1000;
-        frame.SetClock([&] { return now; });
-        CBleLink& link = frame.link();
-        link.m_bMeterSeen = true;
-        frame.StartWatchdog();
+        std::atomic<qint64> now { 1000 };
+        frame.links().SetClock([&] { return now.load(); });
+        frame.links().Heard();
+        frame.links().LinkUp();
         frame.leftDlg()->OnMeterEvent(normalReading(1.5f));
         QCOMPARE(frame.leftDlg()->DisplayMode(), 1);
 
-        now = 1003;
-        frame.OnWatchdog();
-        QVERIFY(link.m_bMeterSeen);
-        QCOMPARE(frame.lostCount(), 0);
-
         now = 1004;
-        frame.OnWatchdog();
-        QVERIFY(!link.m_bMeterSeen);
-        QCOMPARE(frame.lostCount(), 1);
+        frame.links().OnWatchdog();
+        QCOMPARE(frame.links().LostCount(), 1);
         QCOMPARE(frame.leftDlg()->DisplayMode(), -1); // first loss blanks
+        QCOMPARE(frame.statusText(), QStringLiteral("No data from the meter"));
 
         // The meter comes back, then goes silent again: the reading stays up.
-        link.m_bMeterSeen = true;
-        link.m_timeLastRx = now;
+        frame.links().Heard();
         frame.leftDlg()->OnMeterEvent(normalReading(2.5f));
         now += 4;
-        frame.OnWatchdog();
-        QCOMPARE(frame.lostCount(), 2);
+        frame.links().OnWatchdog();
+        QCOMPARE(frame.links().LostCount(), 2);
         QCOMPARE(frame.leftDlg()->DisplayMode(), 1);
-        QVERIFY(frame.watchdogRunning());
+        QVERIFY(frame.links().WatchdogRunning());
     }
 
     void unreadableBytesAreNamedInTheStatusBar()
     {
         CMainFrame frame;
         frame.resize(900, 600);
-        qint64 now = 7000;
-        frame.SetClock([&] { return now; });
-        CBleLink& link = frame.link();
-        link.m_bMeterSeen = true;
-        frame.StartWatchdog();
+        std::atomic<qint64> now { 7000 };
+        frame.links().SetClock([&] { return now.load(); });
+        frame.links().Heard();
+        frame.links().LinkUp();
         // A frame one byte short, then noise: bytes arrive, nothing can be read.
         std::string damaged = "a08002000000c03f0000c0405644432002261205090307010000";
         damaged += std::string(60, '0') + "a1";
         auto arrive = [&](const std::string& hex) {
-            link.m_strMeterRx.appendText(hex);
+            frame.links().FrameText().appendText(hex);
             frame.protocol().MeterFrameDispatcher();
-            link.m_timeLastRx = now;
+            frame.links().Heard();
         };
         for (int s = 0; s < 6; ++s) {
             arrive(damaged.substr(0, 40));
             arrive(damaged.substr(40));
-            frame.OnWatchdog();
+            frame.links().OnWatchdog();
             now += 1;
         }
-        frame.OnWatchdog();
+        frame.links().OnWatchdog();
         QVERIFY2(frame.statusText().startsWith(QLatin1String("receiving, but no readable frames (")),
             qPrintable(frame.statusText()));
         QVERIFY(frame.statusText().endsWith(QLatin1String(" damaged)")));
@@ -194,39 +188,20 @@ private slots:
         arrive("a08002000000c03f0000c04056444320022612050903070100");
         arrive("00a1");
         now += 1;
-        frame.OnWatchdog();
+        frame.links().OnWatchdog();
         // ... and the status bar tells the link's state again.
         QVERIFY2(!frame.statusText().startsWith(QLatin1String("receiving")), qPrintable(frame.statusText()));
-    }
-
-    void storeMarkerGivesTheMeter21Seconds()
-    {
-        CMainFrame frame;
-        qint64 now = 5000;
-        frame.SetClock([&] { return now; });
-        CBleLink& link = frame.link();
-        link.m_bMeterSeen = true;
-        frame.StartWatchdog();
-        frame.protocol().Dispatcher().m_bStoreMarker = true;
-        now += 20;
-        frame.OnWatchdog();
-        QVERIFY(link.m_bMeterSeen);
-        now += 1;
-        frame.OnWatchdog();
-        QVERIFY(!link.m_bMeterSeen);
-        QVERIFY(!frame.protocol().Dispatcher().m_bStoreMarker);
-        QCOMPARE(frame.lostCount(), 0); // given up quietly, not blanked
     }
 
     void disconnectStopsTheWatchdogAndBlanks()
     {
         CMainFrame frame;
-        frame.link().m_bMeterSeen = true;
-        frame.StartWatchdog();
+        frame.links().Heard();
+        frame.links().LinkUp();
         frame.leftDlg()->OnMeterEvent(normalReading(1.0f));
         frame.OnDisconnect();
-        QVERIFY(!frame.watchdogRunning());
-        QVERIFY(!frame.link().m_bMeterSeen);
+        QVERIFY(!frame.links().WatchdogRunning());
+        QVERIFY(!frame.links().MeterSeen());
         QCOMPARE(frame.leftDlg()->DisplayMode(), -1);
     }
 
@@ -271,7 +246,7 @@ private slots:
         dlg->deviceList()->selectRow(meterRow);
         dlg->connectButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(frame.scanDialog() == nullptr || !frame.scanDialog()->isVisible(), 3000);
-        QVERIFY(frame.watchdogRunning());
+        QVERIFY(frame.links().WatchdogRunning());
         QTRY_COMPARE_WITH_TIMEOUT(frame.leftDlg()->DisplayMode(), 1, 3000);
         QCOMPARE(frame.leftDlg()->Record().m_strFunction, QStringLiteral("VDC"));
         saveArtefact(&frame, QStringLiteral("main-window-live.png"));
@@ -386,7 +361,7 @@ private slots:
         dlg->close(); // within the 600 ms pause
         QTRY_VERIFY(dlg.isNull());
         // The link still completes the connection and the watchdog starts.
-        QTRY_VERIFY_WITH_TIMEOUT(frame.watchdogRunning(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame.links().WatchdogRunning(), 3000);
         QTRY_COMPARE_WITH_TIMEOUT(frame.leftDlg()->DisplayMode(), 1, 3000);
         frame.close();
     }
@@ -396,7 +371,6 @@ private slots:
         auto simulator = sim::ResetSharedSimulator();
         CMainFrame frame;
         QVERIFY(frame.OpenMeterPort(QStringLiteral("sim")));
-        frame.link().m_bMeterSeen = false;
         simulator->WithEngine([](sim::CSimEngine& e) { e.ClearRecords(); });
         frame.OnMeterKey(2);
         QTest::qWait(200);
@@ -409,14 +383,14 @@ private slots:
     {
         sim::ResetSharedSimulator();
         CMainFrame frame;
-        qint64 now = 1000;
-        frame.SetClock([&] { return now; });
+        std::atomic<qint64> now { 1000 };
+        frame.links().SetClock([&] { return now.load(); });
         QCOMPARE(frame.statusText(), QStringLiteral("Ready"));
         CLiveDecoder& decoder = frame.protocol().Decoder();
 
         // A port through the Port dialog opens, but no meter has spoken yet.
         QVERIFY(frame.OpenMeterPort(QStringLiteral("sim")));
-        frame.StartWatchdog();
+        frame.links().LinkUp();
         QCOMPARE(frame.statusText(), QStringLiteral("waiting for the meter on sim"));
         emit decoder.frameDecoded(normalReading(1.5f));
         QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
@@ -424,7 +398,7 @@ private slots:
 
         // Silent, then back.
         now += 4;
-        frame.OnWatchdog();
+        frame.links().OnWatchdog();
         QCOMPARE(frame.statusText(), QStringLiteral("No data from the meter"));
         emit decoder.frameDecoded(normalReading(1.6f));
         QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
@@ -432,7 +406,7 @@ private slots:
         // A new connection shows nothing of the previous meter until its own first reading.
         now += 1;
         QVERIFY(frame.OpenMeterPort(QStringLiteral("sim")));
-        frame.StartWatchdog();
+        frame.links().LinkUp();
         QCOMPARE(frame.leftDlg()->DisplayMode(), -1);
         QCOMPARE(frame.statusText(), QStringLiteral("waiting for the meter on sim"));
         // The oscilloscope marker is a meter frame too.
@@ -453,7 +427,7 @@ private slots:
         sim::ResetSharedSimulator();
         CMainFrame frame;
         QVERIFY(frame.OpenMeterPort(QStringLiteral("sim")));
-        frame.StartWatchdog();
+        frame.links().LinkUp();
         emit frame.protocol().Decoder().frameDecoded(normalReading(2.0f));
         QTRY_COMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
 
@@ -462,9 +436,9 @@ private slots:
         QCOMPARE(g_failedOpens, 3); // the three tries stay
         QCOMPARE(m_boxes, QStringList({ QStringLiteral("Warning:Can't open broken!") }));
         // The old link is untouched: still open on its port, watched, and reported as before.
-        QVERIFY(frame.link().m_ComPort.IsOpen());
-        QCOMPARE(frame.link().m_ComPort.PortName(), QStringLiteral("sim"));
-        QVERIFY(frame.watchdogRunning());
+        QVERIFY(frame.links().Dongle().m_ComPort.IsOpen());
+        QCOMPARE(frame.links().Dongle().m_ComPort.PortName(), QStringLiteral("sim"));
+        QVERIFY(frame.links().WatchdogRunning());
         QCOMPARE(frame.statusText(), QStringLiteral("Connected on sim"));
         QCOMPARE(CPortSettings().ReadPort(), QStringLiteral("sim"));
     }
@@ -498,7 +472,7 @@ private slots:
         frame.OnSearchBluetooth();
         QTRY_COMPARE(questions.size(), 1);
         QVERIFY2(questions[0].contains(QLatin1String("No meter answered")), qPrintable(questions[0]));
-        QVERIFY(!frame.watchdogRunning());
+        QVERIFY(!frame.links().WatchdogRunning());
         msgbox::SetHandler([this](const msgbox::Request& r) {
             m_boxes << r.text;
             return msgbox::Ok;

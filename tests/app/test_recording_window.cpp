@@ -7,6 +7,7 @@
 #include "datalog/GraphDlg.h"
 #include "datalog/MyOrvelView.h"
 #include "app/MainFrame.h"
+#include "link/LinkController.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/RecordingJournal.h"
 #include "platform/MessageBox.h"
@@ -96,12 +97,11 @@ private slots:
         QVERIFY(!stop->isEnabled());
 
         // Without meter data Start does nothing, and says nothing.
-        frame.link().m_bMeterSeen = false;
         start->trigger();
         QVERIFY(Windows(frame).isEmpty());
         QVERIFY(m_boxes.isEmpty());
 
-        frame.link().m_bMeterSeen = true;
+        frame.links().Heard();
         start->trigger();
         QCOMPARE(Windows(frame).size(), 1);
         QVERIFY(!start->isEnabled());

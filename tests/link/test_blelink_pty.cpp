@@ -1,14 +1,12 @@
 // The link end to end over a pseudo-terminal: a test thread plays the dongle on the master side
 // (device init, discovery, connection, notifications) while the link runs its real port reader,
-// receive thread and command sequences. Also: stopping the link while its receive thread waits
-// for the GUI thread, and a dongle that goes away.
+// receive thread and command sequences. Also: a dongle that goes away.
 #include "DongleEvents.h"
 #include "PtyPair.h"
 #include "link/BleLink.h"
 
 #include <QElapsedTimer>
 #include <QTest>
-#include <QThread>
 #include <thread>
 
 using dongle::Bytes;
@@ -214,67 +212,6 @@ private slots:
         QVERIFY(!link.StepPending());
         QTest::qWait(800);
         QVERIFY(!done);
-    }
-
-    void stoppingWhileTheHookWaitsForTheGuiThread_data()
-    {
-        QTest::addColumn<bool>("destroy");
-        QTest::newRow("close") << false;
-        QTest::newRow("destroy") << true;
-    }
-    void stoppingWhileTheHookWaitsForTheGuiThread()
-    {
-        QFETCH(bool, destroy);
-        PtyPair pty;
-        auto link = std::make_unique<CBleLink>();
-        QObject gui;
-        std::atomic<bool> entered { false };
-        std::atomic<bool> ran { false };
-        std::atomic<int> results { -1 };
-        CBleLink* raw = link.get();
-        link->SetFrameHook([&, raw] {
-            entered = true;
-            results = raw->InvokeOnGui(&gui, [&] { ran = true; }) ? 1 : 0;
-        });
-        QCOMPARE(link->Open(pty.slave()), int(CBleLink::OpenOk));
-        link->SetState(BleConnected);
-        QVERIFY(pty.Write(dongle::Notification({ 0xA0 })));
-        // This thread does not run its event loop now, so the hook's call stays pending.
-        QElapsedTimer wait;
-        wait.start();
-        while (!entered && wait.elapsed() < 3000)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        QVERIFY(entered);
-        QElapsedTimer t;
-        t.start();
-        if (destroy)
-            link.reset();
-        else
-            link->Close();
-        QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
-        QCOMPARE(results.load(), 0);
-        QCoreApplication::processEvents();
-        QVERIFY(!ran); // a call given up never runs later
-    }
-
-    void guiCallsRunAndAreWaitedFor()
-    {
-        CBleLink link;
-        QObject gui;
-        std::atomic<int> ranOn { 0 };
-        std::atomic<int> result { -1 };
-        link.SetFrameHook([&] {
-            result = link.InvokeOnGui(&gui, [&] { ranOn = QThread::currentThread() == gui.thread() ? 1 : 2; }) ? 1 : 0;
-        });
-        QVERIFY(link.StartReceiveThread());
-        link.SetState(BleConnected);
-        const Bytes n = dongle::Notification({ 0x01, 0x02 });
-        std::thread reader([&] { CBleLink::OnComData(&link, n.data(), n.size()); });
-        reader.join();
-        QTRY_COMPARE_WITH_TIMEOUT(result.load(), 1, 3000);
-        QCOMPARE(ranOn.load(), 1);
-        link.StopReceiveThread();
-        QVERIFY(!link.ReceiveThreadRunning());
     }
 
     void dongleThatGoesAwayIsReported()

@@ -1,5 +1,5 @@
 // The seven live decoders from hand-built frames: fields, normalisation, date texts, the
-// recording hand-off and the events they send out.
+// saved-reading kinds and the events they send out.
 #include "FrameBuilder.h"
 #include "protocol/LiveDecoder.h"
 #include "protocol/MeterProtocol.h"
@@ -9,32 +9,6 @@
 #include <ctime>
 
 namespace {
-
-struct Call {
-    QString path; // "live" or "saved"
-    int kind = 0;
-    float value = 0;
-    QString unit;
-    QString date;
-    QString label;
-};
-
-class Recorder : public IReadingRecorder {
-public:
-    void RecordLiveReading(int series, float value, const QString& unit, double interval, int reserved,
-        const QString& timeText, const QString& label, MeterData&) override
-    {
-        QCOMPARE(series, 0);
-        QCOMPARE(interval, 0.0);
-        QCOMPARE(reserved, 0);
-        calls.push_back({ "live", 0, value, unit, timeText, label });
-    }
-    void RecordSavedReading(int kind, const QString& timeText, MeterData& record) override
-    {
-        calls.push_back({ "saved", kind, record.m_fValue, record.m_strUnit, timeText, record.m_strFunction });
-    }
-    std::vector<Call> calls;
-};
 
 // A mode-1 frame of the given unit, value, limit and decimal code, clock 26-12-05 09:03:07.
 FrameBuilder Normal(const char* unit, float value, float limit, int decimalCode, bool saved = false)
@@ -63,7 +37,6 @@ class TestDecoders : public QObject {
     Q_OBJECT
 private:
     CLiveDecoder dec;
-    Recorder rec;
     std::vector<MeterEvent> events;
 
     void decode(int mode, const FrameBuilder& f, bool savedReadings = false)
@@ -76,14 +49,11 @@ private:
 private slots:
     void initTestCase()
     {
-        dec.SetRecorder(&rec);
         connect(&dec, &CLiveDecoder::frameDecoded, this, [this](const MeterEvent& e) { events.push_back(e); });
     }
     void init()
     {
-        rec.calls.clear();
         events.clear();
-        dec.SetRecording(false);
     }
 
     void normalFrame()
@@ -188,12 +158,8 @@ private slots:
         QCOMPARE(events.back().m_nSavedKind, 7);
 
         f.byte(25, 4);
-        dec.SetRecording(true);
-        rec.calls.clear();
         decode(5, f, true);
         QCOMPARE(events.back().m_nSavedKind, 0);
-        QVERIFY(rec.calls.empty());
-        QVERIFY(dec.Recording()); // a frame of no saved kind leaves recording alone
     }
 
     void dualAc()
@@ -336,46 +302,6 @@ private slots:
         QVERIFY(!events.back().m_bDateWarning);
         decode(2, MinMax(4, 0));
         QVERIFY(events.back().m_bDateWarning);
-    }
-
-    void recordingHandOff()
-    {
-        // live recording: live frames only
-        dec.SetRecording(true);
-        decode(1, Normal("V", 1.25f, 6.0f, 2));
-        QCOMPARE(int(rec.calls.size()), 1);
-        QCOMPARE(rec.calls[0].path, QStringLiteral("live"));
-        QCOMPARE(rec.calls[0].value, 1.25f);
-        QCOMPARE(rec.calls[0].unit, QStringLiteral("V"));
-        QCOMPARE(rec.calls[0].date, QStringLiteral("5/12/26 9:3:7"));
-        QCOMPARE(rec.calls[0].label, QStringLiteral("VDC"));
-
-        // an "a09" frame without saved readings is shown but not recorded
-        decode(1, Normal("V", 1.0f, 6.0f, 2, true));
-        QCOMPARE(int(rec.calls.size()), 1);
-        QVERIFY(events.back().m_bSavedFrame);
-        QVERIFY(dec.Recording());
-
-        // the first saved reading ends the live recording, and says so once
-        QSignalSpy ended(&dec, &CLiveDecoder::recordingEnded);
-        decode(3, FrameBuilder(3, true).unit(20, "V"), true);
-        QCOMPARE(ended.size(), 1);
-        decode(3, FrameBuilder(3, true).unit(20, "V"), true);
-        QCOMPARE(ended.size(), 1);
-        rec.calls.pop_back();
-        QCOMPARE(int(rec.calls.size()), 2);
-        QCOMPARE(rec.calls[1].path, QStringLiteral("saved"));
-        QCOMPARE(rec.calls[1].kind, 3);
-        QVERIFY(!dec.Recording());
-        QCOMPARE(events.back().m_nSavedKind, 3);
-
-        // a live frame while recording wins over the saved path
-        dec.SetRecording(true);
-        decode(6, FrameBuilder(6), true);
-        QCOMPARE(rec.calls.back().path, QStringLiteral("live"));
-        QVERIFY(dec.Recording());
-        decode(7, FrameBuilder(7, true), true);
-        QCOMPARE(rec.calls.back().kind, 9);
     }
 
     void dialResetFromGui()

@@ -37,7 +37,6 @@ struct Harness {
             disp.SetTotalBlocks(b[21] | b[22] << 8);
         };
         h.killRequestTimer = [this] { log.push_back("kill3"); };
-        h.clearSinglePoints = [this] { log.push_back("clearSingle"); };
         h.progressWindow = [this](int open) { log.push_back("progress " + std::to_string(open)); };
         h.progressPosition = [this](int n) { log.push_back("position " + std::to_string(n)); };
         h.loggerBlock = [this](std::string_view t, int records) {
@@ -346,7 +345,7 @@ private slots:
         QVERIFY(h.disp.m_bExpectBlockHeader);
         QCOMPARE(h.log,
             std::vector<std::string>(
-                { "kill3", "header " + LoggerHeader(2), "clearSingle", "send " + kAck, "progress 1" }));
+                { "kill3", "header " + LoggerHeader(2), "send " + kAck, "progress 1" }));
         h.log.clear();
 
         // live frames are not decoded while the transfer runs
@@ -394,7 +393,6 @@ private slots:
         h.feed(LoggerHeader(1).substr(30));
         QCOMPARE(h.log[1], std::string("kill3"));
         QCOMPARE(h.log[2], "header " + LoggerHeader(1));
-        QCOMPARE(count(h.log, "clearSingle"), 0);
         QCOMPARE(count(h.log, "send " + kAck), 1);
     }
 
