@@ -169,7 +169,7 @@ private slots:
         sim::SimConfig c = Config();
         c.oscMode = true;
         auto* central = new sim::CSimBleCentral(c, &frame);
-        frame.SetBleCentral(central);
+        frame.links().SetBleCentral(central);
         frame.show();
         frame.OnConnectBle();
         CBleScan* dlg = frame.scanDialog();
@@ -181,7 +181,7 @@ private slots:
         dlg->deviceList()->selectRow(0);
         dlg->connectButton()->click();
         central->Advance(200);
-        QCOMPARE(frame.directLink()->state(), CDirectLink::State::Connected);
+        QCOMPARE(frame.links().Direct()->state(), CDirectLink::State::Connected);
         QTRY_VERIFY((central->Advance(50), frame.leftDlg()->DisplayMode() == CLeftDlg::kModeOscilloscope));
 
         const size_t before = central->Engine().MeterCommands().size();
