@@ -1,10 +1,15 @@
 // The one way files are saved: whatever goes wrong, the previous file stays as it was and no
 // temporary is left behind; success is told only when every byte reached the disk. Full disks
 // are real (a tiny tmpfs, when the test may mount one) or injected through the save's fault hook.
+#include "datalog/DataLogText.h"
+#include "datalog/MyOrvelDoc.h"
 #include "platform/ArchiveFile.h"
 #include "platform/SafeSave.h"
+#include "scope/OscExport.h"
+#include "scope/OscFile.h"
 
 #include "TinyDisk.h"
+#include "scope/OscSamples.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -89,6 +94,39 @@ private slots:
         // What fits is saved.
         QVERIFY2(archive::SaveBytes(path, QByteArray(1000, 'k'), &message), qPrintable(message));
         QCOMPARE(ReadAll(path), QByteArray(1000, 'k'));
+    }
+
+    // What the window's Save, Save OSC Data and both exports call: on a full disk each fails
+    // with the system's reason and the good file in the way stays.
+    void windowSavesTellAFullDisk()
+    {
+        testdisk::CTinyDisk disk;
+        if (!disk.Mounted())
+            QSKIP("needs the administrator to mount a small tmpfs");
+        CMyOrvelDoc doc;
+        for (int i = 0; i < 120; ++i)
+            doc.AddPoint(0, i, "VDC", 1, i, "7/12/26 12:33:22", "VDC", 60.0f);
+        const OSCData record = osc_samples::Record(1);
+        const QByteArray good("good old file");
+        const QStringList names { "doc.mLog", "scope.osc", "doc.xls", "scope.xlsx" };
+        for (const QString& name : names)
+            QVERIFY(WriteAll(disk.FilePath(name), good));
+        disk.Fill(1024);
+
+        QString message[4];
+        QVERIFY(!doc.OnSaveDocument(disk.FilePath(names[0]), &message[0]));
+        QVERIFY(!osc::Save(disk.FilePath(names[1]), osc::CurrentFile(record), &message[1]));
+        QVERIFY(!datalog_text::WriteExportXls(disk.FilePath(names[2]), doc, &message[2]));
+        QVERIFY(!osc::WriteWorkbook(disk.FilePath(names[3]), osc::ExportCells(record.info, record.fWave.data(), 300),
+            &message[3]));
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY2(message[i].contains("No space left on device"), qPrintable(message[i]));
+            QCOMPARE(ReadAll(disk.FilePath(names[i])), good);
+        }
+        QVERIFY(doc.IsModified());
+        QStringList sorted = names;
+        sorted.sort();
+        QCOMPARE(disk.Entries(), sorted);
     }
 
     void injectedFaultFailsLikeAFullDisk()
