@@ -320,17 +320,20 @@ private slots:
         }
     }
 
-    // A run lasts at least the seconds asked for (a coarse timer ends it up to 5 % early).
+    // A run lasts at least the seconds asked for: a coarse timer ended most runs of 4 s some
+    // tens of milliseconds early, so three runs are measured.
     void runLastsTheSecondsAskedFor()
     {
-        QProcess cli;
-        QElapsedTimer ran;
-        ran.start();
-        cli.start(QStringLiteral(CLI_PATH), { "monitor", "--port", "sim", "--address", kMeter, "--seconds", "20" });
-        QVERIFY(cli.waitForFinished(40000));
-        const qint64 ms = ran.elapsed();
-        QCOMPARE(cli.exitCode(), 0);
-        QVERIFY2(ms >= 20000, qPrintable(QString::number(ms)));
+        for (int run = 0; run < 3; ++run) {
+            QProcess cli;
+            QElapsedTimer ran;
+            ran.start();
+            cli.start(QStringLiteral(CLI_PATH), { "monitor", "--port", "sim", "--address", kMeter, "--seconds", "4" });
+            QVERIFY(cli.waitForFinished(20000));
+            const qint64 ms = ran.elapsed();
+            QCOMPARE(cli.exitCode(), 0);
+            QVERIFY2(ms >= 4000, qPrintable(QString::number(ms)));
+        }
     }
 
     void killedMidRecordingLosesAtMostTheLastSecond()
