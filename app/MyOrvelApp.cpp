@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -73,8 +74,25 @@ bool CMyOrvelApp::InitInstance()
     } else {
         m_pMainFrame->showMaximized();
     }
-    for (const QString& file : parser.positionalArguments())
+    if (parser.isSet(shot)) {
+        // Set before anything may open a message box (a file that will not open): the box's
+        // own loop runs the timer, and the picture shows the box.
+        const QString file = parser.value(shot);
+        QTimer::singleShot(afterMs, this, [this, file] {
+            const bool saved = Screenshot().save(file, "PNG");
+            if (!saved)
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            m_nExitCode = saved ? 0 : 2;
+            exit(m_nExitCode); // also ends a message box's loop
+        });
+    }
+    for (const QString& file : parser.positionalArguments()) {
+        if (m_nExitCode >= 0)
+            return true; // the picture was taken over a message box: nothing more is shown
         m_pMainFrame->OpenFile(file);
+    }
+    if (m_nExitCode >= 0)
+        return true;
     if (parser.isSet(demo))
         m_pMainFrame->StartDemo();
     if (parser.isSet(record)) {
@@ -89,14 +107,24 @@ bool CMyOrvelApp::InitInstance()
             },
             Qt::QueuedConnection);
     }
-    if (parser.isSet(shot)) {
-        const QString file = parser.value(shot);
-        QTimer::singleShot(afterMs, this, [this, file] {
-            const bool saved = m_pMainFrame->grab().save(file, "PNG");
-            if (!saved)
-                std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-            exit(saved ? 0 : 2);
-        });
-    }
     return true;
+}
+
+QImage CMyOrvelApp::Screenshot() const
+{
+    QImage image = m_pMainFrame->grab().toImage();
+    QPainter painter(&image);
+    const QPoint origin = m_pMainFrame->geometry().topLeft();
+    // Windows over the main window (a message box, a dialog), the modal one on top.
+    QWidget* modal = activeModalWidget();
+    QList<QWidget*> over;
+    for (QWidget* w : topLevelWidgets()) {
+        if (w != m_pMainFrame.get() && w != modal && w->isVisible() && w->isWindow())
+            over.append(w);
+    }
+    if (modal && modal->isVisible())
+        over.append(modal);
+    for (QWidget* w : std::as_const(over))
+        painter.drawPixmap(w->geometry().topLeft() - origin, w->grab());
+    return image;
 }

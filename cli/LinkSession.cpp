@@ -9,6 +9,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
+#include <cmath>
+#include <limits>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
@@ -123,8 +125,23 @@ void RunEventLoop(CBleLink* link, double seconds, int* status, CReconnector* rec
             QCoreApplication::quit();
         },
         Qt::QueuedConnection);
+    // A run lasts at least the seconds asked for: a coarse timer may fire up to 5 % early, and a
+    // precise one is still checked against the clock.
+    QElapsedTimer ran;
+    ran.start();
+    QTimer runTimer;
+    runTimer.setSingleShot(true);
+    runTimer.setTimerType(Qt::PreciseTimer);
+    const qint64 runMs = qint64(std::ceil(seconds * 1000.0));
+    QObject::connect(&runTimer, &QTimer::timeout, &guard, [&runTimer, &ran, runMs] {
+        const qint64 left = runMs - ran.elapsed();
+        if (left > 0)
+            runTimer.start(int(std::min<qint64>(left, std::numeric_limits<int>::max())));
+        else
+            QCoreApplication::quit();
+    });
     if (seconds > 0)
-        QTimer::singleShot(qint64(seconds * 1000.0), &guard, [] { QCoreApplication::quit(); });
+        runTimer.start(int(std::min<qint64>(runMs, std::numeric_limits<int>::max())));
 
 #ifndef _WIN32
     // SIGINT and SIGTERM end the loop, so that the link is closed in order. (On Windows Ctrl+C
@@ -147,6 +164,42 @@ void RunEventLoop(CBleLink* link, double seconds, int* status, CReconnector* rec
 }
 
 } // namespace cli
+
+cli::CSilenceEnd::CSilenceEnd(const QString& address, const CFrameDispatcher* dispatcher, QObject* parent)
+    : QObject(parent)
+    , m_strAddress(address)
+    , m_pDispatcher(dispatcher)
+    , m_timer(this)
+{
+    m_clock.start();
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &CSilenceEnd::Check);
+}
+
+void cli::CSilenceEnd::Heard()
+{
+    m_lastHeard.store(m_clock.elapsed(), std::memory_order_relaxed);
+}
+
+void cli::CSilenceEnd::Start()
+{
+    m_timer.start(250);
+}
+
+void cli::CSilenceEnd::Check()
+{
+    const qint64 last = m_lastHeard.load(std::memory_order_relaxed);
+    if (last < 0 || m_bEnded)
+        return;
+    const bool memory = m_pDispatcher && m_pDispatcher->m_bStoreMarker.load();
+    const int allowed = memory ? kMemorySeconds : kSilentSeconds;
+    if (m_clock.elapsed() - last < qint64(allowed) * 1000)
+        return;
+    m_bEnded = true;
+    m_timer.stop();
+    std::fprintf(stderr, "multimeter-cli: the meter %s sent nothing for %d s\n", qPrintable(m_strAddress), allowed);
+    QCoreApplication::quit();
+}
 
 void cli::WatchAndReconnect(CReconnector* reconnect, const CFrameDispatcher* dispatcher)
 {

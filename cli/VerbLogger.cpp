@@ -15,7 +15,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 #include <atomic>
 #include <cstdio>
 
@@ -27,13 +26,7 @@ bool WriteRecord(const QString& path, const LoggerRecord& record, bool csv, QStr
     FillLoggerDocument(log, record);
     if (!csv)
         return mlog::Save(path, log, message);
-    const QByteArray bytes = mlog::ToCsv(log);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *message = QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    return true;
+    return mlog::SaveBytes(path, mlog::ToCsv(log), message);
 }
 
 int RunLogger(const QStringList& argv)

@@ -67,6 +67,10 @@ int exportCsv(const QString& path, const QString& out)
 // A journal left by a recording that never finished, written as a document.
 int recover(const QString& journalPath, const QString& out)
 {
+    // Checked before opening: opening a FIFO would wait for a writer.
+    const QString notFile = filetarget::WhyNotReadable(journalPath);
+    if (!notFile.isEmpty())
+        return ioError(QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(journalPath), notFile));
     CDataLog log;
     journal::ReadResult read;
     QString why;

@@ -68,7 +68,9 @@ int RunMonitor(const QStringList& argv)
 
     // The frame hook runs on the receive thread after each payload was appended to the frame
     // text. Raw output takes the payload whole; otherwise the dispatcher consumes the text.
-    links.SetFrameHook([&link, &protocol, raw] {
+    cli::CSilenceEnd silence(address, &protocol.Dispatcher());
+    links.SetFrameHook([&link, &protocol, &silence, raw] {
+        silence.Heard();
         if (raw) {
             const std::string_view payload = link.m_strMeterRx.view();
             cli::PrintLine(payload.data(), payload.size());
@@ -106,8 +108,12 @@ int RunMonitor(const QStringList& argv)
     if (retry) {
         reconnect.Remember(port, address);
         cli::WatchAndReconnect(&reconnect, &protocol.Dispatcher());
+    } else {
+        silence.Start();
     }
     int status = cli::ScanAndRun(&link, port, seconds, retry ? &reconnect : nullptr);
+    if (silence.Ended())
+        status = cli::ExitIo;
     if (status == cli::ExitOk && !listed) {
         std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));
         status = cli::ExitIo;

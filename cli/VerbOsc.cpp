@@ -9,6 +9,7 @@
 #include "cli/CliVerbs.h"
 #include "cli/PayloadLines.h"
 #include "link/HexText.h"
+#include "platform/FileTarget.h"
 #include "protocol/MeterProtocol.h"
 #include "scope/OscController.h"
 #include "scope/OscExport.h"
@@ -95,11 +96,14 @@ int dump(const QString& path)
 
 int build(const QString& jsonPath, const QString& out)
 {
+    // Checked before opening: opening a FIFO would wait for a writer.
+    const QString notFile = filetarget::WhyNotReadable(jsonPath);
+    if (!notFile.isEmpty())
+        return ioError(QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), notFile));
     QFile file(jsonPath);
-    if (QFileInfo(jsonPath).isDir() || !file.open(QIODevice::ReadOnly))
-        return ioError(QStringLiteral("Cannot open \"%1\": %2.")
-                           .arg(QDir::toNativeSeparators(jsonPath),
-                               QFileInfo(jsonPath).isDir() ? QStringLiteral("it is a folder") : file.errorString()));
+    if (!file.open(QIODevice::ReadOnly))
+        return ioError(
+            QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), file.errorString()));
     osc::OscFile osc;
     QString why;
     if (!osc::FileFromJson(file.readAll(), osc, &why))

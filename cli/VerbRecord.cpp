@@ -16,6 +16,7 @@
 #include "link/LinkController.h"
 #include "link/Reconnector.h"
 #include "platform/PortSettings.h"
+#include "platform/SafeSave.h"
 #include "protocol/MeterProtocol.h"
 #include "protocol/Recorder.h"
 #include "protocol/RecordingRules.h"
@@ -225,6 +226,16 @@ int RunRecord(const QStringList& argv)
     cli::MeterTarget target;
     if (const int bad = cli::ParseMeterTarget(args, "record", &target))
         return bad;
+    {
+        // A recording that could not be saved at the end is lost time: the output is tried
+        // before the meter is reached.
+        CSafeSave probe(out);
+        QString message;
+        if (!probe.Open(&message)) {
+            std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(message));
+            return cli::ExitIo;
+        }
+    }
     const QString& port = target.port;
     const QString& address = target.address;
     const double seconds = target.seconds;
@@ -253,7 +264,13 @@ int RunRecord(const QStringList& argv)
             session.OnEvent(event);
         },
         Qt::QueuedConnection);
-    links.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
+    cli::CSilenceEnd silence(address, &protocol.Dispatcher());
+    if (!retry)
+        silence.Start();
+    links.SetFrameHook([&protocol, &silence] {
+        silence.Heard();
+        protocol.MeterFrameDispatcher();
+    });
     QObject::connect(
         &link, &CBleLink::scanRow, &link,
         [&link, &listed, address](const QStringList& columns) {
@@ -270,7 +287,7 @@ int RunRecord(const QStringList& argv)
         std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));
         status = cli::ExitIo;
     }
-    if (session.Failed())
+    if (session.Failed() || silence.Ended())
         status = cli::ExitIo;
     return status;
 }

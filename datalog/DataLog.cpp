@@ -27,6 +27,14 @@ void CDataLog::SetMaxLoadPointsForTesting(quint64 points)
     g_maxLoadPoints = points;
 }
 
+quint64 CDataLog::PointCount() const
+{
+    quint64 n = 0;
+    for (const CDataSeries& s : m_arrSeries)
+        n += static_cast<quint64>(s.Size());
+    return n;
+}
+
 quint64 CDataLog::MaxLoadPoints()
 {
     const quint64 set = g_maxLoadPoints;

@@ -19,9 +19,12 @@ struct CDataLogTooLarge {
 
 class CDataLog {
 public:
-    // The most points and null elements a loaded document may hold, all series together: about
-    // 1 GB of memory, far beyond any recording (a million points take 40 MB).
+    // The most points and null elements a document may hold, all series together: the most a
+    // file may hold to be opened, so also the most a save writes and the highest reading limit
+    // a user may set. About 2 GB of memory loaded (a million points take 80 MB).
     static constexpr quint64 kMaxLoadPoints = 25'000'000;
+    // All points and null elements of the three series.
+    quint64 PointCount() const;
     // Tests: another bound (0 restores kMaxLoadPoints).
     static void SetMaxLoadPointsForTesting(quint64 points);
     static quint64 MaxLoadPoints();

@@ -1,7 +1,8 @@
 #include "datalog/DataLogText.h"
 
+#include "platform/ArchiveFile.h"
+
 #include <QDir>
-#include <QSaveFile>
 #include <cmath>
 
 namespace datalog_text {
@@ -107,14 +108,7 @@ bool WriteExportXls(const QString& path, const CDataLog& log, QString* message)
             *message = QStringLiteral("The document holds no reading to export.");
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (message)
-            *message
-                = QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    return true;
+    return archive::SaveBytes(path, bytes, message);
 }
 
 QString DefaultExportName(const QDateTime& now)

@@ -3,12 +3,16 @@
 #include "platform/Archive.h"
 #include "platform/ArchiveFile.h"
 
+#include <QDir>
+#include <algorithm>
+
 namespace mlog {
 
 namespace {
 
-// Larger than any recording this program makes by two orders of magnitude.
-constexpr qint64 kMaxFileBytes = qint64(1) << 31;
+// A recording takes about 82 bytes a point in the file (texts stored twice as wide): a file of
+// the most points a document may hold must fit, with room for longer texts.
+constexpr qint64 kMaxFileBytes = std::max(qint64(1) << 31, qint64(CDataLog::kMaxLoadPoints) * 128);
 
 // Reads a whole document into `fresh`; a document past what can be loaded is refused.
 void readDocument(archive::CArchiveReader& ar, CDataLog& fresh)
@@ -59,6 +63,16 @@ bool Load(const QString& path, CDataLog& out, QString* message)
 
 bool Save(const QString& path, const CDataLog& log, QString* message)
 {
+    // A file that could not be opened again is no save.
+    const quint64 points = log.PointCount();
+    if (points > CDataLog::MaxLoadPoints()) {
+        if (message)
+            *message = QStringLiteral("Cannot save \"%1\": it holds %2 points, and at most %3 can be opened again.")
+                           .arg(QDir::toNativeSeparators(path))
+                           .arg(points)
+                           .arg(CDataLog::MaxLoadPoints());
+        return false;
+    }
     return archive::SaveFile(path, [&log](archive::CArchiveWriter& ar) { log.Serialize(ar); }, message);
 }
 

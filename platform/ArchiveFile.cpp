@@ -1,47 +1,38 @@
 #include "platform/ArchiveFile.h"
 
 #include "platform/FileTarget.h"
+#include "platform/SafeSave.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <atomic>
-#include <cerrno>
 #include <new>
 
 namespace archive {
 
 namespace {
 
-std::atomic<qint64> g_saveFault { -1 };
-
-// Passes writes through to another device until a byte budget is spent, then fails them.
-class CFaultyDevice : public QIODevice {
+// Hands an archive writer's bytes to a safe save.
+class CSaveDevice : public QIODevice {
 public:
-    CFaultyDevice(QIODevice* target, qint64 budget)
-        : m_target(target)
-        , m_budget(budget)
+    explicit CSaveDevice(CSafeSave& save)
+        : m_save(save)
     {
-        open(QIODevice::WriteOnly);
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 len) override
     {
-        if (len > m_budget) {
-            // What a full disk says.
-            setErrorString(qt_error_string(ENOSPC));
-            return -1;
-        }
-        m_budget -= len;
-        return m_target->write(data, len);
+        if (m_save.Write(data, len))
+            return len;
+        setErrorString(m_save.ErrorString());
+        return -1;
     }
 
 private:
-    QIODevice* m_target;
-    qint64 m_budget;
+    CSafeSave& m_save;
 };
 
 QString Shown(const QString& path)
@@ -77,11 +68,6 @@ bool Parse(CArchiveReader& ar, const ReadFn& read, QString* why)
 
 } // namespace
 
-void SetSaveFaultForTesting(qint64 bytes)
-{
-    g_saveFault = bytes;
-}
-
 bool ReadBytes(const QByteArray& bytes, const ReadFn& read, QString* why)
 {
     CArchiveReader ar(bytes);
@@ -114,79 +100,40 @@ bool LoadFile(const QString& path, const ReadFn& read, QString* message, qint64 
     return true;
 }
 
-namespace {
-
-// Writes `path` through a temporary file. `put` writes into the device it is given; when it
-// fails it returns false and says why (taken where the write fails: after a failed commit the
-// reason is lost).
-template <typename Put> bool SaveThrough(const QString& path, Put put, QString* message)
-{
-    const bool existed = QFileInfo::exists(path);
-    auto fail = [&](const QString& why) {
-        if (message) {
-            *message = QStringLiteral("Cannot save \"%1\": %2.").arg(Shown(path), why);
-            if (existed)
-                *message += QStringLiteral(" The previous file is unchanged.");
-        }
-        return false;
-    };
-    const QString notFile = filetarget::WhyNotSaveTarget(path);
-    if (!notFile.isEmpty())
-        return fail(notFile);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    QString why;
-    bool written;
-    const qint64 fault = g_saveFault;
-    if (fault >= 0) {
-        CFaultyDevice faulty(&file, fault);
-        written = put(faulty, why);
-    } else {
-        written = put(file, why);
-    }
-    if (!written) {
-        file.cancelWriting();
-        return fail(why);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
-}
-
-} // namespace
-
 bool SaveFile(const QString& path, const WriteFn& write, QString* message)
 {
-    return SaveThrough(
-        path,
-        [&write](QIODevice& device, QString& why) {
-            try {
-                CArchiveWriter ar(&device);
-                write(ar);
-                ar.Flush();
-            } catch (const Error& e) {
-                why = e.description();
-                return false;
+    CSafeSave save(path);
+    if (!save.Open(message))
+        return false;
+    try {
+        CSaveDevice device(save);
+        CArchiveWriter ar(&device);
+        write(ar);
+        ar.Flush();
+    } catch (const Error& e) {
+        // A refusal of the disk is told with the system's reason by Commit; any other fault
+        // of the writer is told as it is.
+        if (!save.Failed()) {
+            save.Cancel();
+            if (message) {
+                const bool existed = QFileInfo::exists(path);
+                *message = QStringLiteral("Cannot save \"%1\": %2.").arg(Shown(path), e.description());
+                if (existed)
+                    *message += QStringLiteral(" The previous file is unchanged.");
             }
-            return true;
-        },
-        message);
+            return false;
+        }
+    }
+    return save.Commit(message);
 }
 
 bool SaveBytes(const QString& path, const QByteArray& bytes, QString* message)
 {
-    return SaveThrough(
-        path,
-        [&bytes](QIODevice& device, QString& why) {
-            bool ok = device.write(bytes) == bytes.size();
-            if (auto* file = qobject_cast<QFileDevice*>(&device))
-                ok = ok && file->flush();
-            if (!ok)
-                why = device.errorString();
-            return ok;
-        },
-        message);
+    CSafeSave save(path);
+    if (!save.Open(message))
+        return false;
+    save.Write(bytes);
+    return save.Commit(message);
 }
 
 } // namespace archive

@@ -2,3 +2,7 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ArchiveFile.h
   ${CMAKE_CURRENT_LIST_DIR}/ArchiveFile.cpp
 )
+target_sources(meter_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/SafeSave.h
+  ${CMAKE_CURRENT_LIST_DIR}/SafeSave.cpp
+)

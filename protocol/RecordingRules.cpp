@@ -1,4 +1,5 @@
 #include "protocol/RecordingRules.h"
+#include "datalog/DataLog.h"
 
 #include "protocol/MeterData.h"
 
@@ -56,7 +57,8 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
 int MaxReadingsSetting(const QString& iniPath)
 {
     constexpr int kDefault = 20000;
-    constexpr qlonglong kMost = 100000000;
+    // A document may not grow past what can be opened again once saved.
+    constexpr qlonglong kMost = static_cast<qlonglong>(CDataLog::kMaxLoadPoints);
     if (iniPath.isEmpty())
         return kDefault;
     const QSettings ini(iniPath, QSettings::IniFormat);

@@ -28,7 +28,8 @@ inline const QString kWordCrestFactor = QStringLiteral("Crest Factor");
 
 // The most live readings one document takes: 20000, unless the settings file `iniPath` raises
 // it with the key MaxReadings of its section [Recording] (for logging over days). A value that
-// is not a whole number from 1 to 100000000 is ignored.
+// is not a whole number from 1 to CDataLog::kMaxLoadPoints (the most a document file may hold to
+// be opened again) is ignored.
 int MaxReadingsSetting(const QString& iniPath);
 
 // The value column of a data-list row: "%.4f", or "OL" for a live over-range reading.

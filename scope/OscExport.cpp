@@ -1,6 +1,6 @@
 #include "scope/OscExport.h"
 
-#include "platform/FileTarget.h"
+#include "platform/SafeSave.h"
 #include "scope/OscGraphModel.h"
 
 #include <QDir>
@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cmath>
 #include <cstdio>
+#include <QTemporaryDir>
 
 #ifdef METER_HAVE_XLSXWRITER
 #include <xlsxwriter.h>
@@ -109,16 +110,19 @@ bool WriteWorkbook(const QString& path, const QVector<SheetCell>& cells, QString
             *message = why;
         return false;
     };
-    // The new file replaces what is there: only ever a regular file (a link counts as what it
-    // points to), never a folder, device or pipe.
-    const QString notFile = filetarget::WhyNotSaveTarget(path);
-    if (!notFile.isEmpty())
-        return fail(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), notFile));
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+    // Checked before the workbook is built: only ever a regular file that may be written (a link
+    // counts as what it points to), never a folder, device or pipe.
+    CSafeSave save(path);
+    QString refused;
+    if (!save.Open(&refused))
+        return fail(refused);
 #ifdef METER_HAVE_XLSXWRITER
-    // Written beside the target under another name, then moved over it in one step.
-    const QString part = target + QStringLiteral(".part");
+    // The library writes a file of its own; it is built in a scratch folder and then saved the
+    // one safe way, so the target keeps its permissions and a full disk is told.
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return fail(QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), scratch.errorString()));
+    const QString part = scratch.filePath(QStringLiteral("book.xlsx"));
     const QByteArray partName = QFile::encodeName(part);
     lxw_workbook* book = workbook_new(partName.constData());
     if (!book)
@@ -143,18 +147,21 @@ bool WriteWorkbook(const QString& path, const QVector<SheetCell>& cells, QString
     worksheet_set_column(sheet, 0, 0, 12, nullptr);
     worksheet_set_column(sheet, 2, 2, 22, nullptr);
     const lxw_error err = workbook_close(book);
-    if (err != LXW_NO_ERROR) {
-        QFile::remove(part);
+    if (err != LXW_NO_ERROR)
         return fail(QStringLiteral("Cannot write %1: %2")
                         .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(err))));
+    QFile built(part);
+    if (!built.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), built.errorString()));
+    while (!built.atEnd()) {
+        const QByteArray chunk = built.read(1 << 16);
+        if (chunk.isEmpty() || !save.Write(chunk))
+            break;
     }
-    if (std::rename(partName.constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(part);
-        return fail(QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path)));
-    }
-    return true;
+    if (!built.atEnd() && !save.Failed())
+        return fail(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), built.errorString()));
+    return save.Commit(message);
 #else
-    Q_UNUSED(target);
     Q_UNUSED(cells);
     return fail(QStringLiteral("This build cannot write spreadsheet files."));
 #endif

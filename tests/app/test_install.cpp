@@ -228,6 +228,16 @@ private slots:
         QCOMPARE(frame.docManager()->Documents().first()->m_arrSeries[0].Size(), qsizetype(5));
         QCOMPARE(frame.mdiArea()->subWindowList().size(), qsizetype(1));
         QVERIFY2(frame.windowTitle().contains(QLatin1String("bench run")), qPrintable(frame.windowTitle()));
+
+        // A file that will not open: its message box does not keep the screenshot from being
+        // taken, and the picture shows the box.
+        const QString bad = m_dir.filePath(QStringLiteral("bad.mLog"));
+        QFile badFile(bad);
+        QVERIFY(badFile.open(QIODevice::WriteOnly) && badFile.write("not a document") > 0);
+        badFile.close();
+        const QImage boxed = shot({ bad, bad }, m_dir.filePath(QStringLiteral("bad.png")));
+        QVERIFY(!boxed.isNull());
+        QVERIFY(boxed != without);
     }
 };
 

@@ -167,6 +167,17 @@ private slots:
         QVERIFY(!loaded);
         QVERIFY2(message.contains("it holds at least 1001 points, and at most 1000 can be loaded"), qPrintable(message));
         QVERIFY(mlog::Load(path, log, &message));
+
+        // Nor is such a file written: what is saved can be opened again.
+        const QString out = dir.filePath("out.mLog");
+        CDataLog::SetMaxLoadPointsForTesting(1000);
+        const bool saved = mlog::Save(out, log, &message);
+        log.m_arrSeries[2].AppendNull();
+        const bool savedFewer = mlog::Save(out, SmallLog());
+        CDataLog::SetMaxLoadPointsForTesting(0);
+        QVERIFY(!saved);
+        QVERIFY2(message.contains("it holds 1001 points, and at most 1000 can be opened again"), qPrintable(message));
+        QVERIFY(savedFewer);
     }
 
     void emptyTextsShareWithNullTexts()

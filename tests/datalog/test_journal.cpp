@@ -155,7 +155,10 @@ private slots:
         };
         write(QStringLiteral("2000000"));
         QCOMPARE(recording::MaxReadingsSetting(ini), 2000000);
-        for (const char* bad : { "0", "-5", "lots", "1e9" }) {
+        // The highest limit is the most a file may hold to be opened again.
+        write(QString::number(CDataLog::kMaxLoadPoints));
+        QCOMPARE(recording::MaxReadingsSetting(ini), int(CDataLog::kMaxLoadPoints));
+        for (const char* bad : { "0", "-5", "lots", "1e9", "25000001", "100000000" }) {
             write(QLatin1String(bad));
             QCOMPARE(recording::MaxReadingsSetting(ini), 20000);
         }

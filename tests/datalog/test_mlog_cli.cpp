@@ -1,5 +1,6 @@
 // multimeter-cli mlog: the JSON round trip through the tool, CSV export and exit statuses.
 #include "CliRun.h"
+#include "TinyDisk.h"
 #include "datalog/DataLogText.h"
 #include "datalog/MLogFile.h"
 
@@ -121,17 +122,55 @@ private slots:
         QTemporaryDir dir;
         const QString fifo = dir.filePath("pipe");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        QVERIFY(mlog::Save(dir.filePath("ok.mLog"), CDataLog()));
+        const QString fifoLink = dir.filePath("pipe-link.xls");
+        QVERIFY(QFile::link(fifo, fifoLink));
+        CDataLog log;
+        log.AddPoint(0, 1.25, "VDC", 1, 0, "2026/05/12 14:07:33", "VDC", 60, 1.25f);
+        QVERIFY(mlog::Save(dir.filePath("ok.mLog"), log));
         QVERIFY(writeFile(dir.filePath("ok.json"), cli({ "dump", dir.filePath("ok.mLog") }).out));
         for (const QStringList& args : { QStringList { "dump", fifo }, QStringList { "build", fifo, dir.filePath("o.mLog") },
                  QStringList { "build", dir.filePath("ok.json"), fifo },
-                 QStringList { "export", dir.filePath("ok.mLog"), fifo } }) {
+                 QStringList { "export", dir.filePath("ok.mLog"), fifo },
+                 QStringList { "export", "--xls", dir.filePath("ok.mLog"), fifo },
+                 QStringList { "export", "--xls", dir.filePath("ok.mLog"), fifoLink },
+                 QStringList { "recover", fifo, dir.filePath("o.mLog") } }) {
             const Run r = cli(args);
             QCOMPARE(r.status, 2);
             QVERIFY2(r.err.contains("it is not a regular file"), r.err.constData());
         }
         QVERIFY(!QFileInfo(fifo).isFile());
+        QVERIFY(QFileInfo(fifoLink).isSymLink());
         QVERIFY(!QFile::exists(dir.filePath("o.mLog")));
+    }
+
+    // A full disk: exit 2 with the system's reason, and a good file in the way stays as it was.
+    void fullDiskKeepsTheOldFile()
+    {
+        testdisk::CTinyDisk disk;
+        if (!disk.Mounted())
+            QSKIP("needs the administrator to mount a small tmpfs");
+        QTemporaryDir dir;
+        CDataLog log;
+        for (int i = 0; i < 2000; ++i)
+            log.AddPoint(0, i, "VDC", 1, i, "2026/05/12 14:07:33", "VDC", 60, float(i));
+        const QString big = dir.filePath("big.mLog");
+        QVERIFY(mlog::Save(big, log));
+        const QString json = dir.filePath("big.json");
+        QVERIFY(writeFile(json, cli({ "dump", big }).out));
+
+        const QString out = disk.FilePath("out.mLog");
+        const QString xls = disk.FilePath("out.xls");
+        const QByteArray good(3000, 'g');
+        QVERIFY(writeFile(out, good) && writeFile(xls, good));
+        disk.Fill(8 * 1024);
+        for (const QStringList& args : { QStringList { "build", json, out }, QStringList { "export", "--xls", big, xls } }) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains("No space left on device"), r.err.constData());
+        }
+        QCOMPARE(readFile(out), good);
+        QCOMPARE(readFile(xls), good);
+        QCOMPARE(disk.Entries(), (QStringList { "out.mLog", "out.xls" }));
     }
 };
 

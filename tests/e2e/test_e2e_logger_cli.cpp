@@ -2,10 +2,13 @@
 // .mLog and .csv files, an empty logger, a transfer that stalls and a link that drops.
 #include "datalog/MLogFile.h"
 
+#include "TinyDisk.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -139,6 +142,32 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QVERIFY(!r.err.isEmpty());
         QVERIFY(Files(out.path()).isEmpty());
+    }
+
+    // A file that cannot be written ends the download with status 2 and the reason; what is in
+    // the way is left as it was.
+    void unwritableRecordEndsTheDownload()
+    {
+        Metersim sim({});
+        QTemporaryDir out;
+        const QString fifo = QDir(out.path()).filePath("record-5.csv");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const Result r = RunCli({ "logger", "download", "--port", sim.pty, "--address", kMeter, out.path(), "--csv" });
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("it is not a regular file")), qPrintable(r.err));
+        struct stat st {};
+        QCOMPARE(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
+        QVERIFY(S_ISFIFO(st.st_mode));
+
+        testdisk::CTinyDisk disk;
+        if (!disk.Mounted())
+            QSKIP("needs the administrator to mount a small tmpfs");
+        disk.Fill(0);
+        const Result full = RunCli({ "logger", "download", "--port", sim.pty, "--address", kMeter, disk.Path() });
+        QCOMPARE(full.exitCode, 2);
+        QVERIFY2(full.err.contains(QStringLiteral("No space left on device")), qPrintable(full.err));
+        QCOMPARE(full.out, QString());
+        QVERIFY(disk.Entries().isEmpty());
     }
 
     void badArguments()

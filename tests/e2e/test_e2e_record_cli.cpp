@@ -5,8 +5,11 @@
 #include "datalog/MLogFile.h"
 #include "datalog/RecordingJournal.h"
 
+#include "TinyDisk.h"
+
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -224,15 +227,36 @@ private slots:
     void fileThatCannotBeWrittenExitsTwoAndKeepsTheJournal()
     {
         QTemporaryDir dir;
-        QProcess cli;
         const QString data = dir.filePath(QStringLiteral("data"));
+        // A folder that is not there is found before the meter is reached: no recording at all.
+        QProcess cli;
         cli.setProcessEnvironment(EnvWithData(data));
-        const QString out = dir.filePath(QStringLiteral("missing/folder/x.mLog"));
-        cli.start(QStringLiteral(CLI_PATH), { "record", "--port", "sim", "--address", kMeter, "--seconds", "2", out });
+        cli.start(QStringLiteral(CLI_PATH),
+            { "record", "--port", "sim", "--address", kMeter, "--seconds", "30",
+                dir.filePath(QStringLiteral("missing/folder/x.mLog")) });
         QVERIFY(cli.waitForFinished(20000));
         QCOMPARE(cli.exitCode(), 2);
         QVERIFY(cli.readAllStandardOutput().isEmpty());
-        QVERIFY(!cli.readAllStandardError().isEmpty());
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(err.contains(QLatin1String("No such file or directory")), qPrintable(err));
+        QVERIFY(Journals(data).isEmpty());
+
+        // A disk that fills up: the save fails with the reason, nothing is left in the way, and
+        // the journal keeps the readings.
+        testdisk::CTinyDisk disk;
+        if (!disk.Mounted())
+            QSKIP("needs the administrator to mount a small tmpfs");
+        disk.Fill(0);
+        QProcess full;
+        full.setProcessEnvironment(EnvWithData(data));
+        full.start(QStringLiteral(CLI_PATH),
+            { "record", "--port", "sim", "--address", kMeter, "--seconds", "3", disk.FilePath("rec.mLog") });
+        QVERIFY(full.waitForFinished(20000));
+        const QString fullErr = QString::fromUtf8(full.readAllStandardError());
+        QCOMPARE(full.exitCode(), 2);
+        QVERIFY(full.readAllStandardOutput().isEmpty());
+        QVERIFY2(fullErr.contains(QLatin1String("No space left on device")), qPrintable(fullErr));
+        QVERIFY(disk.Entries().isEmpty());
         const QStringList left = Journals(data);
         QCOMPARE(left.size(), 1);
         CDataLog log;
@@ -246,6 +270,70 @@ private slots:
                 dir.filePath(QStringLiteral("y.mLog")) });
         QVERIFY(bad.waitForFinished(20000));
         QCOMPARE(bad.exitCode(), 2);
+    }
+
+    // Without --reconnect a meter that falls silent ends the run after four seconds, with status
+    // 2 and the recording saved; monitor ends the same way.
+    void silentMeterEndsTheRun()
+    {
+        QTemporaryDir dir;
+        const QString scenarioPath = dir.filePath(QStringLiteral("silent.scn"));
+        {
+            QFile f(scenarioPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("live on\nfunction vdc\npause 2000\nfault silence 60000\n");
+        }
+        for (const bool record : { true, false }) {
+            const QString linkPath = dir.filePath(record ? QStringLiteral("dongle-r") : QStringLiteral("dongle-m"));
+            QProcess metersim;
+            metersim.start(QStringLiteral(METERSIM_PATH),
+                { QStringLiteral("--link"), linkPath, QStringLiteral("--scenario"), scenarioPath });
+            QVERIFY(metersim.waitForStarted(5000));
+            QTRY_VERIFY_WITH_TIMEOUT(metersim.canReadLine(), 5000);
+
+            QProcess cli;
+            cli.setProcessEnvironment(EnvWithData(dir.filePath(QStringLiteral("data"))));
+            const QString out = dir.filePath(QStringLiteral("silent.mLog"));
+            const QStringList args = record
+                ? QStringList { "record", "--port", linkPath, "--address", kMeter, "--seconds", "40", out }
+                : QStringList { "monitor", "--port", linkPath, "--address", kMeter, "--seconds", "40" };
+            QElapsedTimer ran;
+            ran.start();
+            cli.start(QStringLiteral(CLI_PATH), args);
+            QVERIFY(cli.waitForFinished(30000));
+            const qint64 ms = ran.elapsed();
+            metersim.terminate();
+            metersim.waitForFinished(5000);
+            const QString err = QString::fromUtf8(cli.readAllStandardError());
+            QCOMPARE(cli.exitCode(), 2);
+            QVERIFY2(err.contains(QLatin1String("sent nothing for 4 s")), qPrintable(err));
+            QVERIFY2(ms >= 6000 && ms < 15000, qPrintable(QString::number(ms)));
+            const QByteArray printed = cli.readAllStandardOutput();
+            if (record) {
+                QCOMPARE(QString::fromUtf8(printed), out + '\n');
+                CDataLog log;
+                QVERIFY(mlog::Load(out, log));
+                QVERIFY(log.m_arrSeries[0].Size() >= 2);
+            } else {
+                QVERIFY(printed.count('\n') >= 2);
+            }
+        }
+    }
+
+    // A run lasts at least the seconds asked for: a coarse timer ended most runs of 4 s some
+    // tens of milliseconds early, so three runs are measured.
+    void runLastsTheSecondsAskedFor()
+    {
+        for (int run = 0; run < 3; ++run) {
+            QProcess cli;
+            QElapsedTimer ran;
+            ran.start();
+            cli.start(QStringLiteral(CLI_PATH), { "monitor", "--port", "sim", "--address", kMeter, "--seconds", "4" });
+            QVERIFY(cli.waitForFinished(20000));
+            const qint64 ms = ran.elapsed();
+            QCOMPARE(cli.exitCode(), 0);
+            QVERIFY2(ms >= 4000, qPrintable(QString::number(ms)));
+        }
     }
 
     void killedMidRecordingLosesAtMostTheLastSecond()

@@ -1,13 +1,16 @@
 // multimeter-cli osc: frames decoded from notification payloads, the dump/build round trip and
 // the exit statuses.
 #include "CliRun.h"
+#include "TinyDisk.h"
 #include "OscFrames.h"
+#include "OscSamples.h"
 #include "scope/OscFile.h"
 #include "scope/OscJson.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -101,6 +104,40 @@ private slots:
         QCOMPARE(r.status, 2);
         QVERIFY(!QFile::exists(dir.filePath("x.osc")));
         QCOMPARE(cli({ "dump" }).status, 1);
+
+        // A FIFO nobody writes to is refused, not waited on.
+        const QString fifo = dir.filePath("pipe.json");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        r = cli({ "build", fifo, dir.filePath("x.osc") });
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("it is not a regular file"), r.err.constData());
+        QVERIFY(!QFile::exists(dir.filePath("x.osc")));
+    }
+
+    // A full disk under "osc build": exit 2 with the reason, and the good file in the way stays.
+    void fullDiskKeepsTheOldFile()
+    {
+        testdisk::CTinyDisk disk;
+        if (!disk.Mounted())
+            QSKIP("needs the administrator to mount a small tmpfs");
+        QTemporaryDir dir;
+        osc::OscSlots set;
+        for (int slot = 0; slot < osc::kSlotCount; ++slot)
+            set[slot] = osc_samples::Record(slot % 4);
+        const QString big = dir.filePath("all.osc");
+        QVERIFY(osc::Save(big, osc::AllSlotsFile(set)));
+        const QString json = dir.filePath("all.json");
+        QVERIFY(writeFile(json, cli({ "dump", big }).out));
+
+        const QString out = disk.FilePath("out.osc");
+        const QByteArray good(3000, 'g');
+        QVERIFY(writeFile(out, good));
+        disk.Fill(4 * 1024);
+        const Run r = cli({ "build", json, out });
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("No space left on device"), r.err.constData());
+        QCOMPARE(readFile(out), good);
+        QCOMPARE(disk.Entries(), QStringList { "out.osc" });
     }
 };
 

@@ -193,6 +193,19 @@ private slots:
         QVERIFY(osc::WriteWorkbook(dir.filePath(QStringLiteral("link.xlsx")), osc::ExportCells(d.info, d.fSpectrum.data(), 120)));
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link.xlsx"))).isSymLink());
         QVERIFY(readSheet(real).contains(127));
+
+        // A read-only file is left alone; a writable one keeps its permissions when replaced.
+        const auto readOnly = QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(real, readOnly));
+        QVERIFY(!osc::WriteWorkbook(real, osc::ExportCells(d.info, d.fWave.data(), 300), &message));
+        QVERIFY2(message.contains(QStringLiteral("read-only")), qPrintable(message));
+        QVERIFY(readSheet(real).contains(127));
+        const auto shared = readOnly | QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup;
+        QVERIFY(QFile::setPermissions(real, shared));
+        QVERIFY(osc::WriteWorkbook(real, osc::ExportCells(d.info, d.fWave.data(), 300)));
+        QCOMPARE(QFile::permissions(real), shared);
+        QVERIFY(readSheet(real).contains(307));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no scratch left
     }
 
     void exportVerb()
