@@ -82,6 +82,11 @@ void SetSaveFaultForTesting(qint64 bytes)
     g_saveFault = bytes;
 }
 
+qint64 SaveFaultBudgetForTesting()
+{
+    return g_saveFault;
+}
+
 bool ReadBytes(const QByteArray& bytes, const ReadFn& read, QString* why)
 {
     CArchiveReader ar(bytes);

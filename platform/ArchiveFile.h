@@ -35,5 +35,7 @@ bool SaveBytes(const QString& path, const QByteArray& bytes, QString* message = 
 
 // Tests: makes every following SaveFile and SaveBytes fail once `bytes` bytes have been written (negative: off).
 void SetSaveFaultForTesting(qint64 bytes);
+// The budget set there, for CSafeSave (negative: off).
+qint64 SaveFaultBudgetForTesting();
 
 } // namespace archive

@@ -1,16 +1,7 @@
 #include "scope/OscExport.h"
 
-#include "platform/FileTarget.h"
+#include "platform/Workbook.h"
 #include "scope/OscGraphModel.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <cstdio>
-
-#ifdef METER_HAVE_XLSXWRITER
-#include <xlsxwriter.h>
-#endif
 
 namespace osc {
 
@@ -97,69 +88,25 @@ QVector<SheetCell> ExportCells(const OSCInfo& info, const float* values, int cou
 
 bool WorkbookSupported()
 {
-#ifdef METER_HAVE_XLSXWRITER
-    return true;
-#else
-    return false;
-#endif
+    return CWorkbook::Supported();
 }
 
 bool WriteWorkbook(const QString& path, const QVector<SheetCell>& cells, QString* message)
 {
-    auto fail = [message](const QString& why) {
-        if (message)
-            *message = why;
+    // Every cell is checked; values that are not a number or infinite are left empty (the
+    // format has no cell for them).
+    CWorkbook book;
+    if (!book.Open(path, QString::fromLatin1(kSheetName), message, false))
         return false;
-    };
-    // The new file replaces what is there: only ever a regular file (a link counts as what it
-    // points to), never a folder, device or pipe.
-    const QString notFile = filetarget::WhyNotSaveTarget(path);
-    if (!notFile.isEmpty())
-        return fail(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), notFile));
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-#ifdef METER_HAVE_XLSXWRITER
-    // Written beside the target under another name, then moved over it in one step.
-    const QString part = target + QStringLiteral(".part");
-    const QByteArray partName = QFile::encodeName(part);
-    lxw_workbook* book = workbook_new(partName.constData());
-    if (!book)
-        return fail(QStringLiteral("Cannot create %1").arg(QDir::toNativeSeparators(path)));
-    lxw_worksheet* sheet = workbook_add_worksheet(book, kSheetName);
-    lxw_format* formats[5] = {};
-    static const char* const kFormats[] = { "0", "0.0", "0.00", "0.000", "0.0000" };
-    for (int d = 0; d < 5; ++d) {
-        formats[d] = workbook_add_format(book);
-        format_set_num_format(formats[d], kFormats[d]);
-    }
     for (const SheetCell& c : cells) {
-        const lxw_row_t row = lxw_row_t(c.row - 1);
-        const lxw_col_t col = lxw_col_t(c.col - 1);
-        if (c.isNumber) {
-            lxw_format* f = c.decimals >= 0 && c.decimals < 5 ? formats[c.decimals] : nullptr;
-            worksheet_write_number(sheet, row, col, c.number, f);
-        } else if (!c.text.isEmpty()) {
-            worksheet_write_string(sheet, row, col, c.text.toUtf8().constData(), nullptr);
-        }
+        if (c.isNumber)
+            book.Number(c.row - 1, c.col - 1, c.number, c.decimals);
+        else
+            book.Text(c.row - 1, c.col - 1, c.text);
     }
-    worksheet_set_column(sheet, 0, 0, 12, nullptr);
-    worksheet_set_column(sheet, 2, 2, 22, nullptr);
-    const lxw_error err = workbook_close(book);
-    if (err != LXW_NO_ERROR) {
-        QFile::remove(part);
-        return fail(QStringLiteral("Cannot write %1: %2")
-                        .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(err))));
-    }
-    if (std::rename(partName.constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(part);
-        return fail(QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path)));
-    }
-    return true;
-#else
-    Q_UNUSED(target);
-    Q_UNUSED(cells);
-    return fail(QStringLiteral("This build cannot write spreadsheet files."));
-#endif
+    book.ColumnWidth(0, 12);
+    book.ColumnWidth(2, 22);
+    return book.Close(message);
 }
 
 } // namespace osc
