@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 
 using namespace datalog_text;
 
@@ -51,12 +52,15 @@ private slots:
             double v;
             const char* text;
         } cases[] = {
-            { Place::LoadedList, 500000, "OL" }, { Place::LoadedList, -500000, "-500000.0000" },
-            { Place::LoadedList, 600000, "600000.0000" }, { Place::DownloadedList, 600000, "OL" },
-            { Place::DownloadedList, -500001, "OL" }, { Place::DownloadedList, 499999.5, "499999.5000" },
-            { Place::LiveList, -500000, "OL" }, { Place::SavedList, 500000, "500000.0000" },
-            { Place::Export, -500000, "-500000.0000" }, { Place::Export, 500000, "OL" },
-            { Place::PrintTable, -500000, "OL" }, { Place::PrintTable, 1.005, "1.00" },
+            // Over range is "OL" with either sign and wherever it is shown; so is an absurd
+            // magnitude; what is not a number or infinite is empty.
+            { Place::LoadedList, 500000, "OL" }, { Place::LoadedList, -500000, "OL" },
+            { Place::LoadedList, 600000, "OL" }, { Place::DownloadedList, -500001, "OL" },
+            { Place::DownloadedList, 499999.5, "499999.5000" }, { Place::LiveList, -500000, "OL" },
+            { Place::SavedList, 500000, "OL" }, { Place::Export, -500000, "OL" }, { Place::Export, 1e308, "OL" },
+            { Place::Export, -1e308, "OL" }, { Place::Export, std::nan(""), "" }, { Place::Export, INFINITY, "" },
+            { Place::LiveList, -INFINITY, "" }, { Place::PrintTable, -500000, "OL" }, { Place::PrintTable, 1.005, "1.00" },
+            { Place::Export, -7.25, "-7.2500" },
         };
         for (const Case& c : cases)
             QCOMPARE(ValueText(c.v, c.place), QString::fromLatin1(c.text));
@@ -71,7 +75,7 @@ private slots:
         QCOMPARE(m.rowCount(), 6);
         QCOMPARE(m.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Data Time"));
         QCOMPARE(m.RowTexts(1), (QStringList { "2", "2026/05/12 14:07:34", "VDC", "OL", "VDC", "" }));
-        QCOMPARE(m.RowTexts(2)[3], QStringLiteral("-500000.0000"));
+        QCOMPARE(m.RowTexts(2)[3], QStringLiteral("OL"));
         // Series-1 rows follow the reading with their sequence number.
         QCOMPARE(m.RowTexts(4), (QStringList { "5", "2026/05/12 14:07:36", "VDC", "3.0000", "MAX", "" }));
         QCOMPARE(m.RowTexts(5)[4], QStringLiteral("MIN"));
@@ -104,15 +108,27 @@ private slots:
                            "Average:-0.3750\r\n\r\n"
                            "DataNumber: 4\r\n\r\n"
                            "Type:VDC\r\n\r\n"));
-        // A new recording, nothing in range yet.
+        // A recording with nothing in range: its extremes and average were never set and read
+        // "OL", not the start values; with no reading at all they are empty.
         CDataLog fresh;
         fresh.AddPoint(0, 500000, "V", 0, 0, "t", "VDC", 6, 7.0f);
+        fresh.AddPoint(0, -500000, "V", 0, 1, "t", "VDC", 6, -7.0f);
         const QString s = SummaryText(fresh);
-        QVERIFY(s.contains(QStringLiteral("Maximum: -60000.0000\r\n")));
+        QVERIFY2(s.contains(QStringLiteral("Maximum: OL\r\n")), qPrintable(s));
         QVERIFY(s.contains(QStringLiteral("Minimum: OL\r\n")));
-        QVERIFY(s.contains(QStringLiteral("DataNumber: 1\r\n")));
+        QVERIFY(s.contains(QStringLiteral("Average:OL\r\n")));
+        QVERIFY(s.contains(QStringLiteral("DataNumber: 2\r\n")));
+        const QString none = SummaryText(CDataLog());
+        QVERIFY2(none.contains(QStringLiteral("Maximum: \r\n")), qPrintable(none));
+        QVERIFY(none.contains(QStringLiteral("Minimum: \r\n")));
+        QVERIFY(none.contains(QStringLiteral("Average:\r\n")));
+        // A stored extreme at the over-range mark of either sign, or not a number.
         fresh.m_dMax = 500000;
+        fresh.m_dMin = -500000;
         QVERIFY(SummaryText(fresh).contains(QStringLiteral("Maximum: OL\r\n")));
+        QVERIFY(SummaryText(fresh).contains(QStringLiteral("Minimum: OL\r\n")));
+        fresh.m_dMin = std::nan("");
+        QVERIFY(SummaryText(fresh).contains(QStringLiteral("Minimum: \r\n")));
     }
 
     void exportBytes()
@@ -140,7 +156,21 @@ private slots:
                            "ID\tUnit\tValue\tType\tDateTime\t\r\n"
                            "1\t℃\t21.5000\tTEMP\t2026/05/12 14:07:33\t\r\n"
                            "2\tMΩ\tOL\tOHM\t2026/05/12 14:07:34\t\r\n"
-                           "3\tMΩ\t-500000.0000\tOHM\t2026/05/12 14:07:35\t\r\n"));
+                           "3\tMΩ\tOL\tOHM\t2026/05/12 14:07:35\t\r\n"));
+
+        // Every reading over range: no sentinel shows up as a number.
+        CDataLog over;
+        over.AddPoint(0, -500000, QStringLiteral("V"), 0, 0, QStringLiteral("t0"), QStringLiteral("VDC"), 6, -7.0f);
+        over.AddPoint(0, 500000, QStringLiteral("V"), 0, 1, QStringLiteral("t1"), QStringLiteral("VDC"), 6, 7.0f);
+        QCOMPARE(fromUtf16(ExportXls(over)),
+            QStringLiteral("StartTime\t\t\r\n"
+                           "Max\tOL\t\r\n"
+                           "Min\tOL\t\r\n"
+                           "Average\tOL\t\r\n"
+                           "EndTime\tt1\t\r\n"
+                           "ID\tUnit\tValue\tType\tDateTime\t\r\n"
+                           "1\tV\tOL\tVDC\tt0\t\r\n"
+                           "2\tV\tOL\tVDC\tt1\t\r\n"));
     }
 
     void exportFileKeepsOldOnEmpty()

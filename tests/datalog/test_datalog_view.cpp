@@ -302,6 +302,7 @@ private slots:
         });
         view.OnCommand(CMyOrvelView::IdExport);
         QVERIFY(proposed.endsWith(".xls"));
+        QTRY_VERIFY(!view.RunningExport());
         QFile f(dir.filePath("out.xls"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), datalog_text::ExportXls(doc));

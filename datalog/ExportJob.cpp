@@ -1,0 +1,68 @@
+#include "datalog/ExportJob.h"
+
+#include <QTimer>
+
+namespace {
+// About 20 ms of formatting on an ordinary machine.
+constexpr qsizetype kDefaultSlice = 20000;
+qsizetype g_slice = kDefaultSlice;
+} // namespace
+
+CExportJob::CExportJob(
+    const QString& path, const CDataLog& log, const QObject* owner, datalog_export::Format format, QObject* parent)
+    : QObject(parent)
+    , m_path(path)
+    , m_log(log)
+    , m_owner(owner)
+    , m_format(format)
+{
+}
+
+CExportJob::~CExportJob() = default; // an unfinished file is dropped with m_file
+
+void CExportJob::SetSliceForTesting(qsizetype points) { g_slice = points > 0 ? points : kDefaultSlice; }
+
+bool CExportJob::Start(QString* message)
+{
+    if (m_file)
+        return true;
+    m_file = datalog_export::CExportFile::Open(m_path, m_log, m_format, message);
+    if (!m_file)
+        return false;
+    QTimer::singleShot(0, this, &CExportJob::Step);
+    return true;
+}
+
+void CExportJob::Cancel()
+{
+    if (!m_file)
+        return;
+    End(false, QString());
+}
+
+void CExportJob::Step()
+{
+    if (!m_file)
+        return; // cancelled
+    if (!m_owner) {
+        End(false, QStringLiteral("The export stopped: its document was closed."));
+        return;
+    }
+    const bool ok = m_file->Step(g_slice);
+    if (ok && !m_file->AtEnd()) {
+        emit progress(m_file->Done(), m_file->Total());
+        QTimer::singleShot(0, this, &CExportJob::Step);
+        return;
+    }
+    QString message;
+    const bool done = m_file->Finish(&message);
+    End(done, message);
+}
+
+void CExportJob::End(bool ok, const QString& message)
+{
+    if (ok)
+        emit progress(m_file->Total(), m_file->Total());
+    m_file.reset(); // an unfinished file is dropped here
+    emit finished(ok, message);
+}
