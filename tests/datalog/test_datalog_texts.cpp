@@ -2,15 +2,23 @@
 // the ".xls" export bytes, the downloaded-points take-over, the vertical ranges and the printed
 // table's pages.
 #include "datalog/DataListModel.h"
+#include "datalog/DataLogExport.h"
 #include "datalog/DataLogText.h"
+#include "datalog/ExportJob.h"
+#include "datalog/MLogJson.h"
 #include "datalog/PrintLayout.h"
+#include "platform/ArchiveFile.h"
+#include "platform/Workbook.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <cmath>
+#include <functional>
 
 using namespace datalog_text;
 
@@ -191,6 +199,162 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), ExportXls(sample()));
         QCOMPARE(DefaultExportName(QDateTime(QDate(2026, 5, 2), QTime(9, 7))), QStringLiteral("2026-5-2 9-7.xls"));
+    }
+
+    // The window's export runs a slice at a time; whatever stops it leaves the old file and no
+    // temporary behind.
+    void exportJobStopsCleanly()
+    {
+        QTemporaryDir dir;
+        CDataLog log;
+        for (int i = 0; i < 100; ++i)
+            log.AddPoint(0, i * 0.25, "V", 0, i, QString::asprintf("2026/05/12 14:%02d:%02d", i / 60, i % 60), "VDC",
+                600, 0);
+        const QString out = dir.filePath("out.xls");
+        auto old = [&] {
+            QFile f(out);
+            return f.open(QIODevice::WriteOnly) && f.write("old") == 3;
+        };
+        auto content = [&] {
+            QFile f(out);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        auto onlyTarget = [&] {
+            return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList { "out.xls" };
+        };
+        CExportJob::SetSliceForTesting(10);
+        QObject owner;
+        struct Result {
+            int calls = 0;
+            bool ok = false;
+            QString why;
+        };
+        auto run = [&](CExportJob& job, Result& r, const std::function<void()>& midway) {
+            int slices = 0;
+            QObject::connect(&job, &CExportJob::progress, [&](qsizetype done, qsizetype total) {
+                QCOMPARE(total, qsizetype(100));
+                if (++slices == 3 && midway)
+                    midway();
+                Q_UNUSED(done);
+            });
+            QObject::connect(&job, &CExportJob::finished, [&](bool ok, const QString& why) {
+                ++r.calls;
+                r.ok = ok;
+                r.why = why;
+            });
+            QString message;
+            QVERIFY2(job.Start(&message), qPrintable(message));
+            QTRY_COMPARE(r.calls, 1);
+        };
+
+        // Cancelled midway.
+        QVERIFY(old());
+        {
+            CExportJob job(out, log, &owner, datalog_export::Format::Xls);
+            Result r;
+            run(job, r, [&] { job.Cancel(); });
+            QVERIFY(!r.ok);
+            QVERIFY(r.why.isEmpty());
+            QVERIFY(!job.IsRunning());
+        }
+        QCOMPARE(content(), QByteArray("old"));
+        QVERIFY(onlyTarget());
+
+        // The disk fills up midway.
+        archive::SetSaveFaultForTesting(1000);
+        {
+            CExportJob job(out, log, &owner, datalog_export::Format::Xls);
+            Result r;
+            run(job, r, {});
+            QVERIFY(!r.ok);
+            QVERIFY2(r.why.contains(qt_error_string(ENOSPC)), qPrintable(r.why));
+        }
+        archive::SetSaveFaultForTesting(-1);
+        QCOMPARE(content(), QByteArray("old"));
+        QVERIFY(onlyTarget());
+
+        // The document goes away midway.
+        {
+            auto* gone = new QObject;
+            CExportJob job(out, log, gone, datalog_export::Format::Csv);
+            Result r;
+            run(job, r, [&] { delete gone; });
+            QVERIFY(!r.ok);
+            QVERIFY(!r.why.isEmpty());
+        }
+        QCOMPARE(content(), QByteArray("old"));
+        QVERIFY(onlyTarget());
+
+        // Exactly one slice, and many: the same bytes as in one go.
+        for (const qsizetype slice : { qsizetype(100), qsizetype(7) }) {
+            CExportJob::SetSliceForTesting(slice);
+            for (const auto format : { datalog_export::Format::Xls, datalog_export::Format::Csv }) {
+                CExportJob job(out, log, &owner, format);
+                Result r;
+                run(job, r, {});
+                QVERIFY2(r.ok, qPrintable(r.why));
+                QCOMPARE(content(), format == datalog_export::Format::Xls ? ExportXls(log) : mlog::ToCsv(log));
+            }
+        }
+        CExportJob::SetSliceForTesting(0);
+
+        // Nothing to export: no ".xls" at all (the old file stays); CSV gets its header.
+        QVERIFY(old());
+        CExportJob none(out, CDataLog(), &owner, datalog_export::Format::Xls);
+        QString why;
+        QVERIFY(!none.Start(&why));
+        QVERIFY(!why.isEmpty());
+        QCOMPARE(content(), QByteArray("old"));
+        const CDataLog empty;
+        QVERIFY(datalog_export::WriteExport(dir.filePath("e.csv"), empty, datalog_export::Format::Csv));
+        QFile csv(dir.filePath("e.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), QByteArray("index,time,unit,value,type\r\n"));
+    }
+
+    // The workbook: summary at the top, numbers as numbers, time stamps as date-time cells, "OL"
+    // and empty cells where the value is over range or not a number.
+    void workbookExport()
+    {
+        if (!CWorkbook::Supported())
+            QSKIP("this build has no spreadsheet writer (libxlsxwriter)");
+        QTemporaryDir dir;
+        CDataLog log;
+        log.AddPoint(0, 21.5, QStringLiteral("℃"), 0, 0, QStringLiteral("2026/05/12 14:07:33"), QStringLiteral("TEMP"),
+            600, 21.5f);
+        log.AddPoint(0, 500000, QStringLiteral("℃"), 0, 1, QStringLiteral("12/5/2026 14:7:34"), QStringLiteral("TEMP"),
+            600, 700.0f);
+        log.AddPoint(0, std::nan(""), QStringLiteral("℃"), 0, 2, QStringLiteral("not a time"), QStringLiteral("TEMP"),
+            600, 0.0f);
+        const QString out = dir.filePath("w.xlsx");
+        QCOMPARE(datalog_export::FormatOf(out), datalog_export::Format::Xlsx);
+        QString why;
+        QVERIFY2(datalog_export::WriteExport(out, log, datalog_export::Format::Xlsx, &why), qPrintable(why));
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), { QStringLiteral("-p"), out, QStringLiteral("xl/worksheets/sheet1.xml") });
+        QVERIFY(unzip.waitForFinished(30000));
+        const QByteArray xml = unzip.readAllStandardOutput();
+        if (xml.isEmpty())
+            QSKIP("unzip is not installed: the sheet is not read back here");
+        // Inline texts, numbers, date-time serials (days since 1899-12-30 with the time as a fraction).
+        auto cell = [&](const char* ref) {
+            const int at = xml.indexOf(QByteArray("<c r=\"") + ref + '"');
+            return at < 0 ? QByteArray() : xml.mid(at, xml.indexOf("</c>", at) - at);
+        };
+        QVERIFY(cell("A1").contains("StartTime"));
+        const QByteArray serial = QByteArray::number(QDate(1899, 12, 30).daysTo(QDate(2026, 5, 12))) + '.';
+        QVERIFY2(cell("B1").contains("<v>" + serial), cell("B1").constData());
+        QVERIFY(cell("B2").contains("<v>21.5</v>")); // Max
+        QVERIFY(cell("A6").contains("ID"));
+        QVERIFY(cell("A7").contains("<v>1</v>"));
+        QVERIFY(cell("B7").contains("℃"));
+        QVERIFY(cell("C7").contains("<v>21.5</v>"));
+        QVERIFY(cell("E7").contains("<v>" + serial));
+        QVERIFY(cell("C8").contains("OL"));
+        QVERIFY(cell("E8").contains("<v>" + serial)); // day first
+        QVERIFY(cell("C9").isEmpty());
+        QVERIFY(cell("E9").contains("not a time"));
+        QVERIFY(!xml.toLower().contains("nan"));
     }
 
     void yRanges()
