@@ -72,6 +72,19 @@ QString chooseExportFile(QWidget* parent, const QString& proposed)
     return dlg.selectedFiles().value(0);
 }
 
+// A progress bar with a Cancel button beside the window, which stays usable meanwhile.
+QProgressDialog* progressDialog(QWidget* parent, const QString& label)
+{
+    auto* bar = new QProgressDialog(label, QStringLiteral("Cancel"), 0, 1000, parent);
+    bar->setWindowTitle(QStringLiteral("Multimeter"));
+    bar->setWindowModality(Qt::NonModal);
+    bar->setAutoClose(false);
+    bar->setAutoReset(false);
+    bar->setMinimumDuration(300);
+    bar->setValue(0);
+    return bar;
+}
+
 } // namespace
 
 CMyOrvelView* CMyOrvelView::Active() { return activeView().data(); }
@@ -388,14 +401,7 @@ void CMyOrvelView::OnExport()
         return;
     }
     m_pExport = job;
-    auto* bar = new QProgressDialog(QStringLiteral("Exporting %1 ...").arg(QFileInfo(path).fileName()),
-        QStringLiteral("Cancel"), 0, 1000, this);
-    bar->setWindowTitle(QStringLiteral("Export"));
-    bar->setWindowModality(Qt::NonModal);
-    bar->setAutoClose(false);
-    bar->setAutoReset(false);
-    bar->setMinimumDuration(300);
-    bar->setValue(0);
+    QProgressDialog* bar = progressDialog(this, QStringLiteral("Exporting %1 ...").arg(QFileInfo(path).fileName()));
     connect(bar, &QProgressDialog::canceled, job, &CExportJob::Cancel);
     connect(job, &CExportJob::progress, bar, [bar](qsizetype done, qsizetype total) {
         bar->setValue(total > 0 ? int(done * 1000 / total) : 1000);
@@ -432,10 +438,26 @@ void CMyOrvelView::OnPrintGraph()
 
 void CMyOrvelView::OnPrintData()
 {
-    if (!HasPoints())
+    if (!HasPoints() || m_pPrint)
         return;
-    CPrintRX printer;
-    if (!printer.ShowPrintDialog(this))
+    auto printer = std::make_unique<CPrintRX>();
+    if (!printer->ShowPrintDialog(this))
         return;
-    printer.PrintData(*m_pDoc, QDateTime::currentDateTime());
+    auto* job = new CDataPrintJob(printer.get(), *m_pDoc, m_pDoc.data(), QDateTime::currentDateTime(), this);
+    if (!job->Start()) {
+        delete job;
+        return;
+    }
+    m_pPrint = job;
+    QProgressDialog* bar = progressDialog(this, QStringLiteral("Printing the data table ..."));
+    connect(bar, &QProgressDialog::canceled, job, &CDataPrintJob::Cancel);
+    connect(job, &CDataPrintJob::progress, bar, [bar](qsizetype done, qsizetype total) {
+        bar->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    });
+    job->AdoptPrinter(std::move(printer));
+    connect(job, &CDataPrintJob::finished, this, [this, job, bar] {
+        bar->deleteLater();
+        job->deleteLater();
+        m_pPrint = nullptr;
+    });
 }
