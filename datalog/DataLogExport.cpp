@@ -187,14 +187,22 @@ public:
     bool AtEnd() const override { return m_text.AtEnd(); }
     qsizetype Done() const override { return m_text.Done(); }
     qsizetype Total() const override { return m_text.Total(); }
-    bool Finish(QString* message) override
+    bool Complete(QString* message) override
     {
         // The last Step hands everything on; an export that never stepped writes its header.
-        const bool complete = m_text.AtEnd() && m_text.Step(0);
-        if (!complete && !m_save.Failed()) {
+        if (m_text.AtEnd() && m_text.Step(0))
+            return true;
+        if (m_save.Failed())
+            return m_save.Commit(message); // says why and drops the file
+        m_save.Cancel();
+        if (message)
+            *message = changedMessage(m_save.Path());
+        return false;
+    }
+    bool Commit(QString* message, const std::atomic<bool>* stop) override
+    {
+        if (stop && stop->load()) {
             m_save.Cancel();
-            if (message)
-                *message = changedMessage(m_save.Path());
             return false;
         }
         return m_save.Commit(message);
@@ -292,16 +300,18 @@ public:
     bool AtEnd() const override { return m_next > m_last; }
     qsizetype Done() const override { return m_done; }
     qsizetype Total() const override { return m_total; }
-    bool Finish(QString* message) override
+    bool Complete(QString* message) override
     {
-        if (!AtEnd() && !m_book.Failed()) {
-            m_book.Cancel();
-            if (message)
-                *message = changedMessage(m_path);
-            return false;
-        }
-        return m_book.Close(message);
+        if (m_book.Failed())
+            return m_book.Close(message); // says why and drops the workbook
+        if (AtEnd())
+            return true;
+        m_book.Cancel();
+        if (message)
+            *message = changedMessage(m_path);
+        return false;
     }
+    bool Commit(QString* message, const std::atomic<bool>* stop) override { return m_book.Close(message, stop); }
 
 private:
     void value(int row, int col, double v, const QString& shown)

@@ -14,6 +14,7 @@
 #include "platform/ChunkBuffer.h"
 
 #include <QString>
+#include <atomic>
 #include <memory>
 
 namespace datalog_export {
@@ -65,8 +66,15 @@ public:
     virtual bool AtEnd() const = 0;
     virtual qsizetype Done() const = 0;
     virtual qsizetype Total() const = 0;
-    // Completes the file and puts it in place of the target.
-    virtual bool Finish(QString* message = nullptr) = 0;
+    // After the last Step, on the thread that reads the document: hands on the last bytes.
+    // False with `message` (and the file dropped) when something failed or the document lost
+    // points under the export.
+    virtual bool Complete(QString* message = nullptr) = 0;
+    // Then puts the file in place of the target. Reads nothing of the document, so it may run
+    // on a worker thread; `stop` set meanwhile leaves the target as it was.
+    virtual bool Commit(QString* message = nullptr, const std::atomic<bool>* stop = nullptr) = 0;
+    // Both.
+    bool Finish(QString* message = nullptr) { return Complete(message) && Commit(message); }
 };
 
 // The whole export in one go.

@@ -18,7 +18,15 @@ CExportJob::CExportJob(
 {
 }
 
-CExportJob::~CExportJob() = default; // an unfinished file is dropped with m_file
+CExportJob::~CExportJob()
+{
+    if (m_worker) {
+        m_stop = true;
+        m_worker->wait();
+        delete m_worker;
+    }
+    // an unfinished file is dropped with m_file
+}
 
 void CExportJob::SetSliceForTesting(qsizetype points) { g_slice = points > 0 ? points : kDefaultSlice; }
 
@@ -37,6 +45,10 @@ void CExportJob::Cancel()
 {
     if (!m_file)
         return;
+    if (m_worker) {
+        m_stop = true; // Committed ends it
+        return;
+    }
     End(false, QString());
 }
 
@@ -55,8 +67,23 @@ void CExportJob::Step()
         return;
     }
     QString message;
-    const bool done = m_file->Finish(&message);
-    End(done, message);
+    if (!m_file->Complete(&message)) {
+        End(false, message);
+        return;
+    }
+    emit progress(m_file->Total(), m_file->Total());
+    m_worker = QThread::create([this] { m_committed = m_file->Commit(&m_message, &m_stop); });
+    connect(m_worker, &QThread::finished, this, &CExportJob::Committed);
+    m_worker->start();
+}
+
+void CExportJob::Committed()
+{
+    m_worker->wait();
+    delete m_worker;
+    m_worker = nullptr;
+    // Stopped too late, the file is in place all the same: say so.
+    End(m_committed, m_committed || m_stop ? QString() : m_message);
 }
 
 void CExportJob::End(bool ok, const QString& message)

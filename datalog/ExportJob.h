@@ -2,11 +2,15 @@
 // An export of a data-log document that runs on the GUI thread a slice of readings at a time,
 // returning to the event loop between slices, so the window stays usable, shows progress and
 // can stop it. Documents are only touched on the GUI thread: nothing is copied, the export
-// reads the document in place. Stopped or failed, it leaves no file and the target as it was.
+// reads the document in place. Only the last step, which packs a workbook and puts the file in
+// place, runs on a worker thread: it no longer reads the document. Stopped or failed, it leaves
+// no file and the target as it was.
 #include "datalog/DataLogExport.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QThread>
+#include <atomic>
 #include <memory>
 
 class CExportJob : public QObject {
@@ -35,6 +39,7 @@ signals:
 
 private:
     void Step();
+    void Committed();
     void End(bool ok, const QString& message);
 
     QString m_path;
@@ -42,4 +47,8 @@ private:
     QPointer<const QObject> m_owner;
     datalog_export::Format m_format;
     std::unique_ptr<datalog_export::CExportFile> m_file;
+    QThread* m_worker = nullptr;
+    std::atomic<bool> m_stop { false };
+    bool m_committed = false;
+    QString m_message;
 };

@@ -181,7 +181,7 @@ bool CWorkbook::ColumnWidth(int col, double width)
 #endif
 }
 
-bool CWorkbook::Close(QString* message)
+bool CWorkbook::Close(QString* message, const std::atomic<bool>* stop)
 {
     if (d->failed || !d->save)
         return d->Fail(d->why.isEmpty() ? QStringLiteral("the workbook is not open") : d->why, message);
@@ -193,8 +193,11 @@ bool CWorkbook::Close(QString* message)
     QFile in(d->spool->fileName());
     if (!in.open(QIODevice::ReadOnly))
         return d->Fail(in.errorString(), message);
+    auto stopped = [stop] { return stop && stop->load(); };
     QByteArray chunk(256 * 1024, Qt::Uninitialized);
     for (;;) {
+        if (stopped())
+            return d->Fail(QStringLiteral("stopped"), message);
         const qint64 n = in.read(chunk.data(), chunk.size());
         if (n < 0)
             return d->Fail(in.errorString(), message);
@@ -205,6 +208,8 @@ bool CWorkbook::Close(QString* message)
     }
     in.close();
     d->spool.reset();
+    if (stopped())
+        return d->Fail(QStringLiteral("stopped"), message);
     const bool ok = d->save->Commit(message);
     if (!ok) {
         d->failed = true;
@@ -213,6 +218,7 @@ bool CWorkbook::Close(QString* message)
     d->save.reset();
     return ok;
 #else
+    Q_UNUSED(stop);
     return d->Fail(QStringLiteral("this build cannot write spreadsheet files"), message);
 #endif
 }

@@ -5,6 +5,7 @@
 // cancelled export leaves the previous file as it was. Numbers that are not a number or infinite
 // cannot be stored in the format and become empty cells.
 #include <QString>
+#include <atomic>
 #include <memory>
 
 class CWorkbook {
@@ -29,8 +30,10 @@ public:
     // A date-time cell shown "yyyy/mm/dd hh:mm:ss".
     bool DateTime(int row, int col, int year, int month, int day, int hour, int minute, int second);
     bool ColumnWidth(int col, double width);
-    // Finishes the workbook and replaces the target with it.
-    bool Close(QString* message = nullptr);
+    // Finishes the workbook and replaces the target with it. Touches nothing but the workbook,
+    // so it may run on another thread than the writes (never at the same time); `stop` set
+    // meanwhile drops the workbook before the target is replaced.
+    bool Close(QString* message = nullptr, const std::atomic<bool>* stop = nullptr);
     // Drops the workbook; the target stays as it was.
     void Cancel();
     bool Failed() const;
