@@ -6,15 +6,14 @@
 // last entry first, and writes each as OUTDIR/record-N.mLog (or .csv) the moment it is complete.
 #include "cli/CliVerbs.h"
 #include "cli/LinkSession.h"
+#include "datalog/DataLogExport.h"
 #include "datalog/MLogFile.h"
-#include "datalog/MLogJson.h"
 #include "link/BleLink.h"
 #include "protocol/LoggerDownload.h"
 #include "protocol/MeterProtocol.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 #include <atomic>
 #include <cstdio>
 
@@ -26,13 +25,7 @@ bool WriteRecord(const QString& path, const LoggerRecord& record, bool csv, QStr
     FillLoggerDocument(log, record);
     if (!csv)
         return mlog::Save(path, log, message);
-    const QByteArray bytes = mlog::ToCsv(log);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *message = QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    return true;
+    return datalog_export::WriteExport(path, log, datalog_export::Format::Csv, message);
 }
 
 int RunLogger(const QStringList& argv)

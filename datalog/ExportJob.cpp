@@ -1,11 +1,14 @@
 #include "datalog/ExportJob.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
-// About 20 ms of formatting on an ordinary machine.
-constexpr qsizetype kDefaultSlice = 20000;
-qsizetype g_slice = kDefaultSlice;
+// A slice is about 30 ms of formatting, the clock read every kBatch readings (a workbook row
+// costs several times a text line); tests set a fixed number of readings instead.
+constexpr qint64 kSliceMs = 30;
+constexpr qsizetype kBatch = 256;
+qsizetype g_slice = 0;
 } // namespace
 
 CExportJob::CExportJob(
@@ -28,7 +31,7 @@ CExportJob::~CExportJob()
     // an unfinished file is dropped with m_file
 }
 
-void CExportJob::SetSliceForTesting(qsizetype points) { g_slice = points > 0 ? points : kDefaultSlice; }
+void CExportJob::SetSliceForTesting(qsizetype points) { g_slice = points > 0 ? points : 0; }
 
 bool CExportJob::Start(QString* message)
 {
@@ -60,7 +63,16 @@ void CExportJob::Step()
         End(false, QStringLiteral("The export stopped: its document was closed."));
         return;
     }
-    const bool ok = m_file->Step(g_slice);
+    bool ok = true;
+    if (g_slice > 0) {
+        ok = m_file->Step(g_slice);
+    } else {
+        QElapsedTimer t;
+        t.start();
+        do
+            ok = m_file->Step(kBatch);
+        while (ok && !m_file->AtEnd() && t.elapsed() < kSliceMs);
+    }
     if (ok && !m_file->AtEnd()) {
         emit progress(m_file->Done(), m_file->Total());
         QTimer::singleShot(0, this, &CExportJob::Step);

@@ -28,7 +28,7 @@ public:
     void Cancel();
     bool IsRunning() const { return m_file != nullptr; }
 
-    // Readings per slice (tests; 0 restores the default).
+    // A fixed number of readings per slice (tests; 0 restores slices of about 30 ms).
     static void SetSliceForTesting(qsizetype points);
 
 signals:

@@ -442,6 +442,16 @@ private slots:
         QCOMPARE(find(pages[0], "OL"), QPoint(420, 12 + L + 12 * L));
         QCOMPARE(pages[0].rules.size(), 54);
         QCOMPARE(pages[1].rules.size(), 46);
+
+        // Nothing in range: the printed statistics read "OL", not the start values.
+        CDataLog over;
+        over.AddPoint(0, -500000, "V", 0, 0, "t0", "VDC", 6, -7.0f);
+        const PrintPage first = print_layout::DataTablePages(over, 1300, ph, L, now)[0];
+        QCOMPARE(find(first, "OL   "), QPoint(150, 12 + 2 * L));
+        QCOMPARE(find(first, "OL"), QPoint(150, 12 + 4 * L)); // the average
+        const PrintPage graph = print_layout::GraphPage(over, 1300, ph, L, now);
+        QVERIFY(find(graph, "Maximum:    OL").y() > 0);
+        QVERIFY(find(graph, "Minimum:    OL").y() > 0);
     }
 
     // A spreadsheet program reads the export with its units: LibreOffice converts it to CSV.
