@@ -6,8 +6,8 @@
 // last entry first, and writes each as OUTDIR/record-N.mLog (or .csv) the moment it is complete.
 #include "cli/CliVerbs.h"
 #include "cli/LinkSession.h"
+#include "datalog/DataLogExport.h"
 #include "datalog/MLogFile.h"
-#include "datalog/MLogJson.h"
 #include "link/BleLink.h"
 #include "link/LinkController.h"
 #include "protocol/LoggerDownload.h"
@@ -26,7 +26,7 @@ bool WriteRecord(const QString& path, const LoggerRecord& record, bool csv, QStr
     FillLoggerDocument(log, record);
     if (!csv)
         return mlog::Save(path, log, message);
-    return mlog::SaveBytes(path, mlog::ToCsv(log), message);
+    return datalog_export::WriteExport(path, log, datalog_export::Format::Csv, message);
 }
 
 int RunLogger(const QStringList& argv)

@@ -1,6 +1,6 @@
 // multimeter-cli mlog: ".mLog" data-log files as JSON (dump, build) and as CSV (export).
 #include "cli/CliVerbs.h"
-#include "datalog/DataLogText.h"
+#include "datalog/DataLogExport.h"
 #include "datalog/MLogFile.h"
 #include "datalog/MLogJson.h"
 #include "datalog/RecordingJournal.h"
@@ -26,10 +26,12 @@ int dump(const QString& path)
     QString message;
     if (!mlog::Load(path, log, &message))
         return ioError(message);
-    QByteArray json = mlog::ToJson(log);
-    json += '\n';
-    if (std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout) != static_cast<size_t>(json.size())
-        || std::fflush(stdout) != 0)
+    // Written as it is formatted: the text of a large document is never held whole.
+    const bool written = mlog::WriteJson(log,
+        [](const char* data, qint64 size) {
+            return std::fwrite(data, 1, static_cast<size_t>(size), stdout) == static_cast<size_t>(size);
+        });
+    if (!written || std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0)
         return ioError(QStringLiteral("Cannot write the output."));
     return cli::ExitOk;
 }
@@ -59,7 +61,7 @@ int exportCsv(const QString& path, const QString& out)
     QString message;
     if (!mlog::Load(path, log, &message))
         return ioError(message);
-    if (!mlog::SaveBytes(out, mlog::ToCsv(log), &message))
+    if (!datalog_export::WriteExport(out, log, datalog_export::Format::Csv, &message))
         return ioError(message);
     return cli::ExitOk;
 }
@@ -91,7 +93,7 @@ int exportXls(const QString& path, const QString& out)
     QString message;
     if (!mlog::Load(path, log, &message))
         return ioError(message);
-    if (!datalog_text::WriteExportXls(out, log, &message))
+    if (!datalog_export::WriteExport(out, log, datalog_export::Format::Xls, &message))
         return ioError(message);
     return cli::ExitOk;
 }

@@ -3,49 +3,45 @@
 #include "platform/ArchiveFile.h"
 
 #include <QDir>
+#include "datalog/DataLogExport.h"
+
 #include <cmath>
 
 namespace datalog_text {
 
 QString ValueText(double value, Place place)
 {
-    bool ol = false;
-    switch (place) {
-    case Place::LoadedList:
-    case Place::Export:
-        ol = value == kOverRange;
-        break;
-    case Place::DownloadedList:
-        ol = value >= kOverRange || value <= -kOverRange;
-        break;
-    case Place::LiveList:
-    case Place::PrintTable:
-        ol = value == kOverRange || value == -kOverRange;
-        break;
-    case Place::SavedList:
-        break;
-    }
-    if (ol)
+    if (!std::isfinite(value))
+        return QString();
+    if (value >= kOverRange || value <= -kOverRange)
         return QStringLiteral("OL");
     return QString::asprintf(place == Place::PrintTable ? "%.2f" : "%.4f", value);
 }
 
+StatTexts StatisticsTexts(const CDataLog& log, Place place)
+{
+    StatTexts t;
+    const QString unset = log.m_nDataNumber > 0 ? QStringLiteral("OL") : QString();
+    t.maxSet = log.m_dMax != CDataLog::kInitialMax;
+    t.minSet = log.m_dMin != CDataLog::kInitialMin;
+    t.max = t.maxSet ? ValueText(log.m_dMax, place) : unset;
+    t.min = t.minSet ? ValueText(log.m_dMin, place) : unset;
+    t.average = t.maxSet || t.minSet ? ValueText(log.m_dAverage, place) : unset;
+    return t;
+}
+
 QString SummaryText(const CDataLog& log)
 {
-    const QString maxText = (log.m_dMax >= kOverRange || log.m_dMax <= -kOverRange)
-        ? QStringLiteral("OL")
-        : QString::asprintf("%.4f", log.m_dMax);
-    const QString minText
-        = log.m_dMin == CDataLog::kInitialMin ? QStringLiteral("OL") : QString::asprintf("%.4f", log.m_dMin);
+    const StatTexts st = StatisticsTexts(log, Place::LoadedList);
     // Built piece by piece: the texts come from files and may hold '%'.
     QString s = QStringLiteral("---------------------------Summary---------------------------\r\n\r\n");
     s += QStringLiteral("StartTime: ") + log.m_strStartTime + QStringLiteral(" \r\n\r\n");
     s += QStringLiteral("EndTime: ") + log.m_strEndTime + QStringLiteral("\r\n\r\n");
-    s += QStringLiteral("Maximum: ") + maxText + QStringLiteral("\r\n\r\n");
+    s += QStringLiteral("Maximum: ") + st.max + QStringLiteral("\r\n\r\n");
     s += QStringLiteral("Maxinum Time: ") + log.m_strMaxTime + QStringLiteral(" \r\n\r\n");
-    s += QStringLiteral("Minimum: ") + minText + QStringLiteral("\r\n\r\n");
+    s += QStringLiteral("Minimum: ") + st.min + QStringLiteral("\r\n\r\n");
     s += QStringLiteral("Minimum Time: ") + log.m_strMinTime + QStringLiteral("\r\n\r\n");
-    s += QString::asprintf("Average:%.4f\r\n\r\n", log.m_dAverage);
+    s += QStringLiteral("Average:") + st.average + QStringLiteral("\r\n\r\n");
     s += QString::asprintf("DataNumber: %d\r\n\r\n", log.m_nDataNumber);
     s += QStringLiteral("Type:") + log.m_strType + QStringLiteral("\r\n\r\n");
     return s;
@@ -61,54 +57,20 @@ qsizetype PointCount(const CDataSeries& s)
 
 QByteArray ExportXls(const CDataLog& log)
 {
-    const CDataSeries& s = log.m_arrSeries[0];
-    qsizetype last = s.Size() - 1;
-    while (last >= 0 && s.IsNull(last))
-        --last;
-    if (last < 0)
-        return QByteArray();
-
-    const QString tab = QStringLiteral("\t");
-    const QString eol = QStringLiteral("\t\r\n");
-    QString text;
-    text.reserve(64 + s.Size() * 48);
-    text += QStringLiteral("StartTime\t") + log.m_strStartTime + eol;
-    text += QStringLiteral("Max\t") + QString::asprintf("%.4f @ ", log.m_dMax) + log.m_strMaxTime + eol;
-    text += QStringLiteral("Min\t") + QString::asprintf("%.4f @ ", log.m_dMin) + log.m_strMinTime + eol;
-    text += QString::asprintf("Average\t%.4f", log.m_dAverage) + eol;
-    text += QStringLiteral("EndTime\t");
-    text += s.DateTimeView(last);
-    text += eol;
-    text += QStringLiteral("ID\tUnit\tValue\tType\tDateTime\t\r\n");
-    int number = 0;
-    for (qsizetype i = 0; i <= last; ++i) {
-        if (s.IsNull(i))
-            continue;
-        text += QString::number(++number) + tab + s.Unit(i) + tab + ValueText(s.Value(i), Place::Export) + tab
-            + s.Type(i) + tab;
-        text += s.DateTimeView(i);
-        text += eol;
-    }
-
     QByteArray bytes;
-    bytes.reserve(2 + text.size() * 2);
-    bytes.append(char(0xFF)).append(char(0xFE));
-    for (const QChar c : std::as_const(text)) {
-        const char16_t u = c.unicode();
-        bytes.append(char(u & 0xFF)).append(char(u >> 8));
-    }
+    datalog_export::CTextExport e(log, datalog_export::Format::Xls, [&bytes](const char* data, qint64 size) {
+        bytes.append(data, size);
+        return true;
+    });
+    if (e.IsEmpty())
+        return QByteArray();
+    e.Step(e.Total());
     return bytes;
 }
 
 bool WriteExportXls(const QString& path, const CDataLog& log, QString* message)
 {
-    const QByteArray bytes = ExportXls(log);
-    if (bytes.isEmpty()) {
-        if (message)
-            *message = QStringLiteral("The document holds no reading to export.");
-        return false;
-    }
-    return archive::SaveBytes(path, bytes, message);
+    return datalog_export::WriteExport(path, log, datalog_export::Format::Xls, message);
 }
 
 QString DefaultExportName(const QDateTime& now)

@@ -15,20 +15,35 @@ namespace datalog_text {
 // Over-range readings are stored as this value with either sign.
 constexpr double kOverRange = 500000.0;
 
-// Where a value is shown. The places differ in when they write "OL" instead of the number:
+// Where a value is shown. Every place follows one rule: a value that is not a number or is
+// infinite is shown empty, one at or beyond the over-range mark (either sign, or an absurd
+// magnitude such as 1e308) reads "OL", any other is the number; the places differ only in the
+// number's decimals.
 enum class Place {
-    LoadedList, // "%.4f"; "OL" only for exactly +500000 (a loaded file's list)
-    DownloadedList, // "%.4f"; "OL" for >= 500000 and for <= -500000
-    LiveList, // "%.4f"; "OL" for exactly +500000 or -500000 (live recording)
-    SavedList, // "%.4f"; always the number (the meter's saved readings)
-    Export, // "%.4f"; "OL" only for exactly +500000
-    PrintTable, // "%.2f"; "OL" for exactly +500000 or -500000
+    LoadedList, // "%.4f" (a loaded file's list)
+    DownloadedList, // "%.4f"
+    LiveList, // "%.4f" (live recording)
+    SavedList, // "%.4f" (the meter's saved readings)
+    Export, // "%.4f"
+    PrintTable, // "%.2f"
 };
 QString ValueText(double value, Place place);
 
-// The summary box: start and end time, maximum and minimum with their times ("OL" for a maximum
-// at or beyond the over-range mark and for a minimum that never moved from its start value),
-// average, number of points and function text, CR LF line ends.
+// The maximum, minimum and average as shown at `place`: ValueText's rule, except that an
+// extreme still at its start value was never set: it reads "OL" when the document holds
+// readings (none was in range) and is empty when it holds none. The average of a document
+// whose extremes were never set reads the same.
+struct StatTexts {
+    QString max;
+    QString min;
+    QString average;
+    bool maxSet = false;
+    bool minSet = false;
+};
+StatTexts StatisticsTexts(const CDataLog& log, Place place);
+
+// The summary box: start and end time, maximum and minimum with their times (see
+// StatisticsTexts), average, number of points and function text, CR LF line ends.
 QString SummaryText(const CDataLog& log);
 
 // The ".xls" export: the bytes FF FE, then UTF-16LE text, tab-separated, CR LF line ends. Null

@@ -1,16 +1,13 @@
 #include "datalog/MLogJson.h"
 
+#include "datalog/DataLogExport.h"
 #include "platform/ExactJson.h"
-
-#include <QLocale>
 
 namespace mlog {
 
 namespace {
 
 using namespace exactjson;
-
-constexpr double kOverRange = 500000.0;
 
 void readPoint(CJsonReader& in, CDataSeries& series)
 {
@@ -112,26 +109,12 @@ void readDocument(CJsonReader& in, CDataLog& log)
     in.ExpectEnd();
 }
 
-QByteArray csvField(QStringView s)
-{
-    QByteArray f = s.toUtf8();
-    if (f.contains(',') || f.contains('"') || f.contains('\r') || f.contains('\n')) {
-        f.replace("\"", "\"\"");
-        f = '"' + f + '"';
-    }
-    return f;
-}
-
 } // namespace
 
-QByteArray ToJson(const CDataLog& log)
+bool WriteJson(const CDataLog& log, ByteSink sink)
 {
-    QByteArray out;
-    qsizetype points = 0;
-    for (const CDataSeries& s : log.m_arrSeries)
-        points += s.Size();
-    out.reserve(512 + points * 200);
-
+    CChunkBuffer buffer(std::move(sink));
+    QByteArray& out = buffer.Out();
     out += "{\"series\":[";
     for (int si = 0; si < CDataLog::kSeriesCount; ++si) {
         const CDataSeries& s = log.m_arrSeries[static_cast<size_t>(si)];
@@ -141,6 +124,8 @@ QByteArray ToJson(const CDataLog& log)
         for (qsizetype i = 0; i < s.Size(); ++i) {
             if (i)
                 out += ',';
+            if (!buffer.Spill())
+                return false;
             if (s.IsNull(i)) {
                 out += "null";
                 continue;
@@ -188,6 +173,16 @@ QByteArray ToJson(const CDataLog& log)
     putKey(out, "m_strType");
     putString(out, log.m_strType);
     out += '}';
+    return buffer.Flush();
+}
+
+QByteArray ToJson(const CDataLog& log)
+{
+    QByteArray out;
+    WriteJson(log, [&out](const char* data, qint64 size) {
+        out.append(data, size);
+        return true;
+    });
     return out;
 }
 
@@ -208,26 +203,12 @@ bool FromJson(const QByteArray& json, CDataLog& out, QString* why)
 
 QByteArray ToCsv(const CDataLog& log)
 {
-    const CDataSeries& s = log.m_arrSeries[0];
-    QByteArray out = "index,time,unit,value,type\r\n";
-    for (qsizetype i = 0; i < s.Size(); ++i) {
-        if (s.IsNull(i))
-            continue;
-        const double v = s.Value(i);
-        out += QByteArray::number(i + 1);
-        out += ',';
-        out += csvField(s.DateTimeView(i));
-        out += ',';
-        out += csvField(s.Unit(i));
-        out += ',';
-        if (v >= kOverRange || v <= -kOverRange)
-            out += "OL";
-        else
-            out += QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
-        out += ',';
-        out += csvField(s.Type(i));
-        out += "\r\n";
-    }
+    QByteArray out;
+    datalog_export::CTextExport csv(log, datalog_export::Format::Csv, [&out](const char* data, qint64 size) {
+        out.append(data, size);
+        return true;
+    });
+    csv.Step(csv.Total());
     return out;
 }
 

@@ -2,19 +2,23 @@
 
 #include "datalog/ColorSetting.h"
 #include "datalog/DataListModel.h"
+#include "datalog/ExportJob.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/PrintRX.h"
 #include "platform/MessageBox.h"
+#include "platform/Workbook.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabBar>
@@ -34,17 +38,51 @@ CMyOrvelView::SaveChooser& saveChooser()
     return chooser;
 }
 
+// The save dialog offers the tab-separated ".xls" text first (what earlier versions wrote),
+// then a real workbook and CSV; the chosen filter gives a name without extension its suffix.
 QString chooseExportFile(QWidget* parent, const QString& proposed)
 {
     if (saveChooser())
         return saveChooser()(parent, proposed);
-    QFileDialog dlg(parent, QString(), proposed, QStringLiteral("Data File(*.xls)"));
+    static const char* const kSuffixes[] = { "xls", "xlsx", "csv" };
+    QStringList filters { QStringLiteral("Data File(*.xls)"), QStringLiteral("Excel Workbook(*.xlsx)"),
+        QStringLiteral("CSV File(*.csv)") };
+    if (!CWorkbook::Supported())
+        filters.removeAt(1);
+    QFileDialog dlg(parent, QString(), proposed);
+    dlg.setNameFilters(filters);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QStringLiteral("xls"));
     dlg.setOption(QFileDialog::ReadOnly, false);
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& filter) {
+        for (const char* suffix : kSuffixes) {
+            if (filter.endsWith(QStringLiteral("(*.%1)").arg(QLatin1String(suffix)))) {
+                dlg.setDefaultSuffix(QLatin1String(suffix));
+                // The proposed name follows the type.
+                const QStringList chosen = dlg.selectedFiles();
+                if (!chosen.isEmpty()) {
+                    const QFileInfo info(chosen.first());
+                    dlg.selectFile(info.completeBaseName() + QLatin1Char('.') + QLatin1String(suffix));
+                }
+            }
+        }
+    });
     if (dlg.exec() != QDialog::Accepted)
         return QString();
     return dlg.selectedFiles().value(0);
+}
+
+// A progress bar with a Cancel button beside the window, which stays usable meanwhile.
+QProgressDialog* progressDialog(QWidget* parent, const QString& label)
+{
+    auto* bar = new QProgressDialog(label, QStringLiteral("Cancel"), 0, 1000, parent);
+    bar->setWindowTitle(QStringLiteral("Multimeter"));
+    bar->setWindowModality(Qt::NonModal);
+    bar->setAutoClose(false);
+    bar->setAutoReset(false);
+    bar->setMinimumDuration(300);
+    bar->setValue(0);
+    return bar;
 }
 
 } // namespace
@@ -350,15 +388,32 @@ void CMyOrvelView::OnSetting()
 
 void CMyOrvelView::OnExport()
 {
-    if (!HasPoints())
+    if (!HasPoints() || m_pExport)
         return;
     const QString path
         = chooseExportFile(this, datalog_text::DefaultExportName(QDateTime::currentDateTime()));
     if (path.isEmpty())
         return;
+    auto* job = new CExportJob(path, *m_pDoc, m_pDoc.data(), datalog_export::FormatOf(path), this);
     QString message;
-    if (!datalog_text::WriteExportXls(path, *m_pDoc, &message))
+    if (!job->Start(&message)) {
+        delete job;
         msgbox::Show(this, message, QStringLiteral("Tip"), msgbox::Warning);
+        return;
+    }
+    m_pExport = job;
+    QProgressDialog* bar = progressDialog(this, QStringLiteral("Exporting %1 ...").arg(QFileInfo(path).fileName()));
+    connect(bar, &QProgressDialog::canceled, job, &CExportJob::Cancel);
+    connect(job, &CExportJob::progress, bar, [bar](qsizetype done, qsizetype total) {
+        bar->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    });
+    connect(job, &CExportJob::finished, this, [this, job, bar](bool ok, const QString& why) {
+        bar->deleteLater();
+        job->deleteLater();
+        m_pExport = nullptr;
+        if (!ok && !why.isEmpty())
+            msgbox::Show(this, why, QStringLiteral("Tip"), msgbox::Warning);
+    });
 }
 
 void CMyOrvelView::OnCopyGraph()
@@ -384,10 +439,26 @@ void CMyOrvelView::OnPrintGraph()
 
 void CMyOrvelView::OnPrintData()
 {
-    if (!HasPoints())
+    if (!HasPoints() || m_pPrint)
         return;
-    CPrintRX printer;
-    if (!printer.ShowPrintDialog(this))
+    auto printer = std::make_unique<CPrintRX>();
+    if (!printer->ShowPrintDialog(this))
         return;
-    printer.PrintData(*m_pDoc, QDateTime::currentDateTime());
+    auto* job = new CDataPrintJob(printer.get(), *m_pDoc, m_pDoc.data(), QDateTime::currentDateTime(), this);
+    if (!job->Start()) {
+        delete job;
+        return;
+    }
+    m_pPrint = job;
+    QProgressDialog* bar = progressDialog(this, QStringLiteral("Printing the data table ..."));
+    connect(bar, &QProgressDialog::canceled, job, &CDataPrintJob::Cancel);
+    connect(job, &CDataPrintJob::progress, bar, [bar](qsizetype done, qsizetype total) {
+        bar->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    });
+    job->AdoptPrinter(std::move(printer));
+    connect(job, &CDataPrintJob::finished, this, [this, job, bar] {
+        bar->deleteLater();
+        job->deleteLater();
+        m_pPrint = nullptr;
+    });
 }

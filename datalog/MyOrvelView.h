@@ -7,6 +7,8 @@
 // AppendLastPoint and the vertical range (SetYRange, IsZoomedOrMoved); OnScrollUpdate is the
 // scroll-bar refresh that goes before each incremental draw.
 #include "datalog/DataLogText.h"
+#include "datalog/ExportJob.h"
+#include "datalog/PrintRX.h"
 #include "datalog/ObData.h"
 #include "protocol/RecordingView.h"
 
@@ -100,6 +102,12 @@ public:
     // "Print Graph", "Print Data"), each sent to the active view; disabled while none is active.
     static void AddMenuCommands(QMenu* menu);
 
+    // The export in progress (null when none): "Export To Excel" writes the ".xls" text, an
+    // ".xlsx" workbook or CSV by the chosen file's extension, a slice at a time.
+    CExportJob* RunningExport() const { return m_pExport; }
+    // "Print Data" in progress (null when none): drawn a few pages per turn of the event loop.
+    CDataPrintJob* RunningPrint() const { return m_pPrint; }
+
     // File choice of the export; tests replace it (an empty answer cancels).
     using SaveChooser = std::function<QString(QWidget* parent, const QString& proposed)>;
     static void SetSaveChooserForTesting(SaveChooser chooser);
@@ -144,4 +152,6 @@ private:
     QPlainTextEdit* m_pSummary;
     bool m_bInitialised = false;
     bool m_bSyncingScroll = false;
+    QPointer<CExportJob> m_pExport;
+    QPointer<CDataPrintJob> m_pPrint;
 };

@@ -38,7 +38,33 @@ PrintPage GraphPage(const CDataLog& log, int pageWidth, int pageHeight, int line
 
 // Rows per page of the data table: trunc((pageHeight - 4 x font height) / lineHeight), at least 1.
 int LinesPerPage(int pageHeight, int lineHeight);
-// Every page of the data table, footers included. Null elements are left out.
+// The data table a page at a time, footers included, so that a long table is printed without
+// holding all its pages. Null elements are left out.
+class CDataTablePager {
+public:
+    CDataTablePager(const CDataLog& log, int pageWidth, int pageHeight, int lineHeight, const QDateTime& now);
+    bool AtEnd() const { return m_atEnd; }
+    PrintPage Next();
+    // Readings in all and printed so far.
+    qsizetype Total() const { return m_total; }
+    qsizetype Done() const { return m_number; }
+
+private:
+    void Heads(PrintPage& page, int y) const;
+    void Footer(PrintPage& page) const;
+
+    const CDataLog& m_log;
+    int m_pw, m_ph, m_L, m_fh, m_c, m_P;
+    QDateTime m_now;
+    qsizetype m_total;
+    qsizetype m_next = 0; // position in series 0
+    int m_r = 7; // line counter: the first row is on line 7
+    int m_number = 0;
+    int m_page = 0;
+    bool m_atEnd = false;
+};
+
+// Every page of the data table at once.
 QVector<PrintPage> DataTablePages(
     const CDataLog& log, int pageWidth, int pageHeight, int lineHeight, const QDateTime& now);
 

@@ -5,9 +5,11 @@
 #include "datalog/PrintLayout.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QTimer>
 
 namespace {
 
@@ -113,19 +115,90 @@ QFont CPrintRX::DataFont()
 
 void CPrintRX::PrintData(const CDataLog& log, const QDateTime& now)
 {
-    QPainter p;
-    if (!p.begin(&m_printer))
-        return;
-    const int pw = PageWidth(), ph = PageHeight();
-    const QFont font = DataFont();
-    p.setFont(font);
-    p.setPen(Qt::black);
-    const QFontMetrics fm(font, p.device());
-    const QVector<PrintPage> pages = print_layout::DataTablePages(log, pw, ph, fm.lineSpacing(), now);
-    for (int i = 0; i < pages.size(); ++i) {
-        if (i > 0)
-            m_printer.newPage();
-        drawPage(p, pages[i]);
+    CDataPrintJob job(this, log, nullptr, now);
+    if (job.Begin())
+        while (job.PrintPages(1 << 30)) { }
+}
+
+CDataPrintJob::CDataPrintJob(CPrintRX* printer, const CDataLog& log, const QObject* owner, const QDateTime& now,
+    QObject* parent)
+    : QObject(parent)
+    , m_printer(printer)
+    , m_log(log)
+    , m_owner(owner)
+    , m_watchOwner(owner != nullptr)
+    , m_now(now)
+{
+}
+
+CDataPrintJob::~CDataPrintJob()
+{
+    if (m_painter.isActive()) {
+        m_printer->Printer().abort();
+        m_painter.end();
     }
-    p.end();
+}
+
+bool CDataPrintJob::Begin()
+{
+    if (!m_painter.begin(&m_printer->Printer()))
+        return false;
+    const int pw = m_printer->PageWidth(), ph = m_printer->PageHeight();
+    const QFont font = m_printer->DataFont();
+    m_painter.setFont(font);
+    m_painter.setPen(Qt::black);
+    const QFontMetrics fm(font, m_painter.device());
+    m_pager = std::make_unique<print_layout::CDataTablePager>(m_log, pw, ph, fm.lineSpacing(), m_now);
+    return true;
+}
+
+bool CDataPrintJob::PrintPages(int pages)
+{
+    for (int n = 0; n < pages && !m_pager->AtEnd(); ++n) {
+        if (m_pages++ > 0)
+            m_printer->Printer().newPage();
+        drawPage(m_painter, m_pager->Next());
+    }
+    if (!m_pager->AtEnd())
+        return true;
+    m_painter.end();
+    return false;
+}
+
+bool CDataPrintJob::Start()
+{
+    if (!Begin())
+        return false;
+    QTimer::singleShot(0, this, &CDataPrintJob::Step);
+    return true;
+}
+
+void CDataPrintJob::Cancel()
+{
+    if (!m_painter.isActive())
+        return;
+    m_printer->Printer().abort();
+    m_painter.end();
+    emit finished(false);
+}
+
+void CDataPrintJob::Step()
+{
+    if (!m_painter.isActive())
+        return; // cancelled
+    if (m_watchOwner && !m_owner) {
+        Cancel();
+        return;
+    }
+    // About a tenth of a second of drawing per turn of the event loop.
+    QElapsedTimer t;
+    t.start();
+    bool more = true;
+    while (more && t.elapsed() < 100)
+        more = PrintPages(1);
+    emit progress(m_pager->Done(), m_pager->Total());
+    if (more)
+        QTimer::singleShot(0, this, &CDataPrintJob::Step);
+    else
+        emit finished(true);
 }

@@ -3,6 +3,9 @@
 // per slot, and the two printouts ("Print Graph", "Print Data") laid out by print_layout.
 #include <QDateTime>
 #include <QFont>
+#include <QObject>
+#include <QPainter>
+#include <QPointer>
 #include <QPrinter>
 #include <functional>
 #include <memory>
@@ -10,6 +13,9 @@
 class CDataLog;
 class CGraphDlg;
 class QWidget;
+namespace print_layout {
+class CDataTablePager;
+}
 
 class CPrintRX {
 public:
@@ -42,4 +48,46 @@ public:
 private:
     QPrinter m_printer;
     int m_nSlots = 0;
+};
+
+// "Print Data" drawn a page at a time: only the page being drawn is held, and Start() draws a
+// tenth of a second's worth of pages per turn of the event loop, so the window stays usable,
+// shows progress and can stop the printout (Cancel aborts the print run).
+class CDataPrintJob : public QObject {
+    Q_OBJECT
+public:
+    // `log` lives in `owner` (null: it outlives the job); the printout stops when the owner goes.
+    CDataPrintJob(CPrintRX* printer, const CDataLog& log, const QObject* owner, const QDateTime& now,
+        QObject* parent = nullptr);
+    ~CDataPrintJob() override;
+
+    // Starts the print run; false when the printer cannot be opened.
+    bool Begin();
+    // Draws up to `pages` more pages; false once the last one is done (the run is then ended).
+    bool PrintPages(int pages);
+
+    // The job keeps the printer it was given (made with new) and deletes it last.
+    void AdoptPrinter(std::unique_ptr<CPrintRX> printer) { m_owned = std::move(printer); }
+
+    // Begin, then pages from the event loop.
+    bool Start();
+    void Cancel();
+    bool IsRunning() const { return m_painter.isActive(); }
+
+signals:
+    void progress(qsizetype done, qsizetype total);
+    void finished(bool ok);
+
+private:
+    void Step();
+
+    std::unique_ptr<CPrintRX> m_owned; // destroyed after the painter has ended
+    CPrintRX* m_printer;
+    const CDataLog& m_log;
+    QPointer<const QObject> m_owner;
+    bool m_watchOwner;
+    QDateTime m_now;
+    QPainter m_painter;
+    std::unique_ptr<print_layout::CDataTablePager> m_pager;
+    int m_pages = 0;
 };

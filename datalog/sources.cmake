@@ -14,6 +14,10 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RecordingJournal.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataLogText.h
   ${CMAKE_CURRENT_LIST_DIR}/DataLogText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DataLogExport.h
+  ${CMAKE_CURRENT_LIST_DIR}/DataLogExport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ExportJob.h
+  ${CMAKE_CURRENT_LIST_DIR}/ExportJob.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataListModel.h
   ${CMAKE_CURRENT_LIST_DIR}/DataListModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphModel.h

@@ -1,18 +1,9 @@
 #include "scope/OscExport.h"
 
-#include "platform/SafeSave.h"
+#include "platform/Workbook.h"
 #include "scope/OscGraphModel.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <cmath>
-#include <cstdio>
-#include <QTemporaryDir>
-
-#ifdef METER_HAVE_XLSXWRITER
-#include <xlsxwriter.h>
-#endif
 
 namespace osc {
 
@@ -96,75 +87,25 @@ QVector<SheetCell> ExportCells(const OSCInfo& info, const float* values, int cou
 
 bool WorkbookSupported()
 {
-#ifdef METER_HAVE_XLSXWRITER
-    return true;
-#else
-    return false;
-#endif
+    return CWorkbook::Supported();
 }
 
 bool WriteWorkbook(const QString& path, const QVector<SheetCell>& cells, QString* message)
 {
-    auto fail = [message](const QString& why) {
-        if (message)
-            *message = why;
+    // Every cell is checked; values that are not a number or infinite are left empty (the
+    // format has no cell for them).
+    CWorkbook book;
+    if (!book.Open(path, QString::fromLatin1(kSheetName), message, false))
         return false;
-    };
-    // Checked before the workbook is built: only ever a regular file that may be written (a link
-    // counts as what it points to), never a folder, device or pipe.
-    CSafeSave save(path);
-    QString refused;
-    if (!save.Open(&refused))
-        return fail(refused);
-#ifdef METER_HAVE_XLSXWRITER
-    // The library writes a file of its own; it is built in a scratch folder and then saved the
-    // one safe way, so the target keeps its permissions and a full disk is told.
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        return fail(QStringLiteral("Cannot save \"%1\": %2.").arg(QDir::toNativeSeparators(path), scratch.errorString()));
-    const QString part = scratch.filePath(QStringLiteral("book.xlsx"));
-    const QByteArray partName = QFile::encodeName(part);
-    lxw_workbook* book = workbook_new(partName.constData());
-    if (!book)
-        return fail(QStringLiteral("Cannot create %1").arg(QDir::toNativeSeparators(path)));
-    lxw_worksheet* sheet = workbook_add_worksheet(book, kSheetName);
-    lxw_format* formats[5] = {};
-    static const char* const kFormats[] = { "0", "0.0", "0.00", "0.000", "0.0000" };
-    for (int d = 0; d < 5; ++d) {
-        formats[d] = workbook_add_format(book);
-        format_set_num_format(formats[d], kFormats[d]);
-    }
     for (const SheetCell& c : cells) {
-        const lxw_row_t row = lxw_row_t(c.row - 1);
-        const lxw_col_t col = lxw_col_t(c.col - 1);
-        if (c.isNumber) {
-            lxw_format* f = c.decimals >= 0 && c.decimals < 5 ? formats[c.decimals] : nullptr;
-            worksheet_write_number(sheet, row, col, c.number, f);
-        } else if (!c.text.isEmpty()) {
-            worksheet_write_string(sheet, row, col, c.text.toUtf8().constData(), nullptr);
-        }
+        if (c.isNumber)
+            book.Number(c.row - 1, c.col - 1, c.number, c.decimals);
+        else
+            book.Text(c.row - 1, c.col - 1, c.text);
     }
-    worksheet_set_column(sheet, 0, 0, 12, nullptr);
-    worksheet_set_column(sheet, 2, 2, 22, nullptr);
-    const lxw_error err = workbook_close(book);
-    if (err != LXW_NO_ERROR)
-        return fail(QStringLiteral("Cannot write %1: %2")
-                        .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(err))));
-    QFile built(part);
-    if (!built.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), built.errorString()));
-    while (!built.atEnd()) {
-        const QByteArray chunk = built.read(1 << 16);
-        if (chunk.isEmpty() || !save.Write(chunk))
-            break;
-    }
-    if (!built.atEnd() && !save.Failed())
-        return fail(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), built.errorString()));
-    return save.Commit(message);
-#else
-    Q_UNUSED(cells);
-    return fail(QStringLiteral("This build cannot write spreadsheet files."));
-#endif
+    book.ColumnWidth(0, 12);
+    book.ColumnWidth(2, 22);
+    return book.Close(message);
 }
 
 } // namespace osc

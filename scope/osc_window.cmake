@@ -16,6 +16,7 @@ target_sources(meter_core PRIVATE
 if(XLSXWRITER_FOUND)
   target_link_libraries(meter_core PUBLIC PkgConfig::XLSXWRITER)
   set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/OscExport.cpp PROPERTIES COMPILE_DEFINITIONS METER_HAVE_XLSXWRITER)
+  set_source_files_properties(${PROJECT_SOURCE_DIR}/platform/Workbook.cpp PROPERTIES COMPILE_DEFINITIONS METER_HAVE_XLSXWRITER)
 else()
   message(WARNING "libxlsxwriter not found (pkg-config xlsxwriter): spreadsheet export is left out")
 endif()

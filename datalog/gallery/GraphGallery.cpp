@@ -72,6 +72,8 @@ void printFirstPage(CMyOrvelView& view, bool graph, const QString& name)
         view.OnPrintGraph();
     else
         view.OnPrintData();
+    while (view.RunningPrint())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     CPrintRX::SetChooserForTesting({});
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
     if (tool.isEmpty()) {

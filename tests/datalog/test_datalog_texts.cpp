@@ -2,14 +2,23 @@
 // the ".xls" export bytes, the downloaded-points take-over, the vertical ranges and the printed
 // table's pages.
 #include "datalog/DataListModel.h"
+#include "datalog/DataLogExport.h"
 #include "datalog/DataLogText.h"
+#include "datalog/ExportJob.h"
+#include "datalog/MLogJson.h"
 #include "datalog/PrintLayout.h"
+#include "platform/ArchiveFile.h"
+#include "platform/Workbook.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cmath>
+#include <functional>
 
 using namespace datalog_text;
 
@@ -51,12 +60,15 @@ private slots:
             double v;
             const char* text;
         } cases[] = {
-            { Place::LoadedList, 500000, "OL" }, { Place::LoadedList, -500000, "-500000.0000" },
-            { Place::LoadedList, 600000, "600000.0000" }, { Place::DownloadedList, 600000, "OL" },
-            { Place::DownloadedList, -500001, "OL" }, { Place::DownloadedList, 499999.5, "499999.5000" },
-            { Place::LiveList, -500000, "OL" }, { Place::SavedList, 500000, "500000.0000" },
-            { Place::Export, -500000, "-500000.0000" }, { Place::Export, 500000, "OL" },
-            { Place::PrintTable, -500000, "OL" }, { Place::PrintTable, 1.005, "1.00" },
+            // Over range is "OL" with either sign and wherever it is shown; so is an absurd
+            // magnitude; what is not a number or infinite is empty.
+            { Place::LoadedList, 500000, "OL" }, { Place::LoadedList, -500000, "OL" },
+            { Place::LoadedList, 600000, "OL" }, { Place::DownloadedList, -500001, "OL" },
+            { Place::DownloadedList, 499999.5, "499999.5000" }, { Place::LiveList, -500000, "OL" },
+            { Place::SavedList, 500000, "OL" }, { Place::Export, -500000, "OL" }, { Place::Export, 1e308, "OL" },
+            { Place::Export, -1e308, "OL" }, { Place::Export, std::nan(""), "" }, { Place::Export, INFINITY, "" },
+            { Place::LiveList, -INFINITY, "" }, { Place::PrintTable, -500000, "OL" }, { Place::PrintTable, 1.005, "1.00" },
+            { Place::Export, -7.25, "-7.2500" },
         };
         for (const Case& c : cases)
             QCOMPARE(ValueText(c.v, c.place), QString::fromLatin1(c.text));
@@ -71,7 +83,7 @@ private slots:
         QCOMPARE(m.rowCount(), 6);
         QCOMPARE(m.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Data Time"));
         QCOMPARE(m.RowTexts(1), (QStringList { "2", "2026/05/12 14:07:34", "VDC", "OL", "VDC", "" }));
-        QCOMPARE(m.RowTexts(2)[3], QStringLiteral("-500000.0000"));
+        QCOMPARE(m.RowTexts(2)[3], QStringLiteral("OL"));
         // Series-1 rows follow the reading with their sequence number.
         QCOMPARE(m.RowTexts(4), (QStringList { "5", "2026/05/12 14:07:36", "VDC", "3.0000", "MAX", "" }));
         QCOMPARE(m.RowTexts(5)[4], QStringLiteral("MIN"));
@@ -104,15 +116,27 @@ private slots:
                            "Average:-0.3750\r\n\r\n"
                            "DataNumber: 4\r\n\r\n"
                            "Type:VDC\r\n\r\n"));
-        // A new recording, nothing in range yet.
+        // A recording with nothing in range: its extremes and average were never set and read
+        // "OL", not the start values; with no reading at all they are empty.
         CDataLog fresh;
         fresh.AddPoint(0, 500000, "V", 0, 0, "t", "VDC", 6, 7.0f);
+        fresh.AddPoint(0, -500000, "V", 0, 1, "t", "VDC", 6, -7.0f);
         const QString s = SummaryText(fresh);
-        QVERIFY(s.contains(QStringLiteral("Maximum: -60000.0000\r\n")));
+        QVERIFY2(s.contains(QStringLiteral("Maximum: OL\r\n")), qPrintable(s));
         QVERIFY(s.contains(QStringLiteral("Minimum: OL\r\n")));
-        QVERIFY(s.contains(QStringLiteral("DataNumber: 1\r\n")));
+        QVERIFY(s.contains(QStringLiteral("Average:OL\r\n")));
+        QVERIFY(s.contains(QStringLiteral("DataNumber: 2\r\n")));
+        const QString none = SummaryText(CDataLog());
+        QVERIFY2(none.contains(QStringLiteral("Maximum: \r\n")), qPrintable(none));
+        QVERIFY(none.contains(QStringLiteral("Minimum: \r\n")));
+        QVERIFY(none.contains(QStringLiteral("Average:\r\n")));
+        // A stored extreme at the over-range mark of either sign, or not a number.
         fresh.m_dMax = 500000;
+        fresh.m_dMin = -500000;
         QVERIFY(SummaryText(fresh).contains(QStringLiteral("Maximum: OL\r\n")));
+        QVERIFY(SummaryText(fresh).contains(QStringLiteral("Minimum: OL\r\n")));
+        fresh.m_dMin = std::nan("");
+        QVERIFY(SummaryText(fresh).contains(QStringLiteral("Minimum: \r\n")));
     }
 
     void exportBytes()
@@ -140,7 +164,21 @@ private slots:
                            "ID\tUnit\tValue\tType\tDateTime\t\r\n"
                            "1\t℃\t21.5000\tTEMP\t2026/05/12 14:07:33\t\r\n"
                            "2\tMΩ\tOL\tOHM\t2026/05/12 14:07:34\t\r\n"
-                           "3\tMΩ\t-500000.0000\tOHM\t2026/05/12 14:07:35\t\r\n"));
+                           "3\tMΩ\tOL\tOHM\t2026/05/12 14:07:35\t\r\n"));
+
+        // Every reading over range: no sentinel shows up as a number.
+        CDataLog over;
+        over.AddPoint(0, -500000, QStringLiteral("V"), 0, 0, QStringLiteral("t0"), QStringLiteral("VDC"), 6, -7.0f);
+        over.AddPoint(0, 500000, QStringLiteral("V"), 0, 1, QStringLiteral("t1"), QStringLiteral("VDC"), 6, 7.0f);
+        QCOMPARE(fromUtf16(ExportXls(over)),
+            QStringLiteral("StartTime\t\t\r\n"
+                           "Max\tOL\t\r\n"
+                           "Min\tOL\t\r\n"
+                           "Average\tOL\t\r\n"
+                           "EndTime\tt1\t\r\n"
+                           "ID\tUnit\tValue\tType\tDateTime\t\r\n"
+                           "1\tV\tOL\tVDC\tt0\t\r\n"
+                           "2\tV\tOL\tVDC\tt1\t\r\n"));
     }
 
     void exportFileKeepsOldOnEmpty()
@@ -161,6 +199,164 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), ExportXls(sample()));
         QCOMPARE(DefaultExportName(QDateTime(QDate(2026, 5, 2), QTime(9, 7))), QStringLiteral("2026-5-2 9-7.xls"));
+    }
+
+    // The window's export runs a slice at a time; whatever stops it leaves the old file and no
+    // temporary behind.
+    void exportJobStopsCleanly()
+    {
+        QTemporaryDir dir;
+        CDataLog log;
+        for (int i = 0; i < 100; ++i)
+            log.AddPoint(0, i * 0.25, "V", 0, i, QString::asprintf("2026/05/12 14:%02d:%02d", i / 60, i % 60), "VDC",
+                600, 0);
+        const QString out = dir.filePath("out.xls");
+        auto old = [&] {
+            QFile f(out);
+            return f.open(QIODevice::WriteOnly) && f.write("old") == 3;
+        };
+        auto content = [&] {
+            QFile f(out);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        auto onlyTarget = [&] {
+            return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList { "out.xls" };
+        };
+        CExportJob::SetSliceForTesting(10);
+        QObject owner;
+        struct Result {
+            int calls = 0;
+            bool ok = false;
+            QString why;
+        };
+        auto run = [&](CExportJob& job, Result& r, const std::function<void()>& midway) {
+            int slices = 0;
+            QObject::connect(&job, &CExportJob::progress, [&](qsizetype done, qsizetype total) {
+                QCOMPARE(total, qsizetype(100));
+                if (++slices == 3 && midway)
+                    midway();
+                Q_UNUSED(done);
+            });
+            QObject::connect(&job, &CExportJob::finished, [&](bool ok, const QString& why) {
+                ++r.calls;
+                r.ok = ok;
+                r.why = why;
+            });
+            QString message;
+            QVERIFY2(job.Start(&message), qPrintable(message));
+            QTRY_COMPARE(r.calls, 1);
+        };
+
+        // Cancelled midway, text or workbook.
+        QVERIFY(old());
+        for (const auto format : { datalog_export::Format::Xls, datalog_export::Format::Xlsx }) {
+            if (format == datalog_export::Format::Xlsx && !CWorkbook::Supported())
+                continue;
+            CExportJob job(out, log, &owner, format);
+            Result r;
+            run(job, r, [&] { job.Cancel(); });
+            QVERIFY(!r.ok);
+            QVERIFY(r.why.isEmpty());
+            QVERIFY(!job.IsRunning());
+            QCOMPARE(content(), QByteArray("old"));
+            QVERIFY(onlyTarget());
+        }
+
+        // The disk fills up midway.
+        archive::SetSaveFaultForTesting(1000);
+        {
+            CExportJob job(out, log, &owner, datalog_export::Format::Xls);
+            Result r;
+            run(job, r, {});
+            QVERIFY(!r.ok);
+            QVERIFY2(r.why.contains(qt_error_string(ENOSPC)), qPrintable(r.why));
+        }
+        archive::SetSaveFaultForTesting(-1);
+        QCOMPARE(content(), QByteArray("old"));
+        QVERIFY(onlyTarget());
+
+        // The document goes away midway.
+        {
+            auto* gone = new QObject;
+            CExportJob job(out, log, gone, datalog_export::Format::Csv);
+            Result r;
+            run(job, r, [&] { delete gone; });
+            QVERIFY(!r.ok);
+            QVERIFY(!r.why.isEmpty());
+        }
+        QCOMPARE(content(), QByteArray("old"));
+        QVERIFY(onlyTarget());
+
+        // Exactly one slice, and many: the same bytes as in one go.
+        for (const qsizetype slice : { qsizetype(100), qsizetype(7) }) {
+            CExportJob::SetSliceForTesting(slice);
+            for (const auto format : { datalog_export::Format::Xls, datalog_export::Format::Csv }) {
+                CExportJob job(out, log, &owner, format);
+                Result r;
+                run(job, r, {});
+                QVERIFY2(r.ok, qPrintable(r.why));
+                QCOMPARE(content(), format == datalog_export::Format::Xls ? ExportXls(log) : mlog::ToCsv(log));
+            }
+        }
+        CExportJob::SetSliceForTesting(0);
+
+        // Nothing to export: no ".xls" at all (the old file stays); CSV gets its header.
+        QVERIFY(old());
+        CExportJob none(out, CDataLog(), &owner, datalog_export::Format::Xls);
+        QString why;
+        QVERIFY(!none.Start(&why));
+        QVERIFY(!why.isEmpty());
+        QCOMPARE(content(), QByteArray("old"));
+        const CDataLog empty;
+        QVERIFY(datalog_export::WriteExport(dir.filePath("e.csv"), empty, datalog_export::Format::Csv));
+        QFile csv(dir.filePath("e.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), QByteArray("index,time,unit,value,type\r\n"));
+    }
+
+    // The workbook: summary at the top, numbers as numbers, time stamps as date-time cells, "OL"
+    // and empty cells where the value is over range or not a number.
+    void workbookExport()
+    {
+        if (!CWorkbook::Supported())
+            QSKIP("this build has no spreadsheet writer (libxlsxwriter)");
+        QTemporaryDir dir;
+        CDataLog log;
+        log.AddPoint(0, 21.5, QStringLiteral("℃"), 0, 0, QStringLiteral("2026/05/12 14:07:33"), QStringLiteral("TEMP"),
+            600, 21.5f);
+        log.AddPoint(0, 500000, QStringLiteral("℃"), 0, 1, QStringLiteral("12/5/2026 14:7:34"), QStringLiteral("TEMP"),
+            600, 700.0f);
+        log.AddPoint(0, std::nan(""), QStringLiteral("℃"), 0, 2, QStringLiteral("not a time"), QStringLiteral("TEMP"),
+            600, 0.0f);
+        const QString out = dir.filePath("w.xlsx");
+        QCOMPARE(datalog_export::FormatOf(out), datalog_export::Format::Xlsx);
+        QString why;
+        QVERIFY2(datalog_export::WriteExport(out, log, datalog_export::Format::Xlsx, &why), qPrintable(why));
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), { QStringLiteral("-p"), out, QStringLiteral("xl/worksheets/sheet1.xml") });
+        QVERIFY(unzip.waitForFinished(30000));
+        const QByteArray xml = unzip.readAllStandardOutput();
+        if (xml.isEmpty())
+            QSKIP("unzip is not installed: the sheet is not read back here");
+        // Inline texts, numbers, date-time serials (days since 1899-12-30 with the time as a fraction).
+        auto cell = [&](const char* ref) {
+            const int at = xml.indexOf(QByteArray("<c r=\"") + ref + '"');
+            return at < 0 ? QByteArray() : xml.mid(at, xml.indexOf("</c>", at) - at);
+        };
+        QVERIFY(cell("A1").contains("StartTime"));
+        const QByteArray serial = QByteArray::number(QDate(1899, 12, 30).daysTo(QDate(2026, 5, 12))) + '.';
+        QVERIFY2(cell("B1").contains("<v>" + serial), cell("B1").constData());
+        QVERIFY(cell("B2").contains("<v>21.5</v>")); // Max
+        QVERIFY(cell("A6").contains("ID"));
+        QVERIFY(cell("A7").contains("<v>1</v>"));
+        QVERIFY(cell("B7").contains("℃"));
+        QVERIFY(cell("C7").contains("<v>21.5</v>"));
+        QVERIFY(cell("E7").contains("<v>" + serial));
+        QVERIFY(cell("C8").contains("OL"));
+        QVERIFY(cell("E8").contains("<v>" + serial)); // day first
+        QVERIFY(cell("C9").isEmpty());
+        QVERIFY(cell("E9").contains("not a time"));
+        QVERIFY(!xml.toLower().contains("nan"));
     }
 
     void yRanges()
@@ -246,6 +442,16 @@ private slots:
         QCOMPARE(find(pages[0], "OL"), QPoint(420, 12 + L + 12 * L));
         QCOMPARE(pages[0].rules.size(), 54);
         QCOMPARE(pages[1].rules.size(), 46);
+
+        // Nothing in range: the printed statistics read "OL", not the start values.
+        CDataLog over;
+        over.AddPoint(0, -500000, "V", 0, 0, "t0", "VDC", 6, -7.0f);
+        const PrintPage first = print_layout::DataTablePages(over, 1300, ph, L, now)[0];
+        QCOMPARE(find(first, "OL   "), QPoint(150, 12 + 2 * L));
+        QCOMPARE(find(first, "OL"), QPoint(150, 12 + 4 * L)); // the average
+        const PrintPage graph = print_layout::GraphPage(over, 1300, ph, L, now);
+        QVERIFY(find(graph, "Maximum:    OL").y() > 0);
+        QVERIFY(find(graph, "Minimum:    OL").y() > 0);
     }
 
     // A spreadsheet program reads the export with its units: LibreOffice converts it to CSV.

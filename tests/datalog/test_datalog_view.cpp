@@ -10,11 +10,13 @@
 #include "datalog/GraphDlg.h"
 #include "datalog/GraphPainter.h"
 #include "datalog/MyOrvelDoc.h"
+#include "datalog/MLogJson.h"
 #include "datalog/MyOrvelView.h"
 #include "datalog/PrintLayout.h"
 #include "datalog/PrintRX.h"
 #include "display/ShowData.h"
 #include "platform/MessageBox.h"
+#include "platform/Workbook.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,6 +27,8 @@
 #include <QToolButton>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -305,6 +309,7 @@ private slots:
         });
         view.OnCommand(CMyOrvelView::IdExport);
         QVERIFY(proposed.endsWith(".xls"));
+        QTRY_VERIFY(!view.RunningExport());
         QFile f(dir.filePath("out.xls"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), datalog_text::ExportXls(doc));
@@ -343,6 +348,8 @@ private slots:
         });
         QFile::remove(dataPdf);
         view.OnCommand(CMyOrvelView::IdPrintData);
+        QVERIFY(view.RunningPrint());
+        QTRY_VERIFY(!view.RunningPrint());
         {
             // The page count the layout expects for this printer.
             CPrintRX rx;
@@ -361,6 +368,69 @@ private slots:
         for (int i = 0; i < CPrintRX::kMaxSlots; ++i)
             QCOMPARE(rx.CreateFontSlot(), i);
         QCOMPARE(rx.CreateFontSlot(), -1);
+    }
+
+    // The file type follows the chosen name; export and printing run while the window stays
+    // usable, and their Cancel button stops them without leaving a file.
+    void exportFormatsAndCancel()
+    {
+        QTemporaryDir dir;
+        CMyOrvelDoc doc;
+        fill(doc, 300);
+        CMyOrvelView view(&doc);
+        view.OnInitialUpdate();
+        QString name;
+        CMyOrvelView::SetSaveChooserForTesting([&](QWidget*, const QString&) { return dir.filePath(name); });
+        name = QStringLiteral("out.csv");
+        view.OnExport();
+        QTRY_VERIFY(!view.RunningExport());
+        QFile csv(dir.filePath(name));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), mlog::ToCsv(doc));
+        if (CWorkbook::Supported()) {
+            name = QStringLiteral("out.xlsx");
+            view.OnExport();
+            QTRY_VERIFY(!view.RunningExport());
+            QFile xlsx(dir.filePath(name));
+            QVERIFY(xlsx.open(QIODevice::ReadOnly));
+            QVERIFY(xlsx.read(2) == "PK");
+        }
+
+        // Stopped from its progress bar after the first slice.
+        CExportJob::SetSliceForTesting(10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the bars of the exports above
+        QVERIFY(!view.findChild<QProgressDialog*>());
+        name = QStringLiteral("stopped.xls");
+        view.OnExport();
+        QPointer<CExportJob> job = view.RunningExport();
+        QVERIFY(job);
+        QProgressDialog* bar = view.findChild<QProgressDialog*>();
+        QVERIFY(bar);
+        int slices = 0;
+        connect(job.data(), &CExportJob::progress, bar, [&] {
+            if (++slices == 2)
+                bar->findChild<QPushButton*>()->click();
+        });
+        QTRY_VERIFY(!job);
+        QCOMPARE(slices, 2);
+        QVERIFY(!view.RunningExport());
+        CExportJob::SetSliceForTesting(0);
+        QVERIFY(!QFile::exists(dir.filePath(name)));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList { "out.csv", "out.xlsx" }));
+        QTRY_VERIFY(!view.findChild<QProgressDialog*>());
+        QVERIFY(m_boxes.isEmpty());
+
+        // A printout stopped midway ends its print run.
+        CPrintRX::SetChooserForTesting([&](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(dir.filePath("p.pdf"));
+            return true;
+        });
+        view.OnPrintData();
+        QVERIFY(view.RunningPrint());
+        view.RunningPrint()->Cancel();
+        QVERIFY(!view.RunningPrint());
+        CPrintRX::SetChooserForTesting({});
     }
 
     void appendLastPointIsIncremental()

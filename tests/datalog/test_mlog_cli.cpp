@@ -4,6 +4,7 @@
 #include "datalog/DataLogText.h"
 #include "datalog/MLogFile.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,6 +21,33 @@ Run cli(const QStringList& args)
 
 using testcli::readFile;
 using testcli::writeFile;
+
+// A document whose texts run over many output chunks: non-ASCII units, texts that CSV must
+// quote, null elements, statistics in series 1, values of every size the meter shows.
+CDataLog varied(int n)
+{
+    CDataLog log;
+    const QString units[] = { QStringLiteral("mVDC"), QString::fromUtf8("\u2103"), QString::fromUtf8("M\u03a9"),
+        QString::fromUtf8("\u00b5A") };
+    const QString types[] = { QStringLiteral("VDC"), QStringLiteral("say \"hi\""), QStringLiteral("a,b"),
+        QStringLiteral("two\nlines") };
+    for (int i = 0; i < n; ++i) {
+        const double v = (i % 13 - 6) * 1234.5678 / (1 + i % 5) + i * 1e-4;
+        log.AddPoint(0, v, units[i % 4], 0.5, i, QString::asprintf("2024/03/05 %02d:%02d:%02d", i / 3600 % 24, i / 60 % 60, i % 60),
+            types[i / 7 % 4], 60000.0f, float(v));
+        if (i % 97 == 0)
+            log.m_arrSeries[0].AppendNull();
+        if (i % 50 == 0)
+            log.AddPoint(1, v / 3, units[0], 1.0, i, "2024/03/05 00:00:00", "MAX", 60000.0f, 0);
+    }
+    log.m_arrSeries[2].AppendNull();
+    return log;
+}
+
+QByteArray sha(const QByteArray& b)
+{
+    return QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex().left(16);
+}
 
 } // namespace
 
@@ -56,6 +84,24 @@ private slots:
         QCOMPARE(lines[1],
             QByteArray("1,2024/03/05 10:00:00,\xc2\xb5"
                        "A,-20,VDC\r"));
+    }
+
+    // JSON, CSV and ".xls" are written in pieces as they are formatted: the bytes are the ones
+    // earlier versions wrote whole (their digests), and a large document's output costs little
+    // memory beyond the document itself.
+    void outputsAreStreamedUnchanged()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("v.mLog");
+        QVERIFY(mlog::Save(file, varied(6000)));
+        const Run dump = cli({ "dump", file });
+        QCOMPARE(dump.status, 0);
+        QCOMPARE(dump.out.size(), 988298);
+        QCOMPARE(sha(dump.out), QByteArray("7c538ab5e14ccefc"));
+        QCOMPARE(cli({ "export", file, dir.filePath("v.csv") }).status, 0);
+        QCOMPARE(sha(readFile(dir.filePath("v.csv"))), QByteArray("cb9903349f9ea701"));
+        QCOMPARE(cli({ "export", "--xls", file, dir.filePath("v.xls") }).status, 0);
+        QCOMPARE(sha(readFile(dir.filePath("v.xls"))), QByteArray("ba8be2a0ef90d89d"));
     }
 
     void errors()

@@ -130,13 +130,20 @@ private slots:
         log.AddPoint(0, -500000, QString::fromUtf8("\u00b5A"), 0, 3, "t\n3", "VDC", 6, 7);
         log.AddPoint(0, 0.1, "VDC", 0, 4, "t4", "VDC", 6, 0.1f);
         log.AddPoint(1, 3, "VDC", 0, 4, "t4", "Max", 6, 0);
+        // Not a number, infinite, absurd: empty, empty, "OL".
+        log.AddPoint(0, std::nan(""), "VDC", 0, 5, "t5", "VDC", 6, 0);
+        log.AddPoint(0, -INFINITY, "VDC", 0, 6, "t6", "VDC", 6, 0);
+        log.AddPoint(0, 1e308, "VDC", 0, 7, "t7", "VDC", 6, 0);
         QCOMPARE(mlog::ToCsv(log),
             QByteArray("index,time,unit,value,type\r\n"
                        "1,2024/03/05 10:07:09,VDC,1.25,VDC\r\n"
                        "2,\"t,1\",VDC,OL,\"V\"\"DC\"\r\n"
                        "4,\"t\n3\",\xc2\xb5"
                        "A,OL,VDC\r\n"
-                       "5,t4,VDC,0.1,VDC\r\n"));
+                       "5,t4,VDC,0.1,VDC\r\n"
+                       "6,t5,VDC,,VDC\r\n"
+                       "7,t6,VDC,,VDC\r\n"
+                       "8,t7,VDC,OL,VDC\r\n"));
     }
 };
 

@@ -1,6 +1,7 @@
 // The oscilloscope spreadsheet: the cells, the .xlsx read back from its sheet XML, and the
 // `osc export` verb with its failures.
 #include "OscSamples.h"
+#include "platform/ArchiveFile.h"
 #include "scope/OscExport.h"
 #include "scope/OscFile.h"
 
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
+#include <cerrno>
+#include <cmath>
 
 namespace {
 
@@ -76,6 +79,12 @@ int cli(const QStringList& args, QByteArray* err = nullptr)
     if (err)
         *err = p.readAllStandardError();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QByteArray testFileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -206,6 +215,46 @@ private slots:
         QCOMPARE(QFile::permissions(real), shared);
         QVERIFY(readSheet(real).contains(307));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no scratch left
+    }
+
+    // Values the format cannot hold are empty cells; a disk that fills up midway fails with the
+    // system's reason and leaves the previous file; the verb says so in one line.
+    void oddValuesAndFailedWrites()
+    {
+        QTemporaryDir dir;
+        OSCData d = osc_samples::Record(1);
+        d.fWave[0] = std::nanf("");
+        d.fWave[1] = INFINITY;
+        d.fWave[2] = -INFINITY;
+        const QString path = dir.filePath(QStringLiteral("odd.xlsx"));
+        QString message;
+        QVERIFY2(osc::WriteWorkbook(path, osc::ExportCells(d.info, d.fWave.data(), 300), &message), qPrintable(message));
+        const QByteArray xml = unzipMember(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+        QVERIFY(!xml.isEmpty());
+        QVERIFY(!xml.toLower().contains("<v>nan") && !xml.toLower().contains("<v>inf")
+            && !xml.toLower().contains("<v>-inf"));
+        const Sheet s = readSheet(path);
+        QVERIFY(!s[8].contains(3) && !s[9].contains(3) && !s[10].contains(3));
+        QCOMPARE(s[8][1].value, QStringLiteral("1"));
+        QVERIFY(s[11][3].number);
+
+        const QByteArray before = testFileBytes(path);
+        archive::SetSaveFaultForTesting(100);
+        const bool written = osc::WriteWorkbook(path, osc::ExportCells(d.info, d.fSpectrum.data(), 120), &message);
+        archive::SetSaveFaultForTesting(-1);
+        QVERIFY(!written);
+        QVERIFY2(message.contains(qt_error_string(ENOSPC)), qPrintable(message));
+        QCOMPARE(testFileBytes(path), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("odd.xlsx") });
+
+        osc::OscSlots set;
+        set[0] = osc_samples::Record(1, 9);
+        const QString file = dir.filePath(QStringLiteral("one.osc"));
+        QVERIFY(osc::Save(file, osc::AllSlotsFile(set)));
+        QByteArray err;
+        QCOMPARE(cli({ "export", file, dir.filePath(QStringLiteral("no/such/dir/x.xlsx")) }, &err), 2);
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(!err.contains("[ERROR]") && err.contains("x.xlsx"), err.constData());
     }
 
     void exportVerb()
