@@ -267,12 +267,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         // Oscilloscope record.
         m_bOscActive = true;
         m_text.consume(p);
-        if (m_text.size() >= kOscRecordChars) {
-            ++m_nFramesRead;
-            if (m_hooks.oscRecord)
-                m_hooks.oscRecord(m_text);
-            m_text.consume(kOscRecordChars);
-        }
+        DispatchOscRecord();
         SetReadSize(512);
     } else if ((p = m_text.find("a0aa")) != HexText::npos) {
         DispatchLoggerList(p);
@@ -300,6 +295,75 @@ void CFrameDispatcher::DispatchOtherHeaders()
     } else {
         TrimIdleText();
     }
+}
+
+void CFrameDispatcher::DispatchOscRecord()
+{
+    // A record has no end byte. It is taken when its fixed fields make sense, no other record
+    // begins inside its length, and what follows it, if anything has come yet, begins a frame or
+    // a marker. Bytes lost on the way pull the start of whatever comes next into the record's
+    // length: the next record's marker and fields, or the mode markers that follow the last one.
+    // A damaged record is dropped up to the next record marker on its byte boundaries, which is
+    // looked at in the same call; a marker that was only sample bytes fails in its turn.
+    while (m_text.substr(0, 4) == "e0e0") {
+        const bool fields = OscRecordFieldsPlausible(m_text.substr(0, kOscFieldChars));
+        const bool whole = m_text.size() >= kOscRecordChars;
+        if (fields && !whole)
+            return; // waits for the rest of its notifications
+        if (fields && OscRecordEndsWell()) {
+            ++m_nFramesRead;
+            if (m_hooks.oscRecord)
+                m_hooks.oscRecord(m_text);
+            m_text.consume(kOscRecordChars);
+            return;
+        }
+        ++m_nDamagedFrames;
+        const size_t next = NextOscMarker(2);
+        if (next == HexText::npos) {
+            // Nothing more of a record here: what follows is for the other headers.
+            m_text.consume(4);
+            return;
+        }
+        m_text.consume(next);
+    }
+}
+
+size_t CFrameDispatcher::NextOscMarker(size_t from) const
+{
+    size_t at = m_text.find("e0e0", from);
+    while (at != HexText::npos && at % 2 != 0)
+        at = m_text.find("e0e0", at + 1);
+    return at;
+}
+
+bool CFrameDispatcher::OscRecordEndsWell() const
+{
+    // Another record starting inside this one, with fields that make sense as far as they are in.
+    // Samples or spectrum bytes that read E0 E0 are followed by more such bytes, not by a status,
+    // a time base and a volts index in their tables.
+    constexpr size_t kEnoughToJudge = 4 + 2 * 3;
+    for (size_t at = NextOscMarker(2); at != HexText::npos && at < kOscRecordChars; at = NextOscMarker(at + 2)) {
+        const std::string_view inner = m_text.substr(at, kOscFieldChars);
+        if (inner.size() >= kEnoughToJudge && OscRecordFieldsPlausible(inner))
+            return false;
+    }
+    // The mode markers the meter sends once its records are out, taken in as the record's end.
+    if (m_text.substr(kOscRecordChars - 8, 8) == "a2a2a2a2")
+        return false;
+    return MayBeginFrame(kOscRecordChars);
+}
+
+bool CFrameDispatcher::MayBeginFrame(size_t pos) const
+{
+    const std::string_view rest = m_text.substr(pos, 8);
+    if (rest.empty())
+        return true; // nothing after it yet
+    bool starts = false;
+    ForEachStart([&](std::string_view marker) {
+        const size_t n = std::min(rest.size(), marker.size());
+        starts = starts || rest.substr(0, n) == marker.substr(0, n);
+    });
+    return starts;
 }
 
 void CFrameDispatcher::DispatchLoggerList(size_t p)

@@ -99,7 +99,7 @@ public:
     // Counters for telling a link that delivers bytes but no readable frames (any thread reads).
     std::atomic<uint64_t> m_nNotifications { 0 }; // dispatcher calls: notifications received
     std::atomic<uint64_t> m_nFramesRead { 0 }; // frames and markers handed out or acted on
-    std::atomic<uint64_t> m_nDamagedFrames { 0 }; // live frames dropped as damaged
+    std::atomic<uint64_t> m_nDamagedFrames { 0 }; // live frames and records dropped as damaged
 
 private:
     void DispatchLiveFrames();
@@ -116,6 +116,14 @@ private:
     // Length of the longest end of the text that begins a header or marker.
     size_t HeaderStartAtEnd() const;
     void DispatchOtherHeaders();
+    // The oscilloscope record at the front of the text: handed out whole, dropped when damaged.
+    void DispatchOscRecord();
+    // The whole record at the front of the text shows no sign of lost bytes.
+    bool OscRecordEndsWell() const;
+    // The first record marker at or after from, on byte boundaries; npos if none.
+    size_t NextOscMarker(size_t from) const;
+    // The text from pos on begins a frame header or marker, or ends before it can be told.
+    bool MayBeginFrame(size_t pos) const;
     void DispatchBlockHeader();
     void DispatchBlockBody();
     void DispatchLoggerList(size_t p);
