@@ -84,6 +84,9 @@ CMainFrame::CMainFrame(QWidget* parent)
         },
         [this] { return m_link.m_bMeterSeen.load(); }, this);
     m_pLogger->Attach();
+    // A link the dongle reports ended stops a transfer at once, with where it stopped; the
+    // watchdog waits longer while the logger is being read.
+    connect(&m_link, &CBleLink::linkLost, m_pLogger, &CLoggerDownload::OnLinkLost, Qt::QueuedConnection);
     // The oscilloscope asks the meter only while it is heard and in its oscilloscope mode.
     m_pOsc = new COscController(
         m_pProtocol->Dispatcher(), [this](const uint8_t* bytes, int count) { return m_link.SendToMeter(bytes, count); },

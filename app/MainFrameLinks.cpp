@@ -12,6 +12,7 @@
 #include "link/DirectLink.h"
 #include "link/QtBleCentral.h"
 #include "link/Reconnector.h"
+#include "protocol/LoggerDownload.h"
 #include "protocol/MeterProtocol.h"
 
 #include <QAction>
@@ -58,6 +59,7 @@ void CMainFrame::SetBleCentral(IBleCentral* central)
         m_link.m_bMeterSeen.store(true);
         m_pProtocol->MeterFrameDispatcher();
     });
+    connect(m_pDirect, &CDirectLink::linkLost, m_pLogger, &CLoggerDownload::OnLinkLost, Qt::QueuedConnection);
     connect(m_pDirect, &CDirectLink::connected, this, [this] {
         StartWatchdog();
         m_linkStatus.PortOpened(QStringLiteral("Bluetooth %1").arg(m_pDirect->Address()));

@@ -75,6 +75,8 @@ int RunLogger(const QStringList& argv)
         [&link] { return link.m_bMeterSeen.load(); });
     logger.Attach();
     link.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
+    // The dongle says when the meter's link ends: a transfer stops there, not ten seconds later.
+    QObject::connect(&link, &CBleLink::linkLost, &logger, &CLoggerDownload::OnLinkLost, Qt::QueuedConnection);
 
     int status = cli::ExitOk;
     bool done = false;

@@ -478,6 +478,8 @@ void CFrameDispatcher::DispatchBlockHeader()
         m_bExpectBlockHeader = false;
         ++m_nBlocksDone;
         ++m_nFramesRead;
+    } else if (header[0] == 0xA0 && header[1] == 0xA9 && m_hooks.blockMisnumbered) {
+        m_hooks.blockMisnumbered(m_nBlocksDone + 1, number);
     }
 }
 

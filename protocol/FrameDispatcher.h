@@ -36,6 +36,9 @@ struct FrameDispatcherHooks {
     std::function<void(int blocksDone)> progressPosition;
     // One block body: the whole frame text and the record count of its header.
     std::function<void(std::string_view text, int records)> loggerBlock;
+    // A block header came with another number than the one due (A0 A9 and its number): the
+    // meter waits for an acknowledgement that will not come.
+    std::function<void(int expected, int got)> blockMisnumbered;
     // The last block is in (message 0x466): finish the record.
     std::function<void(HexText& text)> transferComplete;
     // The logger list is in (message 0x479): take it from the front of the text.
