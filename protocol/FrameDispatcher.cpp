@@ -310,7 +310,10 @@ void CFrameDispatcher::DispatchOscRecord()
         const bool whole = m_text.size() >= kOscRecordChars;
         if (fields && !whole)
             return; // waits for the rest of its notifications
-        if (fields && OscRecordEndsWell()) {
+        const OscVerdict verdict = fields ? JudgeWholeOscRecord() : OscVerdict::Drop;
+        if (verdict == OscVerdict::Wait)
+            return;
+        if (verdict == OscVerdict::Take) {
             ++m_nFramesRead;
             if (m_hooks.oscRecord)
                 m_hooks.oscRecord(m_text);
@@ -336,21 +339,22 @@ size_t CFrameDispatcher::NextOscMarker(size_t from) const
     return at;
 }
 
-bool CFrameDispatcher::OscRecordEndsWell() const
+CFrameDispatcher::OscVerdict CFrameDispatcher::JudgeWholeOscRecord() const
 {
-    // Another record starting inside this one, with fields that make sense as far as they are in.
-    // Samples or spectrum bytes that read E0 E0 are followed by more such bytes, not by a status,
-    // a time base and a volts index in their tables.
+    // Another record starting inside this one, with fields in their tables. Samples or spectrum
+    // bytes that read E0 E0 are seldom followed by a status, a time base and a volts index in
+    // their tables, and never by a whole set of fields: one whose fields are not all in yet is
+    // judged once more text has come.
     constexpr size_t kEnoughToJudge = 4 + 2 * 3;
     for (size_t at = NextOscMarker(2); at != HexText::npos && at < kOscRecordChars; at = NextOscMarker(at + 2)) {
         const std::string_view inner = m_text.substr(at, kOscFieldChars);
         if (inner.size() >= kEnoughToJudge && OscRecordFieldsPlausible(inner))
-            return false;
+            return inner.size() == kOscFieldChars ? OscVerdict::Drop : OscVerdict::Wait;
     }
     // The mode markers the meter sends once its records are out, taken in as the record's end.
     if (m_text.substr(kOscRecordChars - 8, 8) == "a2a2a2a2")
-        return false;
-    return MayBeginFrame(kOscRecordChars);
+        return OscVerdict::Drop;
+    return MayBeginFrame(kOscRecordChars) ? OscVerdict::Take : OscVerdict::Drop;
 }
 
 bool CFrameDispatcher::MayBeginFrame(size_t pos) const

@@ -121,8 +121,10 @@ private:
     void DispatchOtherHeaders();
     // The oscilloscope record at the front of the text: handed out whole, dropped when damaged.
     void DispatchOscRecord();
-    // The whole record at the front of the text shows no sign of lost bytes.
-    bool OscRecordEndsWell() const;
+    // Whether the whole record at the front of the text shows signs of lost bytes, or cannot be
+    // told before more text has come.
+    enum class OscVerdict { Take, Drop, Wait };
+    OscVerdict JudgeWholeOscRecord() const;
     // The first record marker at or after from, on byte boundaries; npos if none.
     size_t NextOscMarker(size_t from) const;
     // The text from pos on begins a frame header or marker, or ends before it can be told.

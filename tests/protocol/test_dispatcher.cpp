@@ -544,6 +544,20 @@ private slots:
         h.feed(five.substr(40));
         QCOMPARE(h.log, std::vector<std::string>({ "osc 05" }));
 
+        // A spectrum that reads like the start of a record near its end, nothing after it yet:
+        // the record waits for what comes next rather than being dropped.
+        const std::string peaks = OscRecord(6, [](std::vector<uint8_t>& p) {
+            const uint8_t look[] = { 0xE0, 0xE0, 3, 5, 7 };
+            std::copy(std::begin(look), std::end(look), p.begin() + 500);
+        });
+        Harness w;
+        w.notify(peaks);
+        QVERIFY(w.log.empty());
+        for (int i = 0; i < 12 && w.log.empty(); ++i)
+            w.feed("a2a2a2a2");
+        QCOMPARE(w.log, std::vector<std::string>({ "osc 06" }));
+        QCOMPARE(w.disp.m_nDamagedFrames.load(), uint64_t(0));
+
         // ... or, after the last record, by the mode markers.
         Harness m;
         m.feed(shortFour);
