@@ -3,6 +3,7 @@
 // entries or oscilloscope records to the frame text, cut into notifications as the link cuts
 // them, or changes the flags the GUI thread owns. Checks that nothing crashes and that the
 // frame text cannot grow without bound.
+#include "protocol/FrameCheck.h"
 #include "protocol/MeterEventFormat.h"
 #include "protocol/MeterProtocol.h"
 
@@ -87,9 +88,10 @@ struct Rig {
         const bool idle = Idle();
         if (protocol.Dispatcher().m_bLoggerDownload)
             Check(text.size() <= CFrameDispatcher::kMaxTransferText, "transfer text unbounded", text.size());
-        // Without a transfer the text holds at most one oscilloscope record and a notification.
+        // Without a transfer the text holds at most one oscilloscope record, the fields of a record
+        // that may begin inside its end, and a notification.
         if (idle && idleBefore)
-            Check(text.size() <= std::max<size_t>(sizeBefore, 1028 + 40), "idle text grew", text.size());
+            Check(text.size() <= std::max<size_t>(sizeBefore, 1028 + kOscFieldChars + 40), "idle text grew", text.size());
         idleBefore = idle;
         sizeBefore = text.size();
     }
