@@ -208,8 +208,6 @@ private slots:
         QVERIFY2(message.contains(QStringLiteral("more than a file of %1 bytes may grow to").arg(QFileInfo(path).size())),
             qPrintable(message));
         QVERIFY2(fewLoaded, qPrintable(why));
-        QCOMPARE(CDataLog::LoadMemoryBound(1000), CDataLog::kMaxLoadPoints * 40 / 16);
-        QCOMPARE(CDataLog::LoadMemoryBound(quint64(1) << 40), CDataLog::kMaxLoadPoints * 40);
     }
 
     void emptyTextsShareWithNullTexts()
