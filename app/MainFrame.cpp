@@ -97,6 +97,9 @@ CMainFrame::CMainFrame(QWidget* parent)
         },
         [links] { return links->MeterSeen(); }, this);
     m_pLogger->Attach();
+    // A link that ends stops a transfer at once, with where it stopped; the watchdog waits longer
+    // while the logger is being read.
+    connect(links, &CLinkController::linkEnded, m_pLogger, &CLoggerDownload::OnLinkLost, Qt::QueuedConnection);
     // The oscilloscope asks the meter only while it is heard and in its oscilloscope mode, over
     // whichever link is up, as the keys do.
     m_pOsc = new COscController(

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -67,6 +68,13 @@ int run(const QStringList& args)
     const CDataSeries& series = log.m_arrSeries[0];
     if (series.IsEmpty())
         return fail(QStringLiteral("fft: the file holds no points."));
+    // Ends outside the points are brought in as the graph's drag ends are, but not silently.
+    const int lastPoint = static_cast<int>(series.Size()) - 1;
+    for (const auto& [name, end] : { std::pair<const char*, int> { "--from", from }, { "--to", to } }) {
+        if (end < 0 || end > lastPoint)
+            std::fprintf(stderr, "multimeter-cli: fft: %s %d is outside the points 0 to %d; %d is used.\n", name, end,
+                lastPoint, end < 0 ? 0 : lastPoint);
+    }
     int first = 0;
     int last = 0;
     if (!fft::RangeFromDragEnds(static_cast<int>(series.Size()), from, to, &first, &last))
@@ -76,6 +84,8 @@ int run(const QStringList& args)
     if (!analysis.Ready())
         return fail(QLatin1String(fft::kBufferAllocFailed));
     const std::vector<double> values = fft::CopySeriesValues(series, first, last, settings.size);
+    if (values.empty())
+        return fail(QStringLiteral("fft: points %1 to %2 hold no readings, only gaps in the recording.").arg(first).arg(last));
     if (analysis.Run(settings, values.data(), static_cast<int>(values.size())) != CFftAnalysis::Result::Done)
         return fail(QLatin1String(fft::kTwiddleAllocFailed));
 

@@ -70,6 +70,8 @@ int RunLogger(const QStringList& argv)
         [&links] { return links.MeterSeen(); });
     logger.Attach();
     links.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
+    // The dongle says when the meter's link ends: a transfer stops there, not ten seconds later.
+    QObject::connect(&links, &CLinkController::linkEnded, &logger, &CLoggerDownload::OnLinkLost, Qt::QueuedConnection);
 
     int status = cli::ExitOk;
     bool done = false;

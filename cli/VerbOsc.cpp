@@ -1,6 +1,8 @@
 // multimeter-cli osc: oscilloscope frames and ".osc" files as JSON.
 //   osc decode [FILE]   replays notification payloads (as `decode` does) and prints each
-//                       oscilloscope frame decoded into a slot: {"slot":S,"data":{...}}
+//                       oscilloscope frame decoded into a slot: {"slot":S,"data":{...}};
+//                       damaged frames are left out, and stored waveforms missing from a
+//                       download are named on stderr
 //   osc dump FILE       {"kind":K,"records":[...]}
 //   osc build JSON OUT  writes the file back from the dump's form
 //   osc export FILE [--record N] [--spectrum] OUT.xlsx
@@ -61,12 +63,16 @@ int decode(const QString& path)
         &scope, &COscController::messageDue, &scope,
         [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }, Qt::DirectConnection);
     bool outputFailed = false;
+    osc::StoredArrivals arrived {};
+    bool storedSeen = false;
     protocol.Hooks().oscRecord = [&](HexText& t) {
         const osc::OscFrame frame = osc::FrameFromText(t.view());
         scope.OnOscFrame(frame);
         const int slot = frame.Slot();
         if (slot >= osc::kSlotCount)
             return;
+        if (slot > 0)
+            storedSeen = arrived[size_t(slot)] = true;
         const QByteArray line = "{\"slot\":" + QByteArray::number(slot) + ",\"data\":" + osc::RecordToJson(scope.Slot(slot)) + "}\n";
         outputFailed = outputFailed || !writeOut(line);
     };
@@ -78,6 +84,10 @@ int decode(const QString& path)
     }, &error);
     if (!read)
         return ioError(error);
+    // Stored waveforms come as a download of all ten; say which of them the stream lacks.
+    const QString shortText = storedSeen ? osc::ShortDownloadText(arrived) : QString();
+    if (!shortText.isEmpty())
+        std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(shortText));
     if (outputFailed)
         return ioError(QStringLiteral("Cannot write the output."));
     return cli::ExitOk;

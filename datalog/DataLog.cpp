@@ -41,6 +41,14 @@ quint64 CDataLog::MaxLoadPoints()
     return set ? set : kMaxLoadPoints;
 }
 
+quint64 CDataLog::LoadMemoryBound(quint64 fileBytes)
+{
+    constexpr quint64 kExpansion = 4;
+    const quint64 most = MaxLoadPoints() * CDataSeries::kBytesPerPoint;
+    const quint64 least = most / 16;
+    return std::min(most, std::max(least, fileBytes > most ? most : fileBytes * kExpansion));
+}
+
 const archive::ClassInfo& CDataLog::PointClass()
 {
     static const archive::ClassInfo info { QByteArrayLiteral("CObData"), 1 };
@@ -168,6 +176,15 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
     QString unit, dateTime, type;
     const quint64 maxPoints = MaxLoadPoints();
     quint64 announced = 0;
+    // What the elements read so far take in memory: each is counted before it is stored, whether
+    // it is a new point, a back-reference or a null element.
+    const quint64 memoryBound = LoadMemoryBound(static_cast<quint64>(std::max<qint64>(ar.Size(), 0)));
+    quint64 memory = 0;
+    const auto take = [&](qsizetype dateChars) {
+        memory += CDataSeries::kBytesPerPoint + 2 * static_cast<quint64>(dateChars);
+        if (memory > memoryBound)
+            throw CDataLogTooLarge { announced, memory };
+    };
 
     for (int si = 0; si < kSeriesCount; ++si) {
         CDataSeries& s = m_arrSeries[static_cast<size_t>(si)];
@@ -186,6 +203,7 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
                 // Null elements take two bytes in the file, far fewer than the room reserved per
                 // point above: take room for the announced count at once, which the file's size
                 // has bounded, instead of growing by doubling.
+                take(0);
                 if (s.Size() == s.Capacity())
                     s.Reserve(static_cast<qsizetype>(count));
                 s.AppendNull();
@@ -203,6 +221,7 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
                 const qint64 at = static_cast<qint64>(tag.number) - run.offset;
                 if (at < 0 || at >= from.Size())
                     throw archive::Error(archive::Cause::BadIndex, tagAt);
+                take(from.IsNull(at) ? 0 : from.DateTimeView(at).size());
                 s.AppendCopy(from, at);
                 continue;
             }
@@ -213,6 +232,7 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
             ar.ReadString(dateTime);
             ar.ReadString(type);
             const float range = ar.ReadFloat();
+            take(dateTime.size());
             const qint64 offset = static_cast<qint64>(tag.number) - s.Size();
             if (runs.empty() || runs.back().series != si || runs.back().offset != offset)
                 runs.push_back(Run { tag.number, si, offset });

@@ -15,6 +15,9 @@ struct ClassInfo;
 // Thrown while loading when the file's points would need more memory than a document may take.
 struct CDataLogTooLarge {
     quint64 points; // points and null elements the file announces so far
+    // When the file expands beyond its bound (see CDataLog::LoadMemoryBound): the memory its
+    // elements read so far take; 0 when the point count was refused.
+    quint64 bytes = 0;
 };
 
 class CDataLog {
@@ -28,6 +31,13 @@ public:
     // Tests: another bound (0 restores kMaxLoadPoints).
     static void SetMaxLoadPointsForTesting(quint64 points);
     static quint64 MaxLoadPoints();
+    // The memory a document loaded from a file of `fileBytes` may take for its points. A new point
+    // takes about as much memory as file, while a null element or a back-reference to a point read
+    // before takes two bytes of file and a whole point (with its time text) of memory: a small file
+    // of back-references would expand without end. So the bound is a few times the file's size,
+    // at least a sixteenth of the point bound's memory (a recording with many gaps) and at most
+    // the point bound's memory.
+    static quint64 LoadMemoryBound(quint64 fileBytes);
 
     static constexpr int kSeriesCount = 3;
     static constexpr double kInitialMax = -60000.0;

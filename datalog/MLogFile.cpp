@@ -20,6 +20,14 @@ void readDocument(archive::CArchiveReader& ar, CDataLog& fresh)
     try {
         fresh.Serialize(ar);
     } catch (const CDataLogTooLarge& e) {
+        if (e.bytes != 0) {
+            const quint64 size = static_cast<quint64>(ar.Size());
+            throw archive::Refusal { QStringLiteral("its points would take more than %1 bytes of memory, more than "
+                                                    "a file of %2 bytes may grow to (it repeats earlier points or "
+                                                    "leaves gaps far more often than a recording does)")
+                                         .arg(CDataLog::LoadMemoryBound(size))
+                                         .arg(size) };
+        }
         throw archive::Refusal { QStringLiteral("it holds at least %1 points, and at most %2 can be loaded")
                                      .arg(e.points)
                                      .arg(CDataLog::MaxLoadPoints()) };

@@ -3,6 +3,7 @@
 // entries or oscilloscope records to the frame text, cut into notifications as the link cuts
 // them, or changes the flags the GUI thread owns. Checks that nothing crashes and that the
 // frame text cannot grow without bound.
+#include "protocol/FrameCheck.h"
 #include "protocol/MeterEventFormat.h"
 #include "protocol/MeterProtocol.h"
 
@@ -87,9 +88,10 @@ struct Rig {
         const bool idle = Idle();
         if (protocol.Dispatcher().m_bLoggerDownload)
             Check(text.size() <= CFrameDispatcher::kMaxTransferText, "transfer text unbounded", text.size());
-        // Without a transfer the text holds at most one oscilloscope record and a notification.
+        // Without a transfer the text holds at most one oscilloscope record, the fields of a record
+        // that may begin inside its end, and a notification.
         if (idle && idleBefore)
-            Check(text.size() <= std::max<size_t>(sizeBefore, 1028 + 40), "idle text grew", text.size());
+            Check(text.size() <= std::max<size_t>(sizeBefore, 1028 + kOscFieldChars + 40), "idle text grew", text.size());
         idleBefore = idle;
         sizeBefore = text.size();
     }
@@ -161,9 +163,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             rig.NotifyBytes(b);
             break;
         }
-        case 5: // (part of) an oscilloscope record
-            rig.Notify("e0e0" + std::string(size_t(in.next()) * 8, '5'));
+        case 5: { // (part of) an oscilloscope record, its fields in range or not, maybe a byte short
+            const uint8_t f = in.next();
+            std::vector<uint8_t> b(514, uint8_t(in.next()));
+            b[0] = b[1] = 0xE0;
+            b[2] = uint8_t(1 + f % 4); // status
+            b[3] = uint8_t(1 + f % 18); // time base
+            b[4] = uint8_t(1 + f % 11); // volts per division
+            const uint8_t date[] = { 20, 26, 12, 7, 9, 30, 0 };
+            std::copy(std::begin(date), std::end(date), b.begin() + 42);
+            b[54] = uint8_t(in.next() % 12); // slot; 11 is out of range
+            const uint8_t lost = in.next();
+            if (lost < 128)
+                b.erase(b.begin() + 2 + 4 * lost);
+            const std::string hex = BytesToHex(b.data(), b.size());
+            rig.Notify(hex.substr(0, std::min(hex.size(), size_t(in.next()) * 8 + 8)));
             break;
+        }
         case 6:
             rig.Notify((in.next() & 1) ? "a2a2" : "a2a2a2a2");
             break;

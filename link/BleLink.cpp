@@ -392,6 +392,8 @@ void CBleLink::HandleEvent(const uint8_t* event, int length, uint8_t state)
             m_strMeterRx.appendBytes(out, static_cast<size_t>(outLen));
             if (m_fnFrameHook)
                 m_fnFrameHook();
+        } else if (result == BleEventLinkDown) {
+            emit linkLost();
         }
         break;
     case BleCancelling:

@@ -111,6 +111,9 @@ signals:
     void scanRow(const QStringList& columns);
     // The port's device failed or disappeared (emitted on the port's reader thread).
     void portLost();
+    // The dongle reported that the connected meter's link ended (emitted on the receive thread;
+    // the watchdog decides what to do about the link).
+    void linkLost();
 
 private:
     void ReceiveLoop();

@@ -34,6 +34,7 @@ CLinkController::CLinkController(QObject* parent)
         if (m_fnFrameHook)
             m_fnFrameHook();
     });
+    connect(&m_link, &CBleLink::linkLost, this, &CLinkController::linkEnded);
     m_watchdog.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &CLinkController::OnWatchdog);
 
@@ -109,7 +110,9 @@ void CLinkController::SetBleCentral(IBleCentral* central)
             }
             emit statusChanged(reason);
         });
-        // A lost direct link is left to the watchdog, like a silent dongle.
+        // A lost direct link is left to the watchdog, like a silent dongle; only a transfer in
+        // progress hears of it at once.
+        connect(link, &CDirectLink::linkLost, this, &CLinkController::linkEnded);
     }
     CloseDirect(); // its receive thread stops before it is let go
     std::shared_ptr<CDirectLink> old;

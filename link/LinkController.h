@@ -105,6 +105,9 @@ signals:
     // The watchdog gave the meter up (lostCount from 1); retrying starts afterwards.
     void linkLost(int lostCount);
     void disconnected();
+    // The dongle or the direct link reported that the meter's link ended (before the watchdog
+    // notices the silence): a transfer in progress can stop at once and say where.
+    void linkEnded();
     // Every watchdog tick, before the silence rules (the readable-frame watch).
     void watchdogTick();
     // Automatic reconnect started or ended.

@@ -254,11 +254,20 @@ public:
             case 'u': {
                 if (m_end - m_p < 4)
                     Fail(QStringLiteral("short \\u escape"));
-                bool ok = false;
-                const uint code = QByteArray(m_p, 4).toUInt(&ok, 16);
-                if (!ok)
-                    Fail(QStringLiteral("bad \\u escape"));
-                out += QChar(static_cast<char16_t>(code));
+                // Exactly four hexadecimal digits: no sign, blank or "0x" as a number parser
+                // would let through.
+                char16_t code = 0;
+                for (int i = 0; i < 4; ++i) {
+                    const char c = m_p[i];
+                    const int digit = c >= '0' && c <= '9' ? c - '0'
+                        : c >= 'a' && c <= 'f'            ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F'            ? c - 'A' + 10
+                                                          : -1;
+                    if (digit < 0)
+                        Fail(QStringLiteral("bad \\u escape"));
+                    code = static_cast<char16_t>(code * 16 + digit);
+                }
+                out += QChar(code);
                 m_p += 4;
                 break;
             }

@@ -2,6 +2,7 @@
 
 #include "link/HexText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -67,4 +68,16 @@ bool LiveFrameFieldsPlausible(int mode, std::string_view frame)
             return false;
     }
     return ClockPlausible(frame, places.clock);
+}
+
+bool OscRecordFieldsPlausible(std::string_view record)
+{
+    // Only the fields whose bytes are in are looked at.
+    const size_t have = record.size() < 4 ? 0 : std::min<size_t>((record.size() - 4) / 2, 53);
+    uint8_t p[53] = {};
+    HexToBytes(int(have), p, record, 6); // payload byte k follows the marker's four characters
+    const auto within = [&](size_t i, int low, int high) { return i >= have || (p[i] >= low && p[i] <= high); };
+    return within(0, 1, 4) && within(1, 1, 18) && within(2, 1, 11) && within(52, 0, 10) && within(40, 19, 21)
+        && within(41, 0, 99) && within(42, 0, 12) && within(43, 0, 31) && within(44, 0, 23) && within(45, 0, 59)
+        && within(46, 0, 59);
 }

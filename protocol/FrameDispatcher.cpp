@@ -265,12 +265,7 @@ void CFrameDispatcher::DispatchOtherHeaders()
         // Oscilloscope record.
         m_bOscActive = true;
         m_text.consume(p);
-        if (m_text.size() >= kOscRecordChars) {
-            ++m_nFramesRead;
-            if (m_hooks.oscRecord)
-                m_hooks.oscRecord(m_text);
-            m_text.consume(kOscRecordChars);
-        }
+        DispatchOscRecord();
         SetReadSize(512);
     } else if ((p = m_text.find("a0aa")) != HexText::npos) {
         DispatchLoggerList(p);
@@ -298,6 +293,79 @@ void CFrameDispatcher::DispatchOtherHeaders()
     } else {
         TrimIdleText();
     }
+}
+
+void CFrameDispatcher::DispatchOscRecord()
+{
+    // A record has no end byte. It is taken when its fixed fields make sense, no other record
+    // begins inside its length, and what follows it, if anything has come yet, begins a frame or
+    // a marker. Bytes lost on the way pull the start of whatever comes next into the record's
+    // length: the next record's marker and fields, or the mode markers that follow the last one.
+    // A damaged record is dropped up to the next record marker on its byte boundaries, which is
+    // looked at in the same call; a marker that was only sample bytes fails in its turn.
+    while (m_text.substr(0, 4) == "e0e0") {
+        const bool fields = OscRecordFieldsPlausible(m_text.substr(0, kOscFieldChars));
+        const bool whole = m_text.size() >= kOscRecordChars;
+        if (fields && !whole)
+            return; // waits for the rest of its notifications
+        const OscVerdict verdict = fields ? JudgeWholeOscRecord() : OscVerdict::Drop;
+        if (verdict == OscVerdict::Wait)
+            return;
+        if (verdict == OscVerdict::Take) {
+            ++m_nFramesRead;
+            if (m_hooks.oscRecord)
+                m_hooks.oscRecord(m_text);
+            m_text.consume(kOscRecordChars);
+            return;
+        }
+        ++m_nDamagedFrames;
+        const size_t next = NextOscMarker(2);
+        if (next == HexText::npos) {
+            // Nothing more of a record here: what follows is for the other headers.
+            m_text.consume(4);
+            return;
+        }
+        m_text.consume(next);
+    }
+}
+
+size_t CFrameDispatcher::NextOscMarker(size_t from) const
+{
+    size_t at = m_text.find("e0e0", from);
+    while (at != HexText::npos && at % 2 != 0)
+        at = m_text.find("e0e0", at + 1);
+    return at;
+}
+
+CFrameDispatcher::OscVerdict CFrameDispatcher::JudgeWholeOscRecord() const
+{
+    // Another record starting inside this one, with fields in their tables. Samples or spectrum
+    // bytes that read E0 E0 are seldom followed by a status, a time base and a volts index in
+    // their tables, and never by a whole set of fields: one whose fields are not all in yet is
+    // judged once more text has come.
+    constexpr size_t kEnoughToJudge = 4 + 2 * 3;
+    for (size_t at = NextOscMarker(2); at != HexText::npos && at < kOscRecordChars; at = NextOscMarker(at + 2)) {
+        const std::string_view inner = m_text.substr(at, kOscFieldChars);
+        if (inner.size() >= kEnoughToJudge && OscRecordFieldsPlausible(inner))
+            return inner.size() == kOscFieldChars ? OscVerdict::Drop : OscVerdict::Wait;
+    }
+    // The mode markers the meter sends once its records are out, taken in as the record's end.
+    if (m_text.substr(kOscRecordChars - 8, 8) == "a2a2a2a2")
+        return OscVerdict::Drop;
+    return MayBeginFrame(kOscRecordChars) ? OscVerdict::Take : OscVerdict::Drop;
+}
+
+bool CFrameDispatcher::MayBeginFrame(size_t pos) const
+{
+    const std::string_view rest = m_text.substr(pos, 8);
+    if (rest.empty())
+        return true; // nothing after it yet
+    bool starts = false;
+    ForEachStart([&](std::string_view marker) {
+        const size_t n = std::min(rest.size(), marker.size());
+        starts = starts || rest.substr(0, n) == marker.substr(0, n);
+    });
+    return starts;
 }
 
 void CFrameDispatcher::DispatchLoggerList(size_t p)
@@ -412,6 +480,8 @@ void CFrameDispatcher::DispatchBlockHeader()
         m_bExpectBlockHeader = false;
         ++m_nBlocksDone;
         ++m_nFramesRead;
+    } else if (header[0] == 0xA0 && header[1] == 0xA9 && m_hooks.blockMisnumbered) {
+        m_hooks.blockMisnumbered(m_nBlocksDone + 1, number);
     }
 }
 

@@ -34,6 +34,9 @@ struct FrameDispatcherHooks {
     std::function<void(int blocksDone)> progressPosition;
     // One block body: the whole frame text and the record count of its header.
     std::function<void(std::string_view text, int records)> loggerBlock;
+    // A block header came with another number than the one due (A0 A9 and its number): the
+    // meter waits for an acknowledgement that will not come.
+    std::function<void(int expected, int got)> blockMisnumbered;
     // The last block is in (message 0x466): finish the record.
     std::function<void(HexText& text)> transferComplete;
     // The logger list is in (message 0x479): take it from the front of the text.
@@ -97,7 +100,7 @@ public:
     // Counters for telling a link that delivers bytes but no readable frames (any thread reads).
     std::atomic<uint64_t> m_nNotifications { 0 }; // dispatcher calls: notifications received
     std::atomic<uint64_t> m_nFramesRead { 0 }; // frames and markers handed out or acted on
-    std::atomic<uint64_t> m_nDamagedFrames { 0 }; // live frames dropped as damaged
+    std::atomic<uint64_t> m_nDamagedFrames { 0 }; // live frames and records dropped as damaged
 
 private:
     void DispatchLiveFrames();
@@ -114,6 +117,16 @@ private:
     // Length of the longest end of the text that begins a header or marker.
     size_t HeaderStartAtEnd() const;
     void DispatchOtherHeaders();
+    // The oscilloscope record at the front of the text: handed out whole, dropped when damaged.
+    void DispatchOscRecord();
+    // Whether the whole record at the front of the text shows signs of lost bytes, or cannot be
+    // told before more text has come.
+    enum class OscVerdict { Take, Drop, Wait };
+    OscVerdict JudgeWholeOscRecord() const;
+    // The first record marker at or after from, on byte boundaries; npos if none.
+    size_t NextOscMarker(size_t from) const;
+    // The text from pos on begins a frame header or marker, or ends before it can be told.
+    bool MayBeginFrame(size_t pos) const;
     void DispatchBlockHeader();
     void DispatchBlockBody();
     void DispatchLoggerList(size_t p);

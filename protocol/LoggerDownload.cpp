@@ -7,12 +7,13 @@
 
 // One decoded piece of the logger dialogue on its way from the receive thread.
 struct CLoggerDownload::Event {
-    enum Kind { ListEmpty, List, KillTimer3, Header, ProgressOpen, Block, Position, Complete, Abandoned };
+    enum Kind { ListEmpty, List, KillTimer3, Header, ProgressOpen, Block, Position, Complete, Abandoned, Misnumbered };
     Kind kind;
     std::vector<LoggerListData> entries;
     LoggerRecordHeader header;
     std::vector<LoggerPoint> points;
     int number = 0;
+    int got = 0; // Misnumbered: the number the block came with
 };
 
 // What the receive half keeps between dispatcher calls.
@@ -75,6 +76,7 @@ void CLoggerDownload::Attach()
         Post({ Event::Complete, {}, {}, {}, 0 });
     };
     h.transferAbandoned = [this] { Post({ Event::Abandoned, {}, {}, {}, 0 }); };
+    h.blockMisnumbered = [this](int expected, int got) { Post({ Event::Misnumbered, {}, {}, {}, expected, got }); };
 }
 
 void CLoggerDownload::Post(Event event)
@@ -202,7 +204,44 @@ void CLoggerDownload::Handle(const Event& e)
         if (m_bTransfer)
             Abandon(QStringLiteral("Logger download stopped: the meter's data no longer made sense"));
         return;
+    case Event::Misnumbered:
+        // The meter waits for the acknowledgement of a block this side cannot take: nothing
+        // more will come, so there is no point in waiting for the silence.
+        if (m_bTransfer) {
+            const int record = RecordInHand();
+            Abandon(record > 0
+                    ? QStringLiteral("Logger download stopped: block %1 of record %2 came numbered %3")
+                          .arg(e.number)
+                          .arg(record)
+                          .arg(e.got)
+                    : QStringLiteral("Logger download stopped: block %1 came numbered %2").arg(e.number).arg(e.got));
+        }
+        return;
     }
+}
+
+int CLoggerDownload::RecordInHand() const
+{
+    if (m_current)
+        return m_current->listed ? m_current->address : 0;
+    const int index = m_nRecordsLeft - 1;
+    if (m_mode == FetchRecords && index >= 0 && index < int(m_list.size()))
+        return m_list[size_t(index)].m_nAddress;
+    return 0;
+}
+
+QString CLoggerDownload::WhereText() const
+{
+    // Records are named by their address, as the list shows them and the files are named.
+    const int record = RecordInHand();
+    if (m_bTransfer) {
+        const int block = m_progress.blocksDone + 1;
+        return record > 0 ? QStringLiteral(" at record %1, block %2").arg(record).arg(block)
+                          : QStringLiteral(" at block %1").arg(block);
+    }
+    if (record > 0)
+        return QStringLiteral(" at record %1").arg(record);
+    return m_mode == AwaitList ? QStringLiteral(" before the list came") : QString();
 }
 
 void CLoggerDownload::OnListArrived(std::vector<LoggerListData> entries)
@@ -341,13 +380,15 @@ void CLoggerDownload::StallTick()
     if (m_stepTimer.isActive())
         return; // our own pause, not the meter's silence
     if (m_fnNow() - m_lastActivityMs >= kStallMs)
-        Abandon(QStringLiteral("Logger download stopped: no data from the meter for %1 seconds").arg(kStallMs / 1000));
+        Abandon(QStringLiteral("Logger download stopped: no data from the meter for %1 seconds%2")
+                    .arg(kStallMs / 1000)
+                    .arg(WhereText()));
 }
 
 void CLoggerDownload::OnLinkLost()
 {
     if (Running())
-        Abandon(QStringLiteral("Logger download stopped: the link to the meter was lost"));
+        Abandon(QStringLiteral("Logger download stopped: the link to the meter was lost%1").arg(WhereText()));
 }
 
 void CLoggerDownload::Abandon(const QString& why)

@@ -124,6 +124,10 @@ private:
     void Touch() { m_lastActivityMs = m_fnNow(); }
     bool Send(const meter_cmd::Command& c) { return m_fnSend ? m_fnSend(c) : false; }
     bool MeterSeen() const { return m_fnMeterSeen ? m_fnMeterSeen() : true; }
+    // The address of the listed record being received or asked for; 0 for none or an unasked one.
+    int RecordInHand() const;
+    // Where a transfer ended, for its message: " at record 3, block 20", " at record 3", or "".
+    QString WhereText() const;
 
     CFrameDispatcher& m_dispatcher;
     SendFn m_fnSend;

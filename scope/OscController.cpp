@@ -4,6 +4,27 @@
 #include "protocol/MeterCommands.h"
 #include "scope/OscFile.h"
 
+#include <QStringList>
+
+namespace osc {
+
+QString ShortDownloadText(const StoredArrivals& arrived)
+{
+    QStringList missing;
+    for (int s = 1; s < kSlotCount; ++s) {
+        if (!arrived[static_cast<size_t>(s)])
+            missing << QString::number(s);
+    }
+    if (missing.isEmpty())
+        return QString();
+    return QStringLiteral("%1 of the %2 stored waveforms arrived; missing: %3.")
+        .arg(kSlotCount - 1 - missing.size())
+        .arg(kSlotCount - 1)
+        .arg(missing.join(QStringLiteral(", ")));
+}
+
+} // namespace osc
+
 COscController::COscController(CFrameDispatcher& dispatcher, SendFn send, GuardFn canAsk, QObject* parent)
     : QObject(parent)
     , m_dispatcher(dispatcher)
@@ -49,6 +70,7 @@ bool COscController::OnDownloadOscLogger()
         rec.info.nStatus = 0;
     }
     RefreshStoreLooks();
+    m_arrived.fill(false);
     if (m_send)
         m_send(meter_cmd::kDownloadOscLogger.data(), 4);
     m_dispatcher.m_bOscDownload = true;
@@ -72,6 +94,7 @@ void COscController::OnOscFrame(const osc::OscFrame& frame)
         return;
     }
     rec.nID = s;
+    m_arrived[static_cast<size_t>(s)] = true;
     emit storeLookChanged(s, StoreLookOf(s));
     if (m_bProgress)
         SetProgress(true, s);
@@ -81,9 +104,19 @@ void COscController::OnOscFrame(const osc::OscFrame& frame)
         SetProgress(false, m_nProgressPos);
         m_timer30.stop();
         m_dispatcher.m_bOscActive = false;
-        m_dispatcher.m_bOscDownload = false;
+        const bool downloading = m_dispatcher.m_bOscDownload.exchange(false);
         RefreshStoreLooks();
+        if (downloading)
+            ReportArrivals();
     }
+}
+
+void COscController::ReportArrivals()
+{
+    // Damaged records are dropped on the way: the user must know which waveforms are not here.
+    const QString text = osc::ShortDownloadText(m_arrived);
+    if (!text.isEmpty())
+        emit messageDue(text);
 }
 
 void COscController::OnTimer30()
@@ -97,6 +130,7 @@ void COscController::OnTimer30()
         emit storePaneRequested();
         RefreshStoreLooks();
         m_dispatcher.m_bOscDownload = false;
+        ReportArrivals();
     }
     m_dispatcher.m_bOscActive = false;
 }

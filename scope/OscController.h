@@ -16,6 +16,14 @@
 #include <functional>
 
 class CFrameDispatcher;
+
+namespace osc {
+// Which stored slots (1..10) came in; slot 0 is not looked at.
+using StoredArrivals = std::array<bool, kSlotCount>;
+// What a download that did not bring all ten stored waveforms says ("8 of the 10 stored
+// waveforms arrived; missing: 4, 7."); empty when all ten came.
+QString ShortDownloadText(const StoredArrivals& arrived);
+} // namespace osc
 struct FrameDispatcherHooks;
 
 class COscController : public QObject {
@@ -81,6 +89,8 @@ signals:
 
 private:
     void SetProgress(bool shown, int position);
+    // The download is over (its last slot came, or the watchdog ended it): says what is missing.
+    void ReportArrivals();
     void RefreshStoreLooks();
 
     CFrameDispatcher& m_dispatcher;
@@ -90,4 +100,5 @@ private:
     QTimer m_timer30;
     bool m_bProgress = false;
     int m_nProgressPos = 0;
+    osc::StoredArrivals m_arrived {}; // stored slots of the running download that came
 };

@@ -1,5 +1,5 @@
 // Odd paths and odd files for the document files: targets that are not regular files, FIFOs
-// that would block an open, a full disk, the memory a file of null elements takes, and the bound
+// that would block an open, a full disk, the memory a file of null elements takes, and the bounds
 // on what a file may make the program load. Everything happens in a scratch folder.
 #include "datalog/MLogFile.h"
 #include "platform/Archive.h"
@@ -27,14 +27,29 @@ QByteArray ReadAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A stored document whose series 0 holds `nulls` null elements.
-QByteArray NullsFile(quint32 nulls)
+// A stored document whose series 0 holds `nulls` null elements, or one point whose time text is
+// `dateChars` long followed by `nulls` back-references to it.
+QByteArray NullsFile(quint32 nulls, int dateChars = -1)
 {
     QByteArray out;
     archive::CArchiveWriter ar(&out);
-    ar.WriteCount(nulls);
-    for (quint32 i = 0; i < nulls; ++i)
-        ar.WriteNullObject();
+    if (dateChars < 0) {
+        ar.WriteCount(nulls);
+        for (quint32 i = 0; i < nulls; ++i)
+            ar.WriteNullObject();
+    } else {
+        ar.WriteCount(nulls + 1);
+        const quint32 point = ar.WriteNewObject(CDataLog::PointClass());
+        ar.WriteDouble(1.5);
+        ar.WriteString(QStringLiteral("VDC"));
+        ar.WriteDouble(1.0);
+        ar.WriteInt32(0);
+        ar.WriteString(QString(dateChars, QLatin1Char('t')));
+        ar.WriteString(QStringLiteral("DCV"));
+        ar.WriteFloat(60.0f);
+        for (quint32 i = 0; i < nulls; ++i)
+            ar.WriteObjectReference(point);
+    }
     ar.WriteCount(0);
     ar.WriteCount(0);
     for (int i = 0; i < 2; ++i)
@@ -178,6 +193,32 @@ private slots:
         QVERIFY(!saved);
         QVERIFY2(message.contains("it holds 1001 points, and at most 1000 can be opened again"), qPrintable(message));
         QVERIFY(savedFewer);
+    }
+
+    void fileThatExpandsFarBeyondItsSizeIsRefused()
+    {
+        // Two bytes of file per back-reference, a whole point and its long time text in memory:
+        // the point count is well within its bound, the memory is not.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("repeats.mLog");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(NullsFile(5000, 1000));
+        f.close();
+
+        CDataLog::SetMaxLoadPointsForTesting(10000);
+        CDataLog log;
+        QString message;
+        const bool loaded = mlog::Load(path, log, &message);
+        // A few back-references and gaps, as recordings have them, are fine.
+        CDataLog few;
+        QString why;
+        const bool fewLoaded = mlog::FromBytes(NullsFile(100, 20), few, &why) && mlog::FromBytes(NullsFile(600), few, &why);
+        CDataLog::SetMaxLoadPointsForTesting(0);
+        QVERIFY(!loaded);
+        QVERIFY2(message.contains(QStringLiteral("more than a file of %1 bytes may grow to").arg(QFileInfo(path).size())),
+            qPrintable(message));
+        QVERIFY2(fewLoaded, qPrintable(why));
     }
 
     void emptyTextsShareWithNullTexts()

@@ -85,6 +85,12 @@ private slots:
         QByteArray spaced = json;
         spaced.replace(",", " ,\n ");
         QVERIFY(mlog::FromJson(spaced, back));
+        // Escapes in either case of hexadecimal digit.
+        QByteArray escaped = mlog::ToJson(CDataLog());
+        QVERIFY(escaped.contains("\"m_strType\":\"\""));
+        escaped.replace("\"m_strType\":\"\"", "\"m_strType\":\"\\u00B5\\u00b5\\u0041\"");
+        QVERIFY(mlog::FromJson(escaped, back));
+        QCOMPARE(back.m_strType, QString::fromUtf8("\u00b5\u00b5A"));
     }
 
     void badJson_data()
@@ -108,6 +114,12 @@ private slots:
         QTest::newRow("trailing") << "{\"series\":[[],[],[]]" + stats + "x"
                                   << "after";
         QTest::newRow("cut") << QByteArray("{\"series\":[[],[") << "expected";
+        // A \u escape is four hexadecimal digits, nothing a number parser would also take.
+        for (const char* escape : { "\\u+041", "\\u 041", "\\u-041", "\\u0x41", "\\u04g1", "\\u041" }) {
+            QTest::newRow(escape) << "{\"series\":[[],[],[]]"
+                    + QByteArray(stats).replace("\"m_strType\":\"\"", "\"m_strType\":\"" + QByteArray(escape) + "\"")
+                                  << "\\u escape";
+        }
     }
     void badJson()
     {

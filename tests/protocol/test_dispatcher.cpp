@@ -4,6 +4,8 @@
 #include "protocol/FrameDispatcher.h"
 
 #include <QTest>
+#include <cmath>
+#include <functional>
 
 namespace {
 
@@ -48,7 +50,8 @@ struct Harness {
             t.clear();
         };
         h.listHeader = [this](std::string_view entry, HexText&) { log.push_back("listHeader " + std::string(entry)); };
-        h.oscRecord = [this](HexText& t) { log.push_back("osc " + std::string(t.substr(0, 8))); };
+        // An oscilloscope record is logged by its slot byte (payload byte 52).
+        h.oscRecord = [this](HexText& t) { log.push_back("osc " + std::string(t.substr(4 + 2 * 52, 2))); };
         h.oscMode = [this] { log.push_back("oscMode"); };
         h.transferAbandoned = [this] { log.push_back("abandoned"); };
     }
@@ -106,6 +109,25 @@ std::string Reading(int mode, int seq)
         b.unit(kUnitAt[mode], "mV");
     b.clock(kClockAt[mode], 26, 12, 5, 9, 3, seq % 60);
     return b.hex();
+}
+
+// An oscilloscope record of the given slot: the marker, 510 payload bytes (status 1, time base
+// 5, volts index 7, captured 11/07/2026 10:03:01, a sine around raw 135), two bytes not read.
+// `change` edits the payload before it is written.
+std::string OscRecord(int slot, const std::function<void(std::vector<uint8_t>&)>& change = {})
+{
+    std::vector<uint8_t> p(510, 0);
+    p[0] = 1;
+    p[1] = 5;
+    p[2] = 7;
+    const uint8_t date[] = { 20, 26, 7, 11, 10, 3, 1 };
+    std::copy(std::begin(date), std::end(date), p.begin() + 40);
+    p[52] = uint8_t(slot);
+    for (int k = 0; k < 300; ++k)
+        p[size_t(80 + k)] = uint8_t(135 + 40 * std::sin(k / 9.0));
+    if (change)
+        change(p);
+    return "e0e0" + BytesToHex(p.data(), p.size()) + "0000";
 }
 
 int count(const std::vector<std::string>& v, const std::string& s)
@@ -436,13 +458,13 @@ private slots:
     void oscilloscope()
     {
         Harness h;
-        std::string record = "e0e0" + std::string(1024, '5');
+        const std::string record = OscRecord(3);
         h.feed("a1b2" + record.substr(0, 500));
         QVERIFY(h.disp.m_bOscActive);
         QCOMPARE(h.readSize, 512);
         QCOMPARE(h.text.str().substr(0, 4), std::string("e0e0")); // text before it dropped
         h.feed(record.substr(500) + "a2");
-        QCOMPARE(h.log, std::vector<std::string>({ "osc e0e05555" }));
+        QCOMPARE(h.log, std::vector<std::string>({ "osc 03" }));
         QCOMPARE(h.text.str(), std::string("a2"));
 
         // mode marker: the display switches, the markers are removed from the front
@@ -473,6 +495,95 @@ private slots:
         d.feed("a2a2" + std::string(300, '3'));
         QVERIFY(d.log.empty());
         QCOMPARE(d.text.size(), size_t(304));
+    }
+
+    void damagedOscilloscopeRecordsAreDropped_data()
+    {
+        QTest::addColumn<QByteArray>("damaged");
+        const auto row = [](const std::string& name, const std::string& record) {
+            QTest::newRow(name.c_str()) << QByteArray::fromStdString(record);
+        };
+        // A byte lost among the samples: the next record's marker falls inside the length.
+        const std::string good = OscRecord(4);
+        row("lost sample byte", good.substr(0, 400) + good.substr(402));
+        // A byte lost among the fixed fields shifts them (the volts index reads 0).
+        row("shifted fields", OscRecord(4, [](std::vector<uint8_t>& p) {
+            p.erase(p.begin() + 1);
+            p.push_back(0);
+        }));
+        const std::pair<int, int> fields[]
+            = { { 52, 11 }, { 0, 0 }, { 1, 19 }, { 2, 12 }, { 40, 0 }, { 43, 32 }, { 44, 52 }, { 46, 60 } };
+        for (const auto& [at, value] : fields) {
+            row("byte " + std::to_string(at) + " = " + std::to_string(value),
+                OscRecord(4, [at = at, value = value](std::vector<uint8_t>& p) { p[size_t(at)] = uint8_t(value); }));
+        }
+        // Raw samples 224 224 read as a marker: the dropped record's false marker fails in turn.
+        row("marker among the samples",
+            OscRecord(4, [](std::vector<uint8_t>& p) { p[200] = p[201] = 0xE0; }).erase(4 + 600, 2));
+    }
+
+    void damagedOscilloscopeRecordsAreDropped()
+    {
+        QFETCH(QByteArray, damaged);
+        Harness h;
+        h.notify(OscRecord(3) + damaged.toStdString() + OscRecord(5) + "a2a2a2a2");
+        QCOMPARE(h.log, std::vector<std::string>({ "osc 03", "osc 05" }));
+        QVERIFY(h.disp.m_nDamagedFrames >= 1);
+    }
+
+    void recordShortByAWholeNotification()
+    {
+        // The lost bytes are made up exactly by the first notification of the next record ...
+        const std::string four = OscRecord(4), five = OscRecord(5);
+        const std::string shortFour = four.substr(0, 400) + four.substr(440);
+        Harness h;
+        h.feed(shortFour);
+        h.feed(five.substr(0, 40));
+        h.feed(five.substr(40));
+        QCOMPARE(h.log, std::vector<std::string>({ "osc 05" }));
+
+        // A spectrum that reads like the start of a record near its end, nothing after it yet:
+        // the record waits for what comes next rather than being dropped.
+        const std::string peaks = OscRecord(6, [](std::vector<uint8_t>& p) {
+            const uint8_t look[] = { 0xE0, 0xE0, 3, 5, 7 };
+            std::copy(std::begin(look), std::end(look), p.begin() + 500);
+        });
+        Harness w;
+        w.notify(peaks);
+        QVERIFY(w.log.empty());
+        for (int i = 0; i < 12 && w.log.empty(); ++i)
+            w.feed("a2a2a2a2");
+        QCOMPARE(w.log, std::vector<std::string>({ "osc 06" }));
+        QCOMPARE(w.disp.m_nDamagedFrames.load(), uint64_t(0));
+
+        // ... or, after the last record, by the mode markers.
+        Harness m;
+        m.feed(shortFour);
+        for (int i = 0; i < 5; ++i)
+            m.feed("a2a2a2a2");
+        m.feed("a2a2a2a2");
+        QCOMPARE(m.log, std::vector<std::string>({ "oscMode" }));
+    }
+
+    void oscilloscopeRecordsAMeterSendsAreTaken()
+    {
+        // Ten stored records back to back, each whole at the end of its notifications; one that
+        // ends the text is taken at once, without waiting for what follows it.
+        Harness h;
+        for (int slot = 1; slot <= 10; ++slot) {
+            h.notify(OscRecord(slot, [slot](std::vector<uint8_t>& p) {
+                p[0] = uint8_t(1 + slot % 4);
+                p[1] = uint8_t(slot == 10 ? 18 : slot); // every time base, volts index and edge of the table
+                p[2] = uint8_t(slot + 1);
+                p[42] = p[43] = 0; // an unset clock
+                p[44] = 23;
+                p[45] = p[46] = 59;
+                std::fill(p.begin() + 80, p.begin() + 380, uint8_t(slot % 2 ? 0xE0 : 0xA2));
+            }));
+            QCOMPARE(int(h.log.size()), slot);
+        }
+        QCOMPARE(h.disp.m_nDamagedFrames.load(), uint64_t(0));
+        QVERIFY(h.text.empty());
     }
 
     void loggerList()

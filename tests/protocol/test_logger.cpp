@@ -371,7 +371,7 @@ private slots:
         QVERIFY(!l.dl.Timer3Active());
     }
 
-    void stalledTransferIsAbandoned()
+    void misnumberedBlockEndsTheTransferAtOnce()
     {
         Loop l;
         l.meter.SetRecords({ Record(1, 2, std::vector<float>(450, 1.0f)), Record(2, 2, std::vector<float>(90, 2.0f)) });
@@ -382,20 +382,10 @@ private slots:
         QSignalSpy finished(&l.dl, &CLoggerDownload::finished);
         l.dl.Start();
         l.Pump();
-        QVERIFY(l.dl.Running());
-        QVERIFY(l.dl.Progress().visible);
-        QCOMPARE(l.dl.Records().size(), size_t(1));
-        QCOMPARE(l.disp.m_nBlocksDone.load(), 2);
-
-        l.now += 9000;
-        l.dl.StallTick();
-        QVERIFY(l.dl.Running());
-        l.now += 1000;
-        l.dl.StallTick();
         QVERIFY(!l.dl.Running());
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished[0][0].toBool(), false);
-        QVERIFY(finished[0][1].toString().contains("10 seconds"));
+        QCOMPARE(finished[0][1].toString(), QStringLiteral("Logger download stopped: block 3 of record 1 came numbered 4"));
         QVERIFY(!l.dl.Progress().visible);
         QCOMPARE(l.dl.Records().size(), size_t(1)); // the record that came whole stays
         QCOMPARE(l.dl.Records()[0].address, 2);
@@ -408,6 +398,51 @@ private slots:
             l.Notify(FrameBuilder(1).bytes());
         QVERIFY(!modes.empty());
         QVERIFY(!l.disp.m_bLoggerDownload);
+    }
+
+    void silentOrLostMeterIsNamedWithItsRecordAndBlock()
+    {
+        const auto stopAtBlock3 = [](Loop& l, bool dropLink) {
+            l.meter.SetRecords({ Record(1, 2, std::vector<float>(450, 1.0f)), Record(2, 2, std::vector<float>(90, 2.0f)) });
+            sim::LoggerFaults f;
+            f.faultRecord = 2;
+            (dropLink ? f.dropLinkBlock : f.silenceBlock) = 3;
+            l.meter.SetFaults(f);
+            l.dl.Start();
+            l.Pump();
+        };
+        // The meter falls silent: given up after ten seconds without data.
+        Loop silent;
+        QSignalSpy finished(&silent.dl, &CLoggerDownload::finished);
+        stopAtBlock3(silent, false);
+        silent.now += 9000;
+        silent.dl.StallTick();
+        QVERIFY(silent.dl.Running());
+        silent.now += 1000;
+        silent.dl.StallTick();
+        QVERIFY(!silent.dl.Running());
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished[0][1].toString(),
+            QStringLiteral("Logger download stopped: no data from the meter for 10 seconds at record 1, block 3"));
+        QCOMPARE(silent.dl.Records().size(), size_t(1));
+
+        // The link drops: said at once.
+        Loop lost;
+        QSignalSpy ended(&lost.dl, &CLoggerDownload::finished);
+        stopAtBlock3(lost, true);
+        QVERIFY(lost.dl.Running());
+        lost.dl.OnLinkLost();
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(ended[0][1].toString(),
+            QStringLiteral("Logger download stopped: the link to the meter was lost at record 1, block 3"));
+
+        // Before any record came: the record asked for, or the list.
+        Loop early;
+        QSignalSpy early1(&early.dl, &CLoggerDownload::finished);
+        early.meter.SetRecords({ Record(4, 2, std::vector<float>(10, 1.0f)) });
+        early.dl.Start();
+        early.dl.OnLinkLost();
+        QCOMPARE(early1[0][1].toString(), QStringLiteral("Logger download stopped: the link to the meter was lost before the list came"));
     }
 
     void emptyListShowsNothing()

@@ -37,7 +37,7 @@ private slots:
     void initTestCase()
     {
         for (int i = 0; i < 3000; ++i) {
-            if (i == 5)
+            if (i == 5 || (i >= 20 && i < 24))
                 m_log.m_arrSeries[0].AppendNull();
             else
                 m_log.AddPoint(0, value(i), "VDC", 1.0, i, "2026/01/01 00:00:00", "DCV", 60.0f, float(value(i)));
@@ -60,6 +60,7 @@ private slots:
         const std::vector<double> v = fft::CopySeriesValues(m_log.m_arrSeries[0], 2, 700, 32);
         QCOMPARE(v[3], value(6)); // the null element at 5 was skipped
         QVERIFY(a.Run({ 32, -1, 16, false }, v.data(), int(v.size())) == CFftAnalysis::Result::Done);
+        QVERIFY(r.err.isEmpty());
         for (int k = 0; k < 32; ++k)
             QCOMPARE(values[k].toDouble(), a.m_pOutMag[k]);
         QCOMPARE(o.value("peak").toDouble(), a.m_dPeak);
@@ -76,6 +77,7 @@ private slots:
         QCOMPARE(o.value("size").toInt(), 256);
         QCOMPARE(o.value("window").toString(), QStringLiteral("blackman-harris"));
         QCOMPARE(o.value("view").toString(), QStringLiteral("power"));
+        QCOMPARE(r.err, QByteArray("multimeter-cli: fft: --from 99999 is outside the points 0 to 2999; 2999 is used.\n"));
         const QJsonArray values = o.value("values").toArray();
         QCOMPARE(values.size(), 128);
         CFftAnalysis a;
@@ -103,6 +105,13 @@ private slots:
         QTest::newRow("unknown window") << QStringList { "--from", "0", "--to", "9", "--window", "kaiser" } << 1
                                         << QByteArray("unknown window");
         QTest::newRow("no range") << QStringList { "--from", "0" } << 1 << QByteArray("usage");
+        QTest::newRow("only gaps") << QStringList { "--from", "20", "--to", "23" } << 2
+                                   << QByteArray("points 20 to 23 hold no readings, only gaps");
+        QTest::newRow("before the first, only a gap")
+            << QStringList { "--from", "-1", "--to", "-7" } << 2
+            << QByteArray("--from -1 is outside the points 0 to 2999; 0 is used.\n"
+                          "multimeter-cli: fft: --to -7 is outside the points 0 to 2999; 0 is used.\n"
+                          "multimeter-cli: fft: the range starts and ends at the same point");
     }
 
     void refusals()

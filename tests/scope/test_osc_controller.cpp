@@ -72,6 +72,7 @@ private slots:
         Rig rig;
         rig.ctl.OnOscFrame(OscFrameBuilder(3, 2)); // an old stored record
         QSignalSpy progress(&rig.ctl, &COscController::progressChanged);
+        QSignalSpy messages(&rig.ctl, &COscController::messageDue);
         QSignalSpy looks(&rig.ctl, &COscController::storeLookChanged);
         QVERIFY(rig.ctl.OnDownloadOscLogger());
         QCOMPARE(rig.sent, std::vector<std::string>({ "b09700b1" }));
@@ -104,6 +105,31 @@ private slots:
         QVERIFY(rig.ctl.CanSaveOscData());
         QCOMPARE(rig.ctl.StoreLookOf(4).bitmapId, 296); // Single
         QCOMPARE(rig.ctl.StoreLookOf(10).bitmapId, 290); // REC
+        QCOMPARE(messages.count(), 0); // all ten came
+    }
+
+    void shortDownloadSaysWhichWaveformsAreMissing()
+    {
+        // Damaged records are dropped on the way; the last one still ends the download.
+        Rig rig;
+        QSignalSpy messages(&rig.ctl, &COscController::messageDue);
+        rig.ctl.OnDownloadOscLogger();
+        for (int s : { 1, 2, 3, 5, 6, 8, 9, 10 })
+            rig.ctl.OnOscFrame(OscFrameBuilder(s, 1));
+        QVERIFY(!rig.ctl.Downloading());
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages[0][0].toString(), QStringLiteral("8 of the 10 stored waveforms arrived; missing: 4, 7."));
+
+        // A current waveform afterwards, or a later stored record, says nothing more.
+        rig.ctl.OnOscFrame(OscFrameBuilder(0, 1));
+        rig.ctl.OnOscFrame(OscFrameBuilder(10, 1));
+        QCOMPARE(messages.count(), 1);
+
+        // The next download starts counting afresh.
+        rig.ctl.OnDownloadOscLogger();
+        rig.ctl.OnOscFrame(OscFrameBuilder(10, 1));
+        QCOMPARE(messages.last()[0].toString(),
+            QStringLiteral("1 of the 10 stored waveforms arrived; missing: 1, 2, 3, 4, 5, 6, 7, 8, 9."));
     }
 
     void stalledDownloadEndsByTheWatchdog()
@@ -111,6 +137,7 @@ private slots:
         Rig rig;
         QSignalSpy pane(&rig.ctl, &COscController::storePaneRequested);
         QSignalSpy progress(&rig.ctl, &COscController::progressChanged);
+        QSignalSpy messages(&rig.ctl, &COscController::messageDue);
         rig.ctl.OnDownloadOscLogger();
         rig.ctl.OnOscFrame(OscFrameBuilder(1, 1));
         rig.ctl.OnOscFrame(OscFrameBuilder(2, 1));
@@ -125,6 +152,9 @@ private slots:
         QVERIFY(!rig.ctl.Slot(3).bValid);
         QCOMPARE(rig.ctl.StoreLookOf(3).bitmapId, 273);
         QCOMPARE(rig.ctl.StoreLookOf(1).bitmapId, 261);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages[0][0].toString(),
+            QStringLiteral("2 of the 10 stored waveforms arrived; missing: 3, 4, 5, 6, 7, 8, 9, 10."));
     }
 
     void wrongSlotNumberIsPostedAndChangesNothing()
