@@ -424,24 +424,43 @@ private slots:
         QCOMPARE(Labels(doc.m_arrSeries[1]).mid(2), QStringList({ "PeakMax", "PeakMin", "PeakAverage" }));
     }
 
-    void stampsAreReadAsLocalTime()
+    void stampsAndStartTimesKnowNoTimeZone()
     {
-        std::time_t t = 0;
+        QDateTime t;
         QVERIFY(recording::ParseStamp(QStringLiteral("05/12/26 09:03:07 am"), &t));
-        std::tm local {};
-        localtime_r(&t, &local);
-        QCOMPARE(local.tm_year + 1900, 2026);
-        QCOMPARE(local.tm_mon + 1, 12);
-        QCOMPARE(local.tm_mday, 5);
-        QCOMPARE(local.tm_hour, 9);
+        QCOMPARE(t, QDateTime(QDate(2026, 12, 5), QTime(9, 3, 7), Qt::UTC));
         QVERIFY(recording::ParseStamp(QStringLiteral("05/12/26 09:03:07 pm"), &t));
-        localtime_r(&t, &local);
-        QCOMPARE(local.tm_hour, 21);
+        QCOMPARE(t.time().hour(), 21);
         QVERIFY(!recording::ParseStamp(QStringLiteral("not a stamp"), &t));
         // An unreadable PEAK stamp gives an empty start time, not a made-up one.
         MeterData d;
         d.m_strStart = QStringLiteral("??");
         QCOMPARE(recording::RunStartText(4, d), QString());
+
+        // An hour before 03:30 on the morning the clocks go forward in Berlin is 02:30, in every
+        // zone the computer may be set to; the same for a PEAK stamp.
+        d.m_byYear = 26;
+        d.m_byMonth = 3;
+        d.m_byDay = 29;
+        d.m_byHour = 3;
+        d.m_byMinute = 30;
+        d.m_statAvg.m_strTime = QStringLiteral("01:00:00");
+        d.m_strStart = QStringLiteral("29/03/26 03:30:00 am");
+        const QByteArray before = qgetenv("TZ");
+        for (const char* zone : { "UTC", "Europe/Berlin", "America/New_York" }) {
+            qputenv("TZ", zone);
+            tzset();
+            QCOMPARE(recording::RunStartText(2, d), QStringLiteral("2026/03/29 02:30:00"));
+            QCOMPARE(recording::RunStartText(4, d), QStringLiteral("2026/03/29 02:30:00"));
+        }
+        if (before.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", before);
+        tzset();
+
+        // Fields past their range carry over as on a calendar.
+        QCOMPARE(recording::MeterClock(2026, 12, 31, 23, 59, 60), QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC));
     }
 };
 
