@@ -220,6 +220,9 @@ private slots:
         QCOMPARE(s.Value(3), double(5.2f));
         QCOMPARE(s.Type(3), QStringLiteral("VDC"));
         QVERIFY(r.host.Doc(0).IsModified());
+        // The gap is no reading: not numbered, not counted.
+        QCOMPARE(s.Index(3), 2);
+        QCOMPARE(r.host.Doc(0).m_nDataNumber, 3);
         // The list keeps one row per element, the gap as a marker.
         const FakeView& v = r.host.View(0);
         QCOMPARE(v.ListRowCount(), 4);
@@ -232,6 +235,16 @@ private slots:
         r.rec.OnMeterEvent(Live(230.0f, "VAC", "VAC", 600.0f, 1));
         QCOMPARE(r.host.open.size(), size_t(2));
         QCOMPARE(r.host.Doc(0).m_arrSeries[0].Size(), qsizetype(5));
+
+        // Nor does it take the room of a reading under the limit.
+        Rig limited;
+        limited.rec.SetMaxReadings(2);
+        limited.rec.OnStart();
+        limited.rec.OnMeterEvent(Live(5.0f));
+        limited.rec.MarkGap(QStringLiteral("5/12/26 9:4:0"));
+        limited.rec.OnMeterEvent(Live(5.1f));
+        QVERIFY(limited.rec.IsRecording());
+        QCOMPARE(limited.host.Doc(0).m_arrSeries[0].PointCount(), qsizetype(2));
     }
 
     void limitStopsTheRecording()
