@@ -136,8 +136,9 @@ bool CRecorder::StoreInSavedTargets(int kind, const QString& timeText, MeterData
     for (const RecordingTarget& t : m_host.RecordingTargets()) {
         if (!t.view || !t.doc || !t.view->IsSavedTarget())
             continue;
-        t.view->InvalidateGraph();
         StoreSavedReading(t.view, t.doc, kind, timeText, record);
+        // After the points are in: the graph and the summary show this reading too.
+        t.view->InvalidateGraph();
         stored = true;
     }
     return stored;

@@ -324,8 +324,10 @@ private slots:
         QVERIFY(saved.saved);
         QVERIFY(!saved.live);
         QCOMPARE(saved.invalidations, 1);
+        QCOMPARE(saved.rowsWhenInvalidated, size_t(1)); // repainted with the reading in
 
         r.rec.OnMeterEvent(Saved(1, Reading(231.0f)));
+        QCOMPARE(saved.rowsWhenInvalidated, size_t(2));
         QCOMPARE(r.host.open.size(), size_t(2));
         const CDataSeries& s = r.host.Doc(1).m_arrSeries[0];
         QCOMPARE(s.Size(), qsizetype(2));
