@@ -295,7 +295,7 @@ bool CJournalWriter::Open(const QString& folder, QString* why)
         m_strPath = path;
         m_bDirty = true;
         m_nWholeSize = header.size();
-        m_nRecords = 0;
+        m_nAppended = 0;
         m_bTorn = false;
         return true;
     }
@@ -317,6 +317,10 @@ bool CJournalWriter::Append(const CDataSeries& s, qsizetype i)
 {
     if (!IsOpen())
         return false;
+    if (s.IsNull(i)) {
+        ++m_nAppended;
+        return true;
+    }
     // A record must follow a whole one: what a failed write left goes first.
     if (m_bTorn) {
         if (!m_file->resize(m_nWholeSize) || !m_file->seek(m_nWholeSize))
@@ -346,7 +350,7 @@ bool CJournalWriter::Append(const CDataSeries& s, qsizetype i)
         return false;
     }
     m_nWholeSize += written;
-    ++m_nRecords;
+    ++m_nAppended;
     return true;
 }
 
@@ -427,7 +431,7 @@ void CRecordingJournals::OnLivePoint(CMyOrvelDoc* doc)
     // Points whose write failed before are written again with this one, so the journal stays
     // in the order of the document.
     const CDataSeries& s = doc->m_arrSeries[0];
-    for (qsizetype i = w->Records(); i < s.Size(); ++i) {
+    for (qsizetype i = w->Appended(); i < s.Size(); ++i) {
         if (!w->Append(s, i)) {
             if (!m_bFailReported) {
                 m_bFailReported = true;

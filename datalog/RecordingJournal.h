@@ -62,11 +62,12 @@ public:
     bool Open(const QString& folder, QString* why = nullptr);
     bool IsOpen() const;
     const QString& Path() const { return m_strPath; }
-    // Appends point `i` of `series`, written through to the system. After a failed or short
-    // write the file is cut back to its last whole record and false is returned.
+    // Appends point `i` of `series`, written through to the system; a null element (a gap) is
+    // no reading and writes nothing. After a failed or short write the file is cut back to its
+    // last whole record and false is returned.
     bool Append(const CDataSeries& series, qsizetype i);
-    // The number of records the file holds.
-    qsizetype Records() const { return m_nRecords; }
+    // The number of series elements appended so far, gaps included: the next one to append.
+    qsizetype Appended() const { return m_nAppended; }
     // Tests: every later Append writes only half its record and fails.
     static void SetShortWritesForTesting(bool on);
     // Pushes what was written since the last call to the disk.
@@ -81,7 +82,7 @@ private:
     bool m_bDirty = false;
     QByteArray m_buffer;
     qint64 m_nWholeSize = 0; // bytes up to the end of the last whole record
-    qsizetype m_nRecords = 0;
+    qsizetype m_nAppended = 0;
     bool m_bTorn = false; // a failed write left bytes after m_nWholeSize
 };
 

@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(Files(dir.path()).size(), 1);
     }
 
-    void aFailedWriteIsCutBackAndWrittenAgain()
+    void aFailedWriteIsCutBackAndWrittenAgainAndAGapIsSkipped()
     {
         QTemporaryDir dir;
         CRecordingJournals journals(dir.path());
@@ -187,6 +187,15 @@ private slots:
         QVERIFY(journal::Read(path, read, &r));
         QVERIFY(r.Whole() && !r.tornTail);
         QCOMPARE(read.m_arrSeries[0], doc.m_arrSeries[0]);
+
+        // A gap (the link was lost) is no reading: the journal goes on with the next one.
+        doc.m_arrSeries[0].AppendNull();
+        AddReadings(doc, 1);
+        journals.OnLivePoint(&doc);
+        CDataLog afterGap;
+        QVERIFY(journal::Read(path, afterGap, &r));
+        QCOMPARE(r.points, qsizetype(5));
+        QCOMPARE(afterGap.m_arrSeries[0].DateTime(4), doc.m_arrSeries[0].DateTime(5));
         journals.OnDocumentClosed(&doc);
     }
 
