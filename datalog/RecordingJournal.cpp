@@ -466,11 +466,6 @@ void CRecordingJournals::Release(CMyOrvelDoc* doc)
         m_syncTimer.stop();
 }
 
-void CRecordingJournals::Track(CMyOrvelDoc* doc)
-{
-    WriterFor(doc);
-}
-
 namespace {
 // A restored journal, locked while its document is open.
 class CHeldJournal : public QObject {

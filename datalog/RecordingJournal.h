@@ -104,9 +104,6 @@ public:
     // Stops journaling `doc` and leaves its journal on disk, to be recovered (its document could
     // not be saved).
     void Release(CMyOrvelDoc* doc);
-    // Journals every point `doc` holds now (a restored recording) and from then on treats it as
-    // a recording that ended.
-    void Track(CMyOrvelDoc* doc);
     // `doc` was restored from the unfinished journal at `path`. The journal is held (no other
     // process offers it) and removed once the document is saved, when `removeWhenSaved` is set;
     // closing the document unsaved, or the program ending, leaves it for the next start.
