@@ -5,6 +5,7 @@ class CDocManager;
 class CRecordingJournals;
 class QWidget;
 
-// Asks about each unfinished journal in the journals' folder: Yes makes a document of it (which
-// is journalled anew until saved or closed), No discards it. Returns the number restored.
+// Asks about each unfinished journal in the journals' folder: Yes makes a document of it, and the
+// journal goes once that document is saved; No leaves the journal where it is (the question says
+// where). Returns the number restored.
 int OfferJournalRestore(QWidget* parent, CDocManager* manager, CRecordingJournals* journals);

@@ -66,7 +66,8 @@ int exportCsv(const QString& path, const QString& out)
     return cli::ExitOk;
 }
 
-// A journal left by a recording that never finished, written as a document.
+// A journal left by a recording that never finished, written as a document. Damaged records are
+// skipped; a journal that holds bytes of records but no whole one is a failure.
 int recover(const QString& journalPath, const QString& out)
 {
     // Checked before opening: opening a FIFO would wait for a writer.
@@ -78,10 +79,15 @@ int recover(const QString& journalPath, const QString& out)
     QString why;
     if (!journal::Read(journalPath, log, &read, &why))
         return ioError(why);
+    if (read.points == 0 && (!read.Whole() || read.tornTail))
+        return ioError(QStringLiteral("Nothing could be recovered from \"%1\": %2 damaged records.")
+                           .arg(QDir::toNativeSeparators(journalPath))
+                           .arg(read.damaged));
     QString message;
     if (!mlog::Save(out, log, &message))
         return ioError(message);
-    std::fprintf(stderr, "multimeter-cli: %lld readings recovered%s\n", static_cast<long long>(read.points),
+    std::fprintf(stderr, "multimeter-cli: %lld readings recovered, %lld damaged records skipped%s\n",
+        static_cast<long long>(read.points), static_cast<long long>(read.damaged),
         read.tornTail ? " (the last one was cut short and left out)" : "");
     return cli::ExitOk;
 }

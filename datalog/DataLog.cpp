@@ -83,7 +83,7 @@ bool CDataLog::AddPoint(int series, double value, const QString& unit, double sa
         m_strStartTime = s.DateTime(0);
         m_strEndTime = s.DateTime(s.Size() - 1);
     }
-    m_nDataNumber = static_cast<qint32>(s.Size());
+    m_nDataNumber = static_cast<qint32>(s.PointCount());
     return true;
 }
 
@@ -119,7 +119,7 @@ void CDataLog::TakeStatistics(qsizetype from)
         }
     }
     m_dAverage = m_nAvgCount > 0 ? m_dSum / m_nAvgCount : 0.0;
-    m_nDataNumber = static_cast<qint32>(s.Size());
+    m_nDataNumber = static_cast<qint32>(s.PointCount());
 }
 
 void CDataLog::DeleteContents()

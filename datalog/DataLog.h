@@ -73,7 +73,8 @@ public:
     // Sets the statistics from the readings of series 0 at index `from` and after, as a
     // downloaded record has them: readings strictly inside +/-500000 build the sum, average,
     // maximum and minimum (a strictly larger maximum or smaller minimum takes the point's time
-    // and unit); null elements are skipped. The number of points counts all of series 0.
+    // and unit); null elements are skipped. The number of points counts the readings (not the
+    // null elements) of series 0.
     void TakeStatistics(qsizetype from);
 
     // Deletes every point; the statistics stay.

@@ -49,10 +49,7 @@ QString SummaryText(const CDataLog& log)
 
 qsizetype PointCount(const CDataSeries& s)
 {
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < s.Size(); ++i)
-        n += s.IsNull(i) ? 0 : 1;
-    return n;
+    return s.PointCount();
 }
 
 QByteArray ExportXls(const CDataLog& log)

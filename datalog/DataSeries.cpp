@@ -108,6 +108,7 @@ void CDataSeries::AppendNull()
     const CObData none;
     m_recs.push_back(
         Rec { none.m_dValue, none.m_dSampleRate, TimeEnd(), none.m_nIndex, none.m_fRange, kNullId, kNullId });
+    ++m_nNulls;
 }
 
 void CDataSeries::AppendCopy(const CDataSeries& from, qsizetype i)
@@ -133,6 +134,7 @@ void CDataSeries::Clear()
     std::vector<QString>().swap(m_texts);
     m_textIds.clear();
     m_lastUnit = m_lastType = kNullId;
+    m_nNulls = 0;
 }
 
 bool CDataSeries::operator==(const CDataSeries& o) const

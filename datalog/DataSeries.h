@@ -33,6 +33,8 @@ class CDataSeries {
 public:
     qsizetype Size() const { return static_cast<qsizetype>(m_recs.size()); }
     bool IsEmpty() const { return m_recs.empty(); }
+    // The points that are not null elements: the readings of series 0.
+    qsizetype PointCount() const { return Size() - m_nNulls; }
     // Points the series holds room for; each point or null element takes kBytesPerPoint.
     qsizetype Capacity() const { return static_cast<qsizetype>(m_recs.capacity()); }
 
@@ -95,4 +97,5 @@ private:
     QHash<QString, quint32> m_textIds;
     quint32 m_lastUnit = kNullId;
     quint32 m_lastType = kNullId;
+    qsizetype m_nNulls = 0;
 };

@@ -94,6 +94,60 @@ bool Flush(int fd)
 #endif
 }
 
+struct Point {
+    double value = 0, rate = 0;
+    qint32 index = 0;
+    float range = 0;
+    QString unit, time, type;
+};
+
+// The size of the whole record at `at` when its length, check and fields all hold, else 0. The
+// point goes to `p` when given.
+qsizetype RecordAt(const QByteArray& bytes, qsizetype at, Point* p)
+{
+    const qsizetype left = bytes.size() - at;
+    if (left < 8)
+        return 0;
+    const quint32 length = qFromLittleEndian<quint32>(bytes.constData() + at);
+    if (length > kMaxPayload || left < 8 + qsizetype(length))
+        return 0;
+    const char* payload = bytes.constData() + at + 4;
+    if (Fnv1a(payload, length) != qFromLittleEndian<quint32>(payload + length))
+        return 0;
+    Point scratch;
+    Point& pt = p ? *p : scratch;
+    Reader rd(payload, length);
+    if (!rd.Get(&pt.value) || !rd.Get(&pt.rate) || !rd.Get(&pt.index) || !rd.Get(&pt.range) || !rd.GetText(&pt.unit)
+        || !rd.GetText(&pt.time) || !rd.GetText(&pt.type) || !rd.AtEnd())
+        return 0;
+    return 8 + qsizetype(length);
+}
+
+// The record at `at` announces more bytes than the file has left (or not even its length fits).
+bool ClaimsMoreThanLeft(const QByteArray& bytes, qsizetype at)
+{
+    const qsizetype left = bytes.size() - at;
+    return left < 4 || qsizetype(qFromLittleEndian<quint32>(bytes.constData() + at)) + 8 > left;
+}
+
+// How many records the damaged stretch [from, to) held: their length fields are followed as long
+// as they stay inside it; a stretch they do not describe counts as one.
+qsizetype DamagedRecordsIn(const QByteArray& bytes, qsizetype from, qsizetype to)
+{
+    qsizetype count = 0;
+    qsizetype at = from;
+    while (at < to) {
+        ++count;
+        if (to - at < 4)
+            break;
+        const quint32 length = qFromLittleEndian<quint32>(bytes.constData() + at);
+        if (length > kMaxPayload || at + 8 + qsizetype(length) > to)
+            break;
+        at += 8 + qsizetype(length);
+    }
+    return count;
+}
+
 } // namespace
 
 namespace journal {
@@ -152,29 +206,28 @@ bool Read(const QString& path, CDataLog& out, ReadResult* result, QString* why)
     ReadResult r;
     qsizetype at = kHeaderBytes;
     while (at < bytes.size()) {
-        const qsizetype left = bytes.size() - at;
-        if (left < 4)
-            break;
-        const quint32 length = qFromLittleEndian<quint32>(bytes.constData() + at);
-        if (length > kMaxPayload || left < 8 + qsizetype(length))
-            break;
-        const char* payload = bytes.constData() + at + 4;
-        if (Fnv1a(payload, length) != qFromLittleEndian<quint32>(payload + length))
-            break;
-        Reader rd(payload, length);
-        double value = 0, rate = 0;
-        qint32 index = 0;
-        float range = 0;
-        QString unit, time, type;
-        if (!rd.Get(&value) || !rd.Get(&rate) || !rd.Get(&index) || !rd.Get(&range) || !rd.GetText(&unit)
-            || !rd.GetText(&time) || !rd.GetText(&type) || !rd.AtEnd())
-            break;
-        // The reading was stored as it counted live: its own value against its own limit.
-        out.AddPoint(0, value, unit, rate, index, time, type, range, static_cast<float>(value));
-        ++r.points;
-        at += 8 + length;
+        Point p;
+        const qsizetype length = RecordAt(bytes, at, &p);
+        if (length > 0) {
+            // The reading was stored as it counted live: its own value against its own limit.
+            out.AddPoint(0, p.value, p.unit, p.rate, p.index, p.time, p.type, p.range, static_cast<float>(p.value));
+            ++r.points;
+            at += length;
+            continue;
+        }
+        // A damaged stretch: go on at the next offset where a whole record checks out.
+        qsizetype next = at + 1;
+        while (next < bytes.size() && RecordAt(bytes, next, nullptr) == 0)
+            ++next;
+        if (next >= bytes.size() && ClaimsMoreThanLeft(bytes, at)) {
+            // Nothing whole after it and its length runs past the end: the process died while
+            // writing it.
+            r.tornTail = true;
+        } else {
+            r.damaged += DamagedRecordsIn(bytes, at, next);
+        }
+        at = next;
     }
-    r.tornTail = at < bytes.size();
     if (result)
         *result = r;
     return true;
@@ -241,6 +294,9 @@ bool CJournalWriter::Open(const QString& folder, QString* why)
         m_lock = std::move(lock);
         m_strPath = path;
         m_bDirty = true;
+        m_nWholeSize = header.size();
+        m_nAppended = 0;
+        m_bTorn = false;
         return true;
     }
     if (why)
@@ -248,10 +304,29 @@ bool CJournalWriter::Open(const QString& folder, QString* why)
     return false;
 }
 
+namespace {
+bool g_shortWrites = false;
+}
+
+void CJournalWriter::SetShortWritesForTesting(bool on)
+{
+    g_shortWrites = on;
+}
+
 bool CJournalWriter::Append(const CDataSeries& s, qsizetype i)
 {
     if (!IsOpen())
         return false;
+    if (s.IsNull(i)) {
+        ++m_nAppended;
+        return true;
+    }
+    // A record must follow a whole one: what a failed write left goes first.
+    if (m_bTorn) {
+        if (!m_file->resize(m_nWholeSize) || !m_file->seek(m_nWholeSize))
+            return false;
+        m_bTorn = false;
+    }
     QByteArray& b = m_buffer;
     b.resize(4);
     Put<double>(b, s.Value(i));
@@ -265,9 +340,18 @@ bool CJournalWriter::Append(const CDataSeries& s, qsizetype i)
     qToLittleEndian(length, b.data());
     Put<quint32>(b, Fnv1a(b.constData() + 4, length));
     // One write per point: once it returns, the point survives the death of this process.
-    const bool ok = m_file->write(b) == b.size();
+    const qint64 written = g_shortWrites ? m_file->write(b.constData(), b.size() / 2) : m_file->write(b);
     m_bDirty = true;
-    return ok;
+    if (written != b.size()) {
+        if (m_file->resize(m_nWholeSize) && m_file->seek(m_nWholeSize))
+            m_bTorn = false;
+        else
+            m_bTorn = true;
+        return false;
+    }
+    m_nWholeSize += written;
+    ++m_nAppended;
+    return true;
 }
 
 void CJournalWriter::Sync()
@@ -321,8 +405,10 @@ CJournalWriter* CRecordingJournals::WriterFor(CMyOrvelDoc* doc)
         return nullptr;
     }
     const CDataSeries& s = doc->m_arrSeries[0];
-    for (qsizetype i = 0; i < s.Size(); ++i)
-        w->Append(s, i);
+    for (qsizetype i = 0; i < s.Size(); ++i) {
+        if (!w->Append(s, i))
+            break; // the next live point tries again from here
+    }
     // A document that goes without being closed (the program ending without the question)
     // leaves its journal for the next start.
     connect(doc, &QObject::destroyed, this, [this, doc] { Release(doc); });
@@ -339,14 +425,20 @@ CJournalWriter* CRecordingJournals::WriterFor(CMyOrvelDoc* doc)
 
 void CRecordingJournals::OnLivePoint(CMyOrvelDoc* doc)
 {
-    const bool existed = m_writers.contains(doc);
     CJournalWriter* w = WriterFor(doc);
-    if (!w || !existed)
-        return; // a new journal has every point already
+    if (!w)
+        return;
+    // Points whose write failed before are written again with this one, so the journal stays
+    // in the order of the document.
     const CDataSeries& s = doc->m_arrSeries[0];
-    if (!s.IsEmpty() && !w->Append(s, s.Size() - 1) && !m_bFailReported) {
-        m_bFailReported = true;
-        emit journalFailed(QStringLiteral("Cannot write \"%1\".").arg(QDir::toNativeSeparators(w->Path())));
+    for (qsizetype i = w->Appended(); i < s.Size(); ++i) {
+        if (!w->Append(s, i)) {
+            if (!m_bFailReported) {
+                m_bFailReported = true;
+                emit journalFailed(QStringLiteral("Cannot write \"%1\".").arg(QDir::toNativeSeparators(w->Path())));
+            }
+            break;
+        }
     }
 }
 
@@ -359,6 +451,7 @@ void CRecordingJournals::OnRecordingEnded(CMyOrvelDoc* doc)
 void CRecordingJournals::OnDocumentClosed(CMyOrvelDoc* doc)
 {
     Forget(doc);
+    delete m_held.take(doc); // unlocked; the file stays
 }
 
 void CRecordingJournals::Release(CMyOrvelDoc* doc)
@@ -373,9 +466,54 @@ void CRecordingJournals::Release(CMyOrvelDoc* doc)
         m_syncTimer.stop();
 }
 
-void CRecordingJournals::Track(CMyOrvelDoc* doc)
+namespace {
+// A restored journal, locked while its document is open.
+class CHeldJournal : public QObject {
+public:
+    CHeldJournal(const QString& path, QObject* parent)
+        : QObject(parent)
+        , m_strPath(path)
+        , m_lock(path + QStringLiteral(".lock"))
+    {
+        m_lock.setStaleLockTime(0);
+        m_lock.tryLock(0);
+    }
+    const QString& Path() const { return m_strPath; }
+    void Remove()
+    {
+        QFile::remove(m_strPath);
+        m_lock.unlock();
+    }
+
+private:
+    QString m_strPath;
+    QLockFile m_lock;
+};
+} // namespace
+
+void CRecordingJournals::HoldUntilSaved(CMyOrvelDoc* doc, const QString& path, bool removeWhenSaved)
 {
-    WriterFor(doc);
+    delete m_held.take(doc);
+    auto* held = new CHeldJournal(path, this);
+    m_held.insert(doc, held);
+    connect(doc, &QObject::destroyed, held, [this, doc] { delete m_held.take(doc); });
+    connect(doc, &CMyOrvelDoc::modifiedChanged, held, [this, doc, held, removeWhenSaved](bool modified) {
+        // Only a successful save clears the modified flag: the readings are in a file now.
+        if (modified || doc->GetPathName().isEmpty())
+            return;
+        if (removeWhenSaved)
+            held->Remove();
+        m_held.remove(doc);
+        held->deleteLater(); // it runs this call
+    });
+}
+
+QStringList CRecordingJournals::HeldJournals() const
+{
+    QStringList out;
+    for (QObject* o : m_held)
+        out << static_cast<CHeldJournal*>(o)->Path();
+    return out;
 }
 
 QString CRecordingJournals::JournalOf(CMyOrvelDoc* doc) const

@@ -8,8 +8,10 @@
 // File: the 8 bytes "MLOGJRNL", a 32-bit version (1), then one record per point: a 32-bit
 // payload length, the payload (value and sampling interval as doubles, sequence number, range
 // limit as float, then unit, time and label texts, each a 32-bit character count and UTF-16
-// characters; all little-endian) and a 32-bit FNV-1a check of the payload. Reading stops at the
-// first record that is cut short or does not check out: that is where the process died.
+// characters; all little-endian) and a 32-bit FNV-1a check of the payload. A record that is cut
+// short at the end is where the process died; a record that does not check out is skipped, and
+// reading goes on at the next whole record. A write that fails is cut back off the file, so the
+// records after it follow a whole one.
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -37,7 +39,10 @@ QStringList UnfinishedJournals(const QString& folder);
 
 struct ReadResult {
     qsizetype points = 0; // points read back
-    bool tornTail = false; // bytes after the last good record (the process died mid-write)
+    qsizetype damaged = 0; // records skipped because they did not check out
+    bool tornTail = false; // a record cut short at the end (the process died mid-write)
+    // Every record was read: nothing was skipped (a torn last record was never a whole reading).
+    bool Whole() const { return damaged == 0; }
 };
 // Reads a journal into `out` (fresh), replaying every good point into series 0. False, with
 // `why` set, when the file cannot be read or is not a journal.
@@ -57,8 +62,14 @@ public:
     bool Open(const QString& folder, QString* why = nullptr);
     bool IsOpen() const;
     const QString& Path() const { return m_strPath; }
-    // Appends point `i` of `series`, written through to the system.
+    // Appends point `i` of `series`, written through to the system; a null element (a gap) is
+    // no reading and writes nothing. After a failed or short write the file is cut back to its
+    // last whole record and false is returned.
     bool Append(const CDataSeries& series, qsizetype i);
+    // The number of series elements appended so far, gaps included: the next one to append.
+    qsizetype Appended() const { return m_nAppended; }
+    // Tests: every later Append writes only half its record and fails.
+    static void SetShortWritesForTesting(bool on);
     // Pushes what was written since the last call to the disk.
     void Sync();
     // Closes and deletes the journal: its recording is safe elsewhere.
@@ -70,6 +81,9 @@ private:
     QString m_strPath;
     bool m_bDirty = false;
     QByteArray m_buffer;
+    qint64 m_nWholeSize = 0; // bytes up to the end of the last whole record
+    qsizetype m_nAppended = 0;
+    bool m_bTorn = false; // a failed write left bytes after m_nWholeSize
 };
 
 // The journals of the open documents: a document's journal begins with its first live point
@@ -90,9 +104,12 @@ public:
     // Stops journaling `doc` and leaves its journal on disk, to be recovered (its document could
     // not be saved).
     void Release(CMyOrvelDoc* doc);
-    // Journals every point `doc` holds now (a restored recording) and from then on treats it as
-    // a recording that ended.
-    void Track(CMyOrvelDoc* doc);
+    // `doc` was restored from the unfinished journal at `path`. The journal is held (no other
+    // process offers it) and removed once the document is saved, when `removeWhenSaved` is set;
+    // closing the document unsaved, or the program ending, leaves it for the next start.
+    void HoldUntilSaved(CMyOrvelDoc* doc, const QString& path, bool removeWhenSaved);
+    // The journals held for restored documents.
+    QStringList HeldJournals() const;
 
     QString JournalOf(CMyOrvelDoc* doc) const;
     const QString& Folder() const { return m_strFolder; }
@@ -109,6 +126,7 @@ private:
 
     QString m_strFolder;
     QHash<CMyOrvelDoc*, CJournalWriter*> m_writers;
+    QHash<CMyOrvelDoc*, QObject*> m_held; // the lock and connections of each held journal
     QTimer m_syncTimer;
     bool m_bFailReported = false;
 };

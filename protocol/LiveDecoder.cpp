@@ -1,10 +1,10 @@
 #include "protocol/LiveDecoder.h"
 
 #include "protocol/FrameFields.h"
+#include "protocol/RecordingRules.h"
 
 #include <QMetaMethod>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
@@ -305,24 +305,19 @@ QString CLiveDecoder::RecordingStartText(bool& warning)
         m_bDateWarned = false;
     }
 
-    std::tm start {};
-    start.tm_year = 100 + d.m_byYear;
-    start.tm_mon = d.m_byMonth - 1;
-    start.tm_mday = d.m_byDay;
-    start.tm_hour = d.m_byHour;
-    start.tm_min = d.m_byMinute;
-    start.tm_sec = d.m_bySecond;
-    start.tm_isdst = -1;
-    std::time_t t = std::mktime(&start);
-    t -= d.m_byElapsedH * 3600 + d.m_byElapsedM * 60 + d.m_byElapsedS;
-    std::tm local {};
-    if (!localtime_r(&t, &local))
+    // The meter's clock has no zone: the elapsed time comes off by calendar arithmetic alone.
+    const QDateTime start
+        = recording::MeterClock(2000 + d.m_byYear, d.m_byMonth, d.m_byDay, d.m_byHour, d.m_byMinute, d.m_bySecond)
+              .addSecs(-(d.m_byElapsedH * 3600 + d.m_byElapsedM * 60 + d.m_byElapsedS));
+    if (!start.isValid())
         return QString();
-    const int first = d.m_bMonthFirst ? local.tm_mon + 1 : local.tm_mday;
-    const int second = d.m_bMonthFirst ? local.tm_mday : local.tm_mon + 1;
+    const QDate date = start.date();
+    const QTime time = start.time();
+    const int first = d.m_bMonthFirst ? date.month() : date.day();
+    const int second = d.m_bMonthFirst ? date.day() : date.month();
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%d:%d", first, second, local.tm_year + 1900, local.tm_hour,
-        local.tm_min, local.tm_sec);
+    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%d:%d", first, second, date.year(), time.hour(), time.minute(),
+        time.second());
     return Latin1(buf);
 }
 

@@ -196,6 +196,61 @@ void ScaleLoggerReading(int code, float limit, double* value, QString* unit)
     }
 }
 
+namespace {
+
+const ScaleRow* ScaleRowOf(int code)
+{
+    for (const ScaleRow& row : kScaleRows) {
+        if (code == row.codes[0] || code == row.codes[1])
+            return &row;
+    }
+    return nullptr;
+}
+
+// 1, 1000 or 1000000 for the row's three units; 0 for a unit not in the row.
+double UnitFactor(const ScaleRow& row, const QString& unit)
+{
+    constexpr double kFactors[3] = { 1.0, 1000.0, 1000000.0 };
+    for (int i = 0; i < 3; ++i) {
+        if (unit == QString::fromUtf8(row.units[i]))
+            return kFactors[i];
+    }
+    return 0.0;
+}
+
+} // namespace
+
+QString logger::RecordUnit(int code, const std::vector<LoggerPoint>& points)
+{
+    const ScaleRow* row = ScaleRowOf(code);
+    if (!row || points.empty())
+        return QString();
+    // The largest reading in range, compared in the function's base unit.
+    const LoggerPoint* largest = nullptr;
+    double largestBase = 0.0;
+    for (const LoggerPoint& p : points) {
+        const double factor = UnitFactor(*row, p.unit);
+        if (factor == 0.0 || p.value >= kOverRange || p.value <= -kOverRange)
+            continue;
+        const double base = p.value * factor;
+        if (!largest || base > largestBase) {
+            largest = &p;
+            largestBase = base;
+        }
+    }
+    // Nothing in range: the over-range readings' own unit, the largest step.
+    return largest ? largest->unit : QString::fromUtf8(row->units[2]);
+}
+
+double logger::ValueIn(int code, double value, const QString& from, const QString& to)
+{
+    const ScaleRow* row = ScaleRowOf(code);
+    if (!row || from == to || value >= kOverRange || value <= -kOverRange)
+        return value;
+    const double f = UnitFactor(*row, from), t = UnitFactor(*row, to);
+    return f == 0.0 || t == 0.0 ? value : value * (f / t);
+}
+
 QString LoggerPointTime(const LoggerRecordHeader& header, uint32_t offset)
 {
     const QDateTime t = StartOf(header).addSecs(qint64(offset));

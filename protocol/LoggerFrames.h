@@ -55,6 +55,13 @@ constexpr const char* kBadDateCaption = "error";
 
 // Default unit by function code (32 entries; empty beyond).
 QString LoggerUnit(int code);
+// Each reading of a frequency, capacitance or resistance record comes with a unit step of its
+// own; one record is shown in one unit: the step of its largest reading in range (the largest
+// step when every reading is over range). Empty for functions whose unit is not stepped.
+QString RecordUnit(int code, const std::vector<LoggerPoint>& points);
+// `value` in unit `from` expressed in unit `to` (both steps of the function `code`). The
+// over-range sentinels stay as they are.
+double ValueIn(int code, double value, const QString& from, const QString& to);
 // The whole table, built once.
 const QStringList& LoggerUnitTable();
 

@@ -25,8 +25,15 @@ LoggerDisplay FillLoggerDocument(CDataLog& doc, const LoggerRecord& record)
     for (const LoggerPoint& p : record.points)
         chars += p.time.size();
     series.Reserve(qsizetype(record.points.size()), chars);
-    for (const LoggerPoint& p : record.points)
-        series.Append(p.value, p.unit, interval, 0, p.time, h.m_strLogFunction, h.m_fLogLimit);
+    // One unit for the whole record, so that the statistics and the graph compare like with like.
+    const QString unit = logger::RecordUnit(h.m_nLogFunction, record.points);
+    for (const LoggerPoint& p : record.points) {
+        if (unit.isEmpty())
+            series.Append(p.value, p.unit, interval, 0, p.time, h.m_strLogFunction, h.m_fLogLimit);
+        else
+            series.Append(logger::ValueIn(h.m_nLogFunction, p.value, p.unit, unit), unit, interval, 0, p.time,
+                h.m_strLogFunction, h.m_fLogLimit);
+    }
     doc.TakeStatistics(0);
     if (!record.points.empty()) {
         doc.m_dSampleRate = interval;

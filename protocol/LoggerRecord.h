@@ -33,6 +33,6 @@ QString ValueText(double value);
 
 // Replaces the document's points and statistics with the record's: every reading goes to
 // series 0 (value, unit, sample interval, index 0, time text, the function name as label, the
-// limit as range); readings strictly inside +/-500000 build the sum, average, maximum and minimum
+// limit as range), all in the record's one unit (logger::RecordUnit); readings strictly inside +/-500000 build the sum, average, maximum and minimum
 // (the first of equal extremes keeps its time). Returns the graph's range.
 LoggerDisplay FillLoggerDocument(CDataLog& doc, const LoggerRecord& record);

@@ -78,13 +78,17 @@ void CLoggerUi::OnFinished(bool complete, const QString& message)
 CMyOrvelDoc* CLoggerUi::ShowRecord(const LoggerRecord& record)
 {
     CMyOrvelDoc* doc = m_pDoc;
-    if (!doc || !m_pDocs->Documents().contains(doc)) {
+    // A record that went to a file keeps its document: refilling it would let the next Save
+    // write another record over that file.
+    if (!doc || !m_pDocs->Documents().contains(doc) || !doc->GetPathName().isEmpty()) {
         doc = m_pDocs->OnFileNew();
         m_pDoc = doc;
     }
     const LoggerDisplay display = FillLoggerDocument(*doc, record);
     doc->m_bLive = false;
     doc->SetTitle(QString::fromLatin1(logger::kDocumentTitle));
+    // Only the meter holds these readings until they are saved.
+    doc->SetModifiedFlag(true);
     emit doc->contentsLoaded();
     emit recordShown(doc, display);
     return doc;

@@ -29,7 +29,8 @@ public:
     CWaitDlg* WaitDlg() const;
     // The document that shows downloaded records, while it is open.
     CMyOrvelDoc* LoggerDocument() const { return m_pDoc; }
-    // Shows `record` in the "DataLogger" document, opening one when none is open.
+    // Shows `record` in the "DataLogger" document, opening one when none is open or when the
+    // open one was saved to a file (that file keeps its record). The document is then modified.
     CMyOrvelDoc* ShowRecord(const LoggerRecord& record);
 
 signals:

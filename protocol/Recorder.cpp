@@ -89,11 +89,12 @@ void CRecorder::RecordLiveReading(int series, float value, const QString& unit, 
         if (!t.view || !t.doc || !t.view->IsLiveView())
             continue;
         const CDataSeries& readings = t.doc->m_arrSeries[0];
-        const qsizetype n = readings.Size();
+        // Readings only: a gap is no reading, for the limit and for the sequence numbers.
+        const qsizetype n = readings.PointCount();
         // The meter's function changed: this document is complete, the next reading starts the
         // next one. This reading is not recorded. A gap (null element) says nothing about the
         // function: the reading before it counts.
-        qsizetype last = n - 1;
+        qsizetype last = readings.Size() - 1;
         while (last >= 0 && readings.IsNull(last))
             --last;
         if (last >= 0 && readings.Type(last) != label) {
@@ -135,8 +136,9 @@ bool CRecorder::StoreInSavedTargets(int kind, const QString& timeText, MeterData
     for (const RecordingTarget& t : m_host.RecordingTargets()) {
         if (!t.view || !t.doc || !t.view->IsSavedTarget())
             continue;
-        t.view->InvalidateGraph();
         StoreSavedReading(t.view, t.doc, kind, timeText, record);
+        // After the points are in: the graph and the summary show this reading too.
+        t.view->InvalidateGraph();
         stored = true;
     }
     return stored;
@@ -201,7 +203,7 @@ void CRecorder::AddSavedPoint(IRecordingView* view, CMyOrvelDoc* doc, int series
 void CRecorder::StoreSavedReading(
     IRecordingView* view, CMyOrvelDoc* doc, int kind, const QString& timeText, MeterData& d)
 {
-    const int n = static_cast<int>(doc->m_arrSeries[0].Size());
+    const int n = static_cast<int>(doc->m_arrSeries[0].PointCount());
     const float limit = d.m_fLimit;
     for (float* v : { &d.m_fValue, &d.m_fAux, &d.m_fAltValue, &d.m_statMax.m_fValue, &d.m_statMin.m_fValue,
              &d.m_statAvg.m_fValue, &d.m_fReference, &d.m_fRelValue }) {

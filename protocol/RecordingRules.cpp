@@ -37,21 +37,6 @@ bool OneOf(const QString& function, const char* const* names, size_t count)
     return false;
 }
 
-std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second, bool* ok)
-{
-    std::tm t {};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_isdst = -1; // daylight saving as the date has it
-    const std::time_t v = std::mktime(&t);
-    *ok = v != static_cast<std::time_t>(-1);
-    return v;
-}
-
 } // namespace
 
 int MaxReadingsSetting(const QString& iniPath)
@@ -93,7 +78,17 @@ bool VerticalRangeFor(int decimals, const QString& function, double* max, double
     return false;
 }
 
-bool ParseStamp(const QString& stamp, std::time_t* out)
+QDateTime MeterClock(int year, int month, int day, int hour, int minute, int second)
+{
+    // Fields beyond their range carry over into the next larger one, as a calendar does.
+    const QDate firstOfYear(year, 1, 1);
+    if (!firstOfYear.isValid())
+        return QDateTime();
+    const QDateTime midnight(firstOfYear.addMonths(month - 1).addDays(day - 1), QTime(0, 0), Qt::UTC);
+    return midnight.addSecs(qint64(hour) * 3600 + qint64(minute) * 60 + second);
+}
+
+bool ParseStamp(const QString& stamp, QDateTime* out)
 {
     int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
     char suffix[8] = {};
@@ -103,32 +98,29 @@ bool ParseStamp(const QString& stamp, std::time_t* out)
         return false;
     if (qstrcmp(suffix, "pm") == 0)
         hour += 12;
-    bool ok = false;
-    *out = LocalTime(2000 + year, month, day, hour, minute, second, &ok);
-    return ok;
+    *out = MeterClock(2000 + year, month, day, hour, minute, second);
+    return out->isValid();
 }
 
 QString RunStartText(int kind, const MeterData& d)
 {
-    std::time_t clock = 0;
-    bool ok = false;
+    QDateTime clock;
     if (kind == 4 || kind == 5)
-        ok = ParseStamp(d.m_strStart, &clock);
+        ParseStamp(d.m_strStart, &clock);
     else
-        clock = LocalTime(2000 + d.m_byYear, d.m_byMonth, d.m_byDay, d.m_byHour, d.m_byMinute, d.m_bySecond, &ok);
-    if (!ok)
+        clock = MeterClock(2000 + d.m_byYear, d.m_byMonth, d.m_byDay, d.m_byHour, d.m_byMinute, d.m_bySecond);
+    if (!clock.isValid())
         return QString();
 
     int h = 0, m = 0, s = 0;
     const QByteArray elapsed = d.m_statAvg.m_strTime.toLatin1();
     if (std::sscanf(elapsed.constData(), "%d:%d:%d", &h, &m, &s) == 3)
-        clock -= static_cast<std::time_t>(h) * 3600 + m * 60 + s;
+        clock = clock.addSecs(-(qint64(h) * 3600 + qint64(m) * 60 + s));
 
-    std::tm local {};
-    if (!localtime_r(&clock, &local))
-        return QString();
-    return QString::asprintf("%.2d/%.2d/%.2d %.2d:%.2d:%.2d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-        local.tm_hour, local.tm_min, local.tm_sec);
+    const QDate date = clock.date();
+    const QTime time = clock.time();
+    return QString::asprintf("%.2d/%.2d/%.2d %.2d:%.2d:%.2d", date.year(), date.month(), date.day(), time.hour(),
+        time.minute(), time.second());
 }
 
 float CrestFactor(float value, float peakMax, float peakMin)

@@ -2,8 +2,8 @@
 // The small rules of recording readings, as pure functions: the list's value text, the graph's
 // vertical range for a function and its decimals, the meter's time stamps, the start of a
 // MAX/MIN or PEAK run and the crest factor of a PEAK reading.
+#include <QDateTime>
 #include <QString>
-#include <ctime>
 
 struct MeterData;
 
@@ -40,9 +40,15 @@ QString ListValueText(double value, bool overRangeAsOL);
 // DC-like.
 bool VerticalRangeFor(int decimals, const QString& function, double* max, double* min);
 
+// The meter's clock as a time without zone (UTC, no daylight saving), so that arithmetic on it is
+// plain calendar arithmetic whatever the computer's zone. Fields beyond their range carry over
+// (second 60 is the next minute, day 0 the last day of the month before).
+QDateTime MeterClock(int year, int month, int day, int hour, int minute, int second);
+
 // Reads a stamp "%d/%d/%d %d:%d:%d %s" (day, month, two-digit year, hour, minute, second,
-// "am"/"pm") as a local time; "pm" adds 12 hours. False when the text is not such a stamp.
-bool ParseStamp(const QString& stamp, std::time_t* out);
+// "am"/"pm") as the meter's clock (MeterClock); "pm" adds 12 hours. False when the text is not
+// such a stamp.
+bool ParseStamp(const QString& stamp, QDateTime* out);
 
 // The start of the meter's MAX/MIN (kind 2) or PEAK (kinds 4, 5) run: the frame's clock (for
 // PEAK the stamp in m_strStart) less the elapsed time of m_statAvg.m_strTime ("h:m:s"), as

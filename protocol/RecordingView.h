@@ -35,7 +35,7 @@ public:
     // A live point was added to the document: the scroll bars follow the graph's state and the
     // trend graph draws its newest segment (or repaints when that segment does not fit).
     virtual void RefreshAfterLivePoint() = 0;
-    // A saved reading is about to be stored: the trend graph repaints whole.
+    // A saved reading was stored: the trend graph repaints whole and the summary follows.
     virtual void InvalidateGraph() = 0;
 
     // Vertical range of the trend graph: follows the data while automatic scaling is on and the

@@ -12,6 +12,8 @@
 #include "link/BleScanDlg.h"
 #include "link/LinkController.h"
 #include "platform/MessageBox.h"
+#include "protocol/LoggerRecord.h"
+#include "protocol/LoggerUi.h"
 #include "protocol/MeterProtocol.h"
 #include "sim/SimSerialPort.h"
 
@@ -339,6 +341,57 @@ private slots:
         window->close();
         QTRY_COMPARE(frame.mdiArea()->subWindowList().size(), 0);
         QVERIFY(frame.docManager()->Documents().isEmpty());
+        QVERIFY(frame.close());
+        msgbox::SetHandler([this](const msgbox::Request& r) {
+            m_boxes << r.text;
+            return msgbox::Ok;
+        });
+    }
+
+    void aSavedDownloadedRecordKeepsItsFileAndAnUnsavedOneAsksOnClose()
+    {
+        CMainFrame frame;
+        frame.show();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.mLog"));
+        frame.docManager()->SetFileChooser([&](auto...) { return path; });
+        msgbox::SetHandler([this](const msgbox::Request& r) {
+            m_boxes << r.text;
+            return msgbox::Cancel;
+        });
+        auto record = [](double value) {
+            LoggerRecord r;
+            r.header.m_strLogFunction = QStringLiteral("VDC");
+            r.header.m_fLogLimit = 1000.0f;
+            r.points = { { value, QStringLiteral("VDC"), QStringLiteral("5/12/2026 9:3:7") } };
+            return r;
+        };
+
+        CMyOrvelDoc* a = frame.loggerUi()->ShowRecord(record(1.5));
+        QVERIFY(a->IsModified()); // only the meter holds it: closing must ask
+        QVERIFY(!frame.docManager()->CloseDocument(a));
+        QCOMPARE(m_boxes, QStringList { QStringLiteral("Save changes to DataLogger?") });
+        QVERIFY(frame.docManager()->DoSave(a));
+
+        // the next record goes to a new document; a.mLog keeps record A through another Save
+        CMyOrvelDoc* b = frame.loggerUi()->ShowRecord(record(2.5));
+        QVERIFY(b != a);
+        QCOMPARE(b->GetTitle(), QStringLiteral("DataLogger"));
+        QVERIFY(b->GetPathName().isEmpty() && b->IsModified());
+        QCOMPARE(a->m_arrSeries[0].Value(0), 1.5);
+        QVERIFY(frame.docManager()->DoSave(a));
+        CMyOrvelDoc check;
+        QVERIFY(check.OnOpenDocument(path));
+        QCOMPARE(check.m_arrSeries[0].Value(0), 1.5);
+
+        // an unsaved record is refilled in place, still modified
+        QCOMPARE(frame.loggerUi()->ShowRecord(record(3.5)), b);
+        QVERIFY(b->IsModified());
+        QCOMPARE(frame.docManager()->Documents().size(), 2);
+        msgbox::SetHandler([this](const msgbox::Request& r) {
+            m_boxes << r.text;
+            return msgbox::No;
+        });
         QVERIFY(frame.close());
         msgbox::SetHandler([this](const msgbox::Request& r) {
             m_boxes << r.text;

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
@@ -175,6 +176,7 @@ private slots:
     void unfinishedRecordingIsOfferedAtStart()
     {
         // A recording whose program died: its journal is left, unlocked.
+        QString left;
         {
             CMyOrvelDoc doc;
             for (int i = 0; i < 3; ++i)
@@ -184,8 +186,24 @@ private slots:
             QVERIFY(w.Open(m_journals));
             for (int i = 0; i < 3; ++i)
                 QVERIFY(w.Append(doc.m_arrSeries[0], i));
+            left = w.Path();
         }
         QCOMPARE(JournalFiles(m_journals).size(), 1);
+
+        // No keeps the journal and says where it is.
+        m_boxes.clear();
+        m_answer = msgbox::No;
+        {
+            CMainFrame frame;
+            frame.show();
+            QTRY_COMPARE(m_boxes.size(), 1);
+            QVERIFY2(m_boxes.first().contains(QDir::toNativeSeparators(left)), qPrintable(m_boxes.first()));
+            QVERIFY(Windows(frame).isEmpty());
+            QVERIFY(frame.close());
+        }
+        QCOMPARE(JournalFiles(m_journals).size(), 1);
+
+        // Yes makes a document of it; the journal goes only once that document is saved.
         m_boxes.clear();
         m_answer = msgbox::Yes;
         CMainFrame frame;
@@ -198,12 +216,47 @@ private slots:
         QCOMPARE(doc->m_dMax, 3.0);
         QVERIFY(doc->IsModified());
         QVERIFY(!Windows(frame).first()->IsLiveView());
-        // The old journal made way for the document's own.
         QCOMPARE(JournalFiles(m_journals).size(), 1);
-        QCOMPARE(frame.journals().JournalOf(doc).isEmpty(), false);
+        QCOMPARE(frame.journals().HeldJournals(), QStringList({ left }));
+        QVERIFY(journal::UnfinishedJournals(m_journals).isEmpty()); // held: no other process offers it
+        frame.docManager()->SetFileChooser(
+            [this](CDocManager::FileDialogKind, QWidget*, const QString&, const QString&, const QString&) {
+                return m_dir.filePath(QStringLiteral("restored.mLog"));
+            });
+        QVERIFY(frame.docManager()->DoSave(doc));
+        QVERIFY(JournalFiles(m_journals).isEmpty());
         m_answer = msgbox::No;
         QVERIFY(frame.close());
-        QTRY_VERIFY(JournalFiles(m_journals).isEmpty());
+    }
+
+    void damagedJournalIsKeptNotDiscarded()
+    {
+        // Every record of the journal is damaged: nothing to restore, and nothing deleted.
+        QString left;
+        {
+            CMyOrvelDoc doc;
+            doc.AddPoint(0, 1.0, QStringLiteral("VDC"), 0.0, 0, QStringLiteral("5/12/26 9:3:0"), QStringLiteral("VDC"),
+                6.0f);
+            CJournalWriter w;
+            QVERIFY(w.Open(m_journals));
+            QVERIFY(w.Append(doc.m_arrSeries[0], 0));
+            left = w.Path();
+        }
+        QFile f(left);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek(12 + 10));
+        QVERIFY(f.putChar('\x7f'));
+        f.close();
+        m_boxes.clear();
+        m_answer = msgbox::Ok;
+        CMainFrame frame;
+        frame.show();
+        QTRY_COMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes.first().contains(QDir::toNativeSeparators(left)), qPrintable(m_boxes.first()));
+        QVERIFY(Windows(frame).isEmpty());
+        QVERIFY(QFile::exists(left));
+        QVERIFY(frame.close());
+        QFile::remove(left);
     }
 
     void windowProgramKilledMidRecordingKeepsItsJournal()

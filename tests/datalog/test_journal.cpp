@@ -1,12 +1,14 @@
 // The crash journal of live recordings: what a killed process leaves is read back up to the last
-// whole point, a journal in use is not offered for restore, and a document's journal goes once
-// the document is safe (saved after its recording, or closed) and stays when a save failed.
+// whole point, damaged records are skipped, a failed write leaves no torn record behind, a
+// journal in use is not offered for restore, and a document's journal goes once the document is
+// safe (saved after its recording, or closed) and stays when a save failed.
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/RecordingJournal.h"
 #include "protocol/RecordingRules.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,7 +34,7 @@ QStringList Files(const QString& folder)
 class TestJournal : public QObject {
     Q_OBJECT
 private slots:
-    void tornTailAndDamageStopTheReading()
+    void aTornTailEndsTheReadingAndDamageIsSkipped()
     {
         QTemporaryDir dir;
         CMyOrvelDoc doc;
@@ -68,17 +70,31 @@ private slots:
         QVERIFY(journal::Read(path, cut, &r));
         QCOMPARE(r.points, qsizetype(4));
         QVERIFY(r.tornTail);
+        QVERIFY(r.Whole());
 
-        // A flipped byte in the third record: the first two are all that can be trusted.
-        QByteArray damaged = bytes;
-        const qsizetype third = 12 + 2 * (bytes.size() - 12) / 5 + 10;
-        damaged[third] = char(damaged[third] ^ 0x40);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(damaged);
-        f.close();
+        // A flipped byte in the third record: the reading goes on after it.
+        const qsizetype recordBytes = (bytes.size() - 12) / 5;
+        auto flipped = [&](qsizetype at) {
+            QByteArray damaged = bytes;
+            damaged[at] = char(damaged[at] ^ 0x40);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(damaged);
+            f.close();
+        };
+        flipped(12 + 2 * recordBytes + 10);
         CDataLog bad;
         QVERIFY(journal::Read(path, bad, &r));
-        QCOMPARE(r.points, qsizetype(2));
+        QCOMPARE(r.points, qsizetype(4));
+        QCOMPARE(r.damaged, qsizetype(1));
+        QVERIFY(!r.tornTail && !r.Whole());
+        QCOMPARE(bad.m_arrSeries[0].Value(2), doc.m_arrSeries[0].Value(3));
+        QCOMPARE(bad.m_arrSeries[0].DateTime(3), doc.m_arrSeries[0].DateTime(4));
+        // A length field damaged so that it reaches past the end is found again too.
+        flipped(12 + 1 * recordBytes + 3);
+        CDataLog badLength;
+        QVERIFY(journal::Read(path, badLength, &r));
+        QCOMPARE(r.points, qsizetype(4));
+        QCOMPARE(r.damaged, qsizetype(1));
 
         // Not a journal at all.
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -142,6 +158,45 @@ private slots:
         failed.reset();
         QCOMPARE(journal::UnfinishedJournals(dir.path()), QStringList({ failedPath }));
         QCOMPARE(Files(dir.path()).size(), 1);
+    }
+
+    void aFailedWriteIsCutBackAndWrittenAgainAndAGapIsSkipped()
+    {
+        QTemporaryDir dir;
+        CRecordingJournals journals(dir.path());
+        QStringList failures;
+        connect(&journals, &CRecordingJournals::journalFailed, this, [&](const QString& m) { failures << m; });
+        CMyOrvelDoc doc;
+        AddReadings(doc, 2);
+        journals.OnLivePoint(&doc);
+        const QString path = journals.JournalOf(&doc);
+        const qint64 wholeSize = QFileInfo(path).size();
+
+        // The disk takes half a record: the half goes again, and the next write carries both.
+        CJournalWriter::SetShortWritesForTesting(true);
+        AddReadings(doc, 1);
+        journals.OnLivePoint(&doc);
+        CJournalWriter::SetShortWritesForTesting(false);
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(QFileInfo(path).size(), wholeSize);
+        AddReadings(doc, 1);
+        journals.OnLivePoint(&doc);
+
+        CDataLog read;
+        journal::ReadResult r;
+        QVERIFY(journal::Read(path, read, &r));
+        QVERIFY(r.Whole() && !r.tornTail);
+        QCOMPARE(read.m_arrSeries[0], doc.m_arrSeries[0]);
+
+        // A gap (the link was lost) is no reading: the journal goes on with the next one.
+        doc.m_arrSeries[0].AppendNull();
+        AddReadings(doc, 1);
+        journals.OnLivePoint(&doc);
+        CDataLog afterGap;
+        QVERIFY(journal::Read(path, afterGap, &r));
+        QCOMPARE(r.points, qsizetype(5));
+        QCOMPARE(afterGap.m_arrSeries[0].DateTime(4), doc.m_arrSeries[0].DateTime(5));
+        journals.OnDocumentClosed(&doc);
     }
 
     void settingsKeyRaisesTheReadingLimit()

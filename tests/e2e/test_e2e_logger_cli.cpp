@@ -99,7 +99,10 @@ private slots:
         QCOMPARE(log.m_arrSeries[0].DateTime(1), QStringLiteral("1/10/2026 8:0:2"));
         QCOMPARE(log.m_arrSeries[0].Type(0), QStringLiteral("VDC"));
         QVERIFY(mlog::Load(QDir(out.path()).filePath("record-2.mLog"), log));
-        QCOMPARE(log.m_arrSeries[0].Unit(10), QStringLiteral("K\u03A9"));
+        // ohms to mega-ohms in one unit, that of the largest reading (2.2 mega-ohm)
+        QCOMPARE(log.m_arrSeries[0].Unit(0), QStringLiteral("M\u03A9"));
+        QCOMPARE(log.m_arrSeries[0].Unit(10), QStringLiteral("M\u03A9"));
+        QCOMPARE(log.m_arrSeries[0].Value(10), 0.0022);
         QCOMPARE(log.m_arrSeries[0].Range(0), 49990000.0f);
         QVERIFY(mlog::Load(QDir(out.path()).filePath("record-4.mLog"), log));
         QCOMPARE(log.m_strStartTime, QStringLiteral("10/9/2010 10:10:10"));

@@ -1,7 +1,7 @@
 // multimeter-cli record as a separate process: a function change through metersim's
 // pseudo-terminal writes two files; SIGTERM stops and saves; a file that cannot be written
 // exits 2 and keeps the journal; SIGKILL mid-recording loses at most the last second, and
-// "mlog recover" makes a document of what the journal kept.
+// "mlog recover" makes a document of what the journal kept, skipping damaged records.
 #include "datalog/MLogFile.h"
 #include "datalog/RecordingJournal.h"
 
@@ -15,7 +15,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 #include <csignal>
+#include <utility>
 
 namespace {
 
@@ -381,6 +383,77 @@ private slots:
         notJournal.start(QStringLiteral(CLI_PATH), { "mlog", "recover", recovered, dir.filePath("z.mLog") });
         QVERIFY(notJournal.waitForFinished(10000));
         QCOMPARE(notJournal.exitCode(), 2);
+    }
+
+    void recoverSkipsDamageAnywhereInARealJournal()
+    {
+        // A journal as "record" leaves it when its file cannot be written.
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        QProcess cli;
+        cli.setProcessEnvironment(EnvWithData(data));
+        cli.start(QStringLiteral(CLI_PATH),
+            { "record", "--port", "sim", "--address", kMeter, "--seconds", "4",
+                dir.filePath(QStringLiteral("missing/folder/x.mLog")) });
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 2);
+        const QStringList left = Journals(data);
+        QCOMPARE(left.size(), 1);
+        QFile file(left.first());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        CDataLog whole;
+        QVERIFY(journal::Read(left.first(), whole));
+        const CDataSeries& all = whole.m_arrSeries[0];
+        // Where each record begins: after the 12-byte header, a length, the payload and a check.
+        QList<qsizetype> starts;
+        for (qsizetype at = 12; at + 4 <= bytes.size();)
+            starts << std::exchange(at, at + 8 + qFromLittleEndian<quint32>(bytes.constData() + at));
+        QCOMPARE(starts.size(), all.Size());
+        QVERIFY2(starts.size() >= 5, qPrintable(QString::number(starts.size())));
+
+        const QString damagedPath = dir.filePath(QStringLiteral("damaged.mjournal"));
+        const QString out = dir.filePath(QStringLiteral("recovered.mLog"));
+        auto recover = [&](const QList<qsizetype>& damaged, QString* err) {
+            QByteArray b = bytes;
+            for (qsizetype record : damaged)
+                b[starts[record] + 12] = char(b[starts[record] + 12] ^ 0x40); // a byte of its payload
+            QFile f(damagedPath);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(b);
+            f.close();
+            QFile::remove(out);
+            QProcess p;
+            p.start(QStringLiteral(CLI_PATH), { "mlog", "recover", damagedPath, out });
+            p.waitForFinished(10000);
+            *err = QString::fromLocal8Bit(p.readAllStandardError());
+            return p.exitCode();
+        };
+        const qsizetype n = all.Size();
+        for (qsizetype which : { qsizetype(0), n / 2, n - 1 }) {
+            QString err;
+            QCOMPARE(recover({ which }, &err), 0);
+            QVERIFY2(err.contains(QStringLiteral("%1 readings recovered, 1 damaged records skipped").arg(n - 1)),
+                qPrintable(err));
+            CDataLog got;
+            QVERIFY(mlog::Load(out, got));
+            CDataSeries expected;
+            for (qsizetype i = 0; i < n; ++i) {
+                if (i != which)
+                    expected.AppendCopy(all, i);
+            }
+            QCOMPARE(got.m_arrSeries[0], expected);
+        }
+
+        // Every record damaged: nothing to recover is a failure, and no document is written.
+        QList<qsizetype> every;
+        for (qsizetype i = 0; i < n; ++i)
+            every << i;
+        QString err;
+        QCOMPARE(recover(every, &err), 2);
+        QVERIFY2(err.contains(QLatin1String("Nothing could be recovered")), qPrintable(err));
+        QVERIFY(!QFile::exists(out));
     }
 };
 

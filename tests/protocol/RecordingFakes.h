@@ -19,6 +19,7 @@ public:
     std::vector<bool> scrolled;
     int refreshes = 0;
     int invalidations = 0;
+    size_t rowsWhenInvalidated = 0; // list rows at the last repaint: what the summary showed
     std::optional<std::pair<double, double>> yRange;
 
     bool IsLiveView() const override { return live; }
@@ -32,7 +33,11 @@ public:
         scrolled.push_back(scroll);
     }
     void RefreshAfterLivePoint() override { ++refreshes; }
-    void InvalidateGraph() override { ++invalidations; }
+    void InvalidateGraph() override
+    {
+        ++invalidations;
+        rowsWhenInvalidated = rows.size();
+    }
     bool IsAutoScale() const override { return autoScale; }
     bool IsZoomedOrMoved() const override { return zoomed; }
     void SetYRange(double max, double min) override { yRange = std::make_pair(max, min); }

@@ -234,6 +234,28 @@ private slots:
         QCOMPARE(rd().m_strStart, QStringLiteral("05/12/26 00:03:07 am"));
     }
 
+    void startTimeIsTheSameInEveryTimeZone()
+    {
+        // 03:30 less one hour on the morning the clocks go forward in Berlin: the meter's clock
+        // knows no zone, so the start is 02:30 wherever the computer is.
+        FrameBuilder f = MinMax(3, 29);
+        f.bcd(47, 1).bcd(48, 0).bcd(49, 0);
+        f.clock(50, 26, 3, 29, 3, 30, 0);
+        decode(1, Normal("V", 1.0f, 6.0f, 2).byte(23, 0)); // day first
+        const QByteArray before = qgetenv("TZ");
+        for (const char* zone : { "UTC", "Europe/Berlin" }) {
+            qputenv("TZ", zone);
+            tzset();
+            decode(2, f);
+            QCOMPARE(events.back().m_strDate, QStringLiteral("29/3/2026 2:30:0"));
+        }
+        if (before.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", before);
+        tzset();
+    }
+
     void minMax()
     {
         decode(1, Normal("V", 1.0f, 6.0f, 2).byte(23, 0b10)); // month first, kept by mode 2

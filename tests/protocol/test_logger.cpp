@@ -234,7 +234,7 @@ private slots:
         const LoggerDisplay d = FillLoggerDocument(doc, rec);
         QCOMPARE(doc.m_arrSeries[0].Size(), qsizetype(5));
         const CObData p = doc.m_arrSeries[0].At(1);
-        QCOMPARE(p, CObData(500000.0, "MHZ", 1.0, 0, "t2", "HZ", 1000.0f));
+        QCOMPARE(p, CObData(500000.0, "HZ", 1.0, 0, "t2", "HZ", 1000.0f)); // in the record's unit
         QCOMPARE(doc.m_dMax, 30.0);
         QCOMPARE(doc.m_strMaxTime, QStringLiteral("t3")); // the first of equal maxima
         QCOMPARE(doc.m_dMin, -4.0);
@@ -263,6 +263,54 @@ private slots:
         const LoggerDisplay hd = FillLoggerDocument(doc, high);
         QCOMPARE(hd.yMax, 1000.0);
         QCOMPARE(hd.yMin, 1500.0);
+    }
+
+    void aRecordKeepsOneUnitAcrossItsSteps()
+    {
+        // The meter's readings cross the unit steps; the document holds each record in the unit
+        // of its largest reading, so its statistics compare like with like.
+        Loop l;
+        l.meter.SetRecords({ Record(1, 4, { 220.0f, 2200.0f, 221.98f, 6e7f }), Record(2, 16, { 495.0f, 500.0f, 250.0f }),
+            Record(3, 5, { 10.0f, 20.0f }), Record(4, 16, { 1500.0f }) });
+        QVERIFY(l.dl.Start());
+        l.Pump();
+        QCOMPARE(l.dl.Records().size(), size_t(4));
+        auto record = [&](int address) {
+            for (const LoggerRecord& r : l.dl.Records()) {
+                if (r.address == address)
+                    return r;
+            }
+            return LoggerRecord();
+        };
+        auto units = [](const CDataLog& doc) {
+            QStringList out;
+            for (qsizetype i = 0; i < doc.m_arrSeries[0].Size(); ++i)
+                out << doc.m_arrSeries[0].Unit(i);
+            out.removeDuplicates();
+            return out;
+        };
+        CDataLog doc;
+
+        FillLoggerDocument(doc, record(1)); // resistance, 220 ohm to 2.2 kilo-ohm and one over range
+        QCOMPARE(units(doc), QStringList { QStringLiteral("K\u03A9") });
+        QCOMPARE(doc.m_arrSeries[0].Value(0), double(220.0f) / 1000.0);
+        QCOMPARE(doc.m_arrSeries[0].Value(3), 500000.0);
+        QCOMPARE(doc.m_dMax, double(2200.0f) / 1000.0);
+        QCOMPARE(doc.m_dMin, double(220.0f) / 1000.0);
+
+        FillLoggerDocument(doc, record(2)); // frequency across 500 Hz
+        QCOMPARE(units(doc), QStringList { QStringLiteral("KHZ") });
+        QCOMPARE(doc.m_arrSeries[0].Value(0), 0.495);
+        QCOMPARE(doc.m_arrSeries[0].Value(1), 0.5);
+        QCOMPARE(doc.m_dMin, 0.25);
+
+        FillLoggerDocument(doc, record(3)); // all in the first step: as read
+        QCOMPARE(units(doc), QStringList { QStringLiteral("nF") });
+        QCOMPARE(doc.m_arrSeries[0].Value(1), 20.0);
+
+        FillLoggerDocument(doc, record(4)); // nothing in range
+        QCOMPARE(units(doc), QStringList { QStringLiteral("MHZ") });
+        QCOMPARE(doc.m_arrSeries[0].Value(0), 500000.0);
     }
 
     void wrongBlockIsNotTakenForABody_data()

@@ -220,6 +220,9 @@ private slots:
         QCOMPARE(s.Value(3), double(5.2f));
         QCOMPARE(s.Type(3), QStringLiteral("VDC"));
         QVERIFY(r.host.Doc(0).IsModified());
+        // The gap is no reading: not numbered, not counted.
+        QCOMPARE(s.Index(3), 2);
+        QCOMPARE(r.host.Doc(0).m_nDataNumber, 3);
         // The list keeps one row per element, the gap as a marker.
         const FakeView& v = r.host.View(0);
         QCOMPARE(v.ListRowCount(), 4);
@@ -232,6 +235,16 @@ private slots:
         r.rec.OnMeterEvent(Live(230.0f, "VAC", "VAC", 600.0f, 1));
         QCOMPARE(r.host.open.size(), size_t(2));
         QCOMPARE(r.host.Doc(0).m_arrSeries[0].Size(), qsizetype(5));
+
+        // Nor does it take the room of a reading under the limit.
+        Rig limited;
+        limited.rec.SetMaxReadings(2);
+        limited.rec.OnStart();
+        limited.rec.OnMeterEvent(Live(5.0f));
+        limited.rec.MarkGap(QStringLiteral("5/12/26 9:4:0"));
+        limited.rec.OnMeterEvent(Live(5.1f));
+        QVERIFY(limited.rec.IsRecording());
+        QCOMPARE(limited.host.Doc(0).m_arrSeries[0].PointCount(), qsizetype(2));
     }
 
     void limitStopsTheRecording()
@@ -311,8 +324,10 @@ private slots:
         QVERIFY(saved.saved);
         QVERIFY(!saved.live);
         QCOMPARE(saved.invalidations, 1);
+        QCOMPARE(saved.rowsWhenInvalidated, size_t(1)); // repainted with the reading in
 
         r.rec.OnMeterEvent(Saved(1, Reading(231.0f)));
+        QCOMPARE(saved.rowsWhenInvalidated, size_t(2));
         QCOMPARE(r.host.open.size(), size_t(2));
         const CDataSeries& s = r.host.Doc(1).m_arrSeries[0];
         QCOMPARE(s.Size(), qsizetype(2));
@@ -424,24 +439,43 @@ private slots:
         QCOMPARE(Labels(doc.m_arrSeries[1]).mid(2), QStringList({ "PeakMax", "PeakMin", "PeakAverage" }));
     }
 
-    void stampsAreReadAsLocalTime()
+    void stampsAndStartTimesKnowNoTimeZone()
     {
-        std::time_t t = 0;
+        QDateTime t;
         QVERIFY(recording::ParseStamp(QStringLiteral("05/12/26 09:03:07 am"), &t));
-        std::tm local {};
-        localtime_r(&t, &local);
-        QCOMPARE(local.tm_year + 1900, 2026);
-        QCOMPARE(local.tm_mon + 1, 12);
-        QCOMPARE(local.tm_mday, 5);
-        QCOMPARE(local.tm_hour, 9);
+        QCOMPARE(t, QDateTime(QDate(2026, 12, 5), QTime(9, 3, 7), Qt::UTC));
         QVERIFY(recording::ParseStamp(QStringLiteral("05/12/26 09:03:07 pm"), &t));
-        localtime_r(&t, &local);
-        QCOMPARE(local.tm_hour, 21);
+        QCOMPARE(t.time().hour(), 21);
         QVERIFY(!recording::ParseStamp(QStringLiteral("not a stamp"), &t));
         // An unreadable PEAK stamp gives an empty start time, not a made-up one.
         MeterData d;
         d.m_strStart = QStringLiteral("??");
         QCOMPARE(recording::RunStartText(4, d), QString());
+
+        // An hour before 03:30 on the morning the clocks go forward in Berlin is 02:30, in every
+        // zone the computer may be set to; the same for a PEAK stamp.
+        d.m_byYear = 26;
+        d.m_byMonth = 3;
+        d.m_byDay = 29;
+        d.m_byHour = 3;
+        d.m_byMinute = 30;
+        d.m_statAvg.m_strTime = QStringLiteral("01:00:00");
+        d.m_strStart = QStringLiteral("29/03/26 03:30:00 am");
+        const QByteArray before = qgetenv("TZ");
+        for (const char* zone : { "UTC", "Europe/Berlin", "America/New_York" }) {
+            qputenv("TZ", zone);
+            tzset();
+            QCOMPARE(recording::RunStartText(2, d), QStringLiteral("2026/03/29 02:30:00"));
+            QCOMPARE(recording::RunStartText(4, d), QStringLiteral("2026/03/29 02:30:00"));
+        }
+        if (before.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", before);
+        tzset();
+
+        // Fields past their range carry over as on a calendar.
+        QCOMPARE(recording::MeterClock(2026, 12, 31, 23, 59, 60), QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC));
     }
 };
 
