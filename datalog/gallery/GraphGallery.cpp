@@ -155,7 +155,7 @@ int main(int argc, char** argv)
 
     {
         CColorSetting dlg(&view);
-        dlg.FillFrom(*g, view.m_bAutoScale, view.m_nManualMax, view.m_nManualMin);
+        dlg.FillFrom(*g, view.m_bAutoScale, view.m_dManualMax, view.m_dManualMin);
         dlg.show();
         QApplication::processEvents();
         save(dlg.grab(), QStringLiteral("settings"));
