@@ -36,6 +36,9 @@ class IBleCentral;
 class CRecordingJournals;
 class CWindowRecordingHost;
 
+// The size a first start opens at on a screen with `available` room.
+QSize MainWindowStartSize(const QSize& available);
+
 // The main window's title: the program's name, then " - " and the active document's title when
 // there is one.
 QString MainWindowTitle(const QString& appTitle, const QString& documentTitle);
@@ -74,6 +77,13 @@ public:
 
     // Opens the built-in simulated meter, scans and connects to it (the --demo start).
     void StartDemo();
+
+    // The size and place of the last run (its maximised state included); on a first start a size
+    // that suits the screen, maximised. Saved when the window closes.
+    void RestoreWindowPlace();
+    void SaveWindowPlace();
+    // What the document area says while no document is open.
+    QLabel* emptyHint() const { return m_pEmptyHint; }
 
     // Seconds since the epoch; replaceable so tests can drive the watchdog.
     void SetClock(std::function<qint64()> now) { m_fnNow = std::move(now); }
@@ -127,6 +137,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateActions();
@@ -135,6 +146,9 @@ private:
     void CreatePanes();
     void CreateZoomMenu();
     void ShowDocument(CMyOrvelDoc* doc);
+    // The hint in the empty document area (MainFrameWindow.cpp).
+    void CreateEmptyHint();
+    void UpdateEmptyHint();
     void BlankDisplay();
     void OnMeterEvent(const MeterEvent& event);
     void OnMeterHeard();
@@ -174,6 +188,7 @@ private:
     QPointer<CBleScan> m_pBleScan;
     CBluetoothPortSearch* m_pSearch = nullptr;
     QLabel* m_pStatusMessage = nullptr;
+    QLabel* m_pEmptyHint = nullptr;
     CKeyLockIndicators* m_pKeyLocks = nullptr;
     QTimer m_timer1; // blanks the display shortly after start-up
     QTimer m_timer2; // link watchdog

@@ -71,7 +71,10 @@ bool CMyOrvelApp::InitInstance()
         m_pMainFrame->resize(1280, 800);
         m_pMainFrame->show();
     } else {
-        m_pMainFrame->showMaximized();
+        // Where the last run left it; a first start opens at a size that suits the screen,
+        // maximised where the desktop can.
+        m_pMainFrame->RestoreWindowPlace();
+        m_pMainFrame->show();
     }
     for (const QString& file : parser.positionalArguments())
         m_pMainFrame->OpenFile(file);

@@ -95,11 +95,13 @@ private slots:
         QVERIFY(start->isEnabled());
         QVERIFY(!stop->isEnabled());
 
-        // Without meter data Start does nothing, and says nothing.
+        // Without meter data Start records nothing, and says why.
         frame.link().m_bMeterSeen = false;
         start->trigger();
         QVERIFY(Windows(frame).isEmpty());
-        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY(m_boxes.first().contains(QStringLiteral("No meter is connected")));
+        m_boxes.clear();
 
         frame.link().m_bMeterSeen = true;
         start->trigger();
