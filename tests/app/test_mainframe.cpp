@@ -6,6 +6,7 @@
 #include "datalog/ControlDlgBar.h"
 #include "app/MainFrame.h"
 #include "datalog/MyOrvelDoc.h"
+#include "datalog/MyOrvelView.h"
 #include "display/DisplayPane.h"
 #include "display/LeftDlg.h"
 #include "display/MeterBtn.h"
@@ -34,6 +35,7 @@
 #include <QStatusBar>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,6 +116,17 @@ private slots:
         saveArtefact(&frame, QStringLiteral("main-window-empty.png"));
         frame.docManager()->NewAction()->trigger();
         QVERIFY(!frame.emptyHint()->isVisible());
+        // At 800 x 600 the document's "Copy Graph" and its list's "Value" column are whole.
+        frame.resize(800, 600);
+        QTest::qWait(50);
+        auto* view = qobject_cast<CChildFrame*>(frame.mdiArea()->activeSubWindow())->view();
+        view->SelectTab(CMyOrvelView::TabList);
+        QCoreApplication::processEvents();
+        saveArtefact(&frame, QStringLiteral("main-window-800x600.png"));
+        auto* copy = view->findChild<QPushButton*>(QStringLiteral("copyGraph"));
+        QVERIFY(view->rect().contains(copy->geometry()));
+        QTableView* list = view->List();
+        QVERIFY(list->columnViewportPosition(3) + list->columnWidth(3) <= list->viewport()->width());
         QVERIFY(frame.docManager()->CloseAllDocuments(false));
         QVERIFY(frame.emptyHint()->isVisible());
     }
