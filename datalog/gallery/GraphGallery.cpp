@@ -11,6 +11,7 @@
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
 #include "datalog/PrintRX.h"
+#include "platform/PortSettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -93,6 +94,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(METER_GRAPH_GALLERY_DIR);
     QDir().mkpath(g_dir);
+    // The pictures show the default graph settings, whatever the user chose.
+    QTemporaryDir settings;
+    CPortSettings::OverrideDefaultFolder(settings.path());
 
     CMyOrvelDoc doc;
     fill(doc, 240);
