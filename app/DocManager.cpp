@@ -2,15 +2,18 @@
 
 #include "datalog/MyOrvelDoc.h"
 #include "platform/MessageBox.h"
+#include "platform/PortSettings.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -98,8 +101,13 @@ void CDocManager::SetFileChooser(FileChooser chooser)
 QString CDocManager::ChooseFile(FileDialogKind kind, const QString& caption, const QString& proposed)
 {
     const QString filter = GetDocString(DocString::FilterName) + QStringLiteral(";;All Files (*)");
-    QString path = m_chooser ? m_chooser(kind, m_dialogParent, caption, proposed, filter)
-                             : defaultChooser(kind, m_dialogParent, caption, proposed, filter);
+    // The dialog starts in the folder the user last chose a file in.
+    CPortSettings settings;
+    const QString start = settings.InLastFolder(proposed);
+    QString path = m_chooser ? m_chooser(kind, m_dialogParent, caption, start, filter)
+                             : defaultChooser(kind, m_dialogParent, caption, start, filter);
+    if (!path.isEmpty())
+        settings.WriteLastFolder(path);
     // A name typed without extension gets the document's own.
     if (kind == FileDialogKind::SaveAs && !path.isEmpty() && QFileInfo(path).suffix().isEmpty())
         path += GetDocString(DocString::FilterExt);
@@ -261,8 +269,29 @@ std::unique_ptr<QSettings> CDocManager::OpenSettings() const
 {
     if (m_settings)
         return m_settings();
+    return OpenProgramStore();
+}
+
+std::unique_ptr<QSettings> CDocManager::OpenProgramStore()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // A folder of the program's own rather than one named after the organisation. A store left
+    // in the old place by an earlier version is moved over once, with its name and contents.
+    const QDir config(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    const QString file = QStringLiteral("Multimeter.conf");
+    const QString path = config.filePath(QStringLiteral("multimeter/") + file);
+    const QString oldFolder = config.filePath(QStringLiteral("Local AppWizard-Generated Applications"));
+    const QString oldPath = QDir(oldFolder).filePath(file);
+    if (!QFileInfo::exists(path) && QFileInfo::exists(oldPath)) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (QFile::rename(oldPath, path) || (QFile::copy(oldPath, path) && QFile::remove(oldPath)))
+            QDir().rmdir(oldFolder); // only when nothing else is left in it
+    }
+    return std::make_unique<QSettings>(path, QSettings::NativeFormat);
+#else
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
         QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Multimeter"));
+#endif
 }
 
 void CDocManager::LoadRecentList()

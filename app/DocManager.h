@@ -1,8 +1,7 @@
 #pragma once
 // The document manager of the data-log documents: the File commands New, Open..., Close, Save and
 // Save As..., the "save changes?" question, and the four-entry recent-file list kept in the
-// platform's native settings store (organisation "Local AppWizard-Generated Applications",
-// application "Multimeter", group "Recent File List", keys File1..File4).
+// program's store (OpenProgramStore; group "Recent File List", keys File1..File4).
 //
 // It owns the open documents. The main window shows them: it listens to documentOpened and
 // documentClosed, tells the manager which document is active, and puts the manager's actions
@@ -38,6 +37,15 @@ public:
     static QString GetDocString(DocString which);
 
     static constexpr int kMaxRecentFiles = 4;
+
+    // The program's store for the recent files and the window's size and place: on Linux
+    // "multimeter/Multimeter.conf" in the user's config folder (a store an earlier version left
+    // in "Local AppWizard-Generated Applications/" is moved there once); elsewhere the platform's
+    // native store of organisation "Local AppWizard-Generated Applications", application
+    // "Multimeter".
+    static std::unique_ptr<QSettings> OpenProgramStore();
+    // The store this manager uses (the one given to the constructor, else the program's).
+    std::unique_ptr<QSettings> OpenSettings() const;
 
     enum class FileDialogKind { Open, SaveAs };
     // Asks for a file; returns the chosen path, or an empty string when cancelled.
@@ -114,7 +122,6 @@ private:
     void LoadRecentList();
     void SaveRecentList();
     void UpdateActions();
-    std::unique_ptr<QSettings> OpenSettings() const;
 
     QPointer<QWidget> m_dialogParent;
     SettingsFactory m_settings;

@@ -115,7 +115,10 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_pMdiArea->setViewMode(QMdiArea::SubWindowView);
     setCentralWidget(m_pMdiArea);
     m_pDocManager = new CDocManager(this, {}, this);
+    CreateEmptyHint();
     connect(m_pDocManager, &CDocManager::documentOpened, this, &CMainFrame::ShowDocument);
+    // The hint gives way to the first document and comes back after the last one.
+    connect(m_pDocManager, &CDocManager::activeDocumentChanged, this, &CMainFrame::UpdateEmptyHint);
     connect(m_pDocManager, &CDocManager::documentActivated, this, [this](CMyOrvelDoc* doc) {
         for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
             if (auto* dw = qobject_cast<CChildFrame*>(w); dw && dw->document() == doc)
@@ -627,6 +630,14 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::OnStart()
 {
+    // Without a meter talking there is nothing to record: say so rather than do nothing.
+    if (!m_pLinks->MeterSeen() && m_pRecorder->CanStart()) {
+        msgbox::Show(this,
+            QStringLiteral("No meter is connected, so there is nothing to record yet.\n"
+                           "Connect one with Com Port > ConnectBle, then choose Start."),
+            QStringLiteral("Tip"));
+        return;
+    }
     m_pRecorder->OnStart();
 }
 
@@ -652,7 +663,12 @@ void CMainFrame::StartDemo()
         disconnect(*connection);
         m_pLinks->Dongle().Connect(row[2], [this] { m_pLinks->LinkUp(); });
     }, Qt::QueuedConnection);
-    dongle.Scan(QStringLiteral("sim"));
+    // The simulated meter's port is the last one used: the Scan Device dialog offers it next.
+    QPointer<CMainFrame> self(this);
+    dongle.Scan(QStringLiteral("sim"), [self](int result) {
+        if (self && result == CBleLink::OpenOk)
+            self->m_settings.WritePort(QStringLiteral("sim"));
+    });
 
     // The simulated meter can be switched to its oscilloscope, so waveforms show without hardware.
     if (!action(QStringLiteral("demoOscMode"))) {
@@ -716,6 +732,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    SaveWindowPlace();
     if (m_pSearch)
         m_pSearch->Cancel();
     // The receive threads run the dispatcher: they stop before the members go.

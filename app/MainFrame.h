@@ -30,6 +30,9 @@ class CLinkController;
 class CRecordingJournals;
 class CWindowRecordingHost;
 
+// The size a first start opens at on a screen with `available` room.
+QSize MainWindowStartSize(const QSize& available);
+
 // The main window's title: the program's name, then " - " and the active document's title when
 // there is one.
 QString MainWindowTitle(const QString& appTitle, const QString& documentTitle);
@@ -62,6 +65,12 @@ public:
     void StartDemo();
 
     CLinkController& links() { return *m_pLinks; }
+    // The size and place of the last run (its maximised state included); on a first start a size
+    // that suits the screen, maximised. Saved when the window closes.
+    void RestoreWindowPlace();
+    void SaveWindowPlace();
+    // What the document area says while no document is open.
+    QLabel* emptyHint() const { return m_pEmptyHint; }
     CMeterProtocol& protocol() { return *m_pProtocol; }
     CLeftDlg* leftDlg() const { return m_pLeftDlg; }
     QString statusText() const;
@@ -103,6 +112,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateActions();
@@ -111,6 +121,9 @@ private:
     void CreatePanes();
     void CreateZoomMenu();
     void ShowDocument(CMyOrvelDoc* doc);
+    // The hint in the empty document area (MainFrameWindow.cpp).
+    void CreateEmptyHint();
+    void UpdateEmptyHint();
     void BlankDisplay();
     void OnMeterEvent(const MeterEvent& event);
     void OnLinkLost(int lostCount);
@@ -139,6 +152,7 @@ private:
     QPointer<CBleScan> m_pBleScan;
     CBluetoothPortSearch* m_pSearch = nullptr;
     QLabel* m_pStatusMessage = nullptr;
+    QLabel* m_pEmptyHint = nullptr;
     CKeyLockIndicators* m_pKeyLocks = nullptr;
     QTimer m_timer1; // blanks the display shortly after start-up
     QMap<QString, QAction*> m_actions;

@@ -72,7 +72,10 @@ bool CMyOrvelApp::InitInstance()
         m_pMainFrame->resize(1280, 800);
         m_pMainFrame->show();
     } else {
-        m_pMainFrame->showMaximized();
+        // Where the last run left it; a first start opens at a size that suits the screen,
+        // maximised where the desktop can.
+        m_pMainFrame->RestoreWindowPlace();
+        m_pMainFrame->show();
     }
     if (parser.isSet(shot)) {
         // Set before anything may open a message box (a file that will not open): the box's

@@ -5,6 +5,7 @@
 #include "datalog/MyOrvelView.h"
 
 #include <QCloseEvent>
+#include <QMdiArea>
 #include <QTimer>
 
 CChildFrame::CChildFrame(CMyOrvelDoc* doc, CDocManager* manager, QWidget* parent)
@@ -30,14 +31,36 @@ void CChildFrame::Refresh()
         setWindowTitle(m_pDoc->GetTitle() + (m_pDoc->IsModified() ? QStringLiteral(" *") : QString()));
 }
 
-void CChildFrame::OnActivated() { CMyOrvelView::SetActive(m_pView); }
+void CChildFrame::OnActivated()
+{
+    CMyOrvelView::SetActive(m_pView);
+    KeepMaximized();
+}
+
+bool CChildFrame::IsActiveWindow() const
+{
+    const QMdiArea* area = mdiArea();
+    return area && area->activeSubWindow() == this;
+}
+
+void CChildFrame::KeepMaximized()
+{
+    // Only the active window is put back. The area restores the window it deactivates when it
+    // maximises the next one; maximising that one again would activate it, which restores the
+    // other, and the two would take turns for ever.
+    QTimer::singleShot(0, this, [this] {
+        if (IsActiveWindow() && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
+            showMaximized();
+    });
+}
 
 void CChildFrame::changeEvent(QEvent* event)
 {
     QMdiSubWindow::changeEvent(event);
-    // Always maximised: any other state is put back once the change is done.
-    if (event->type() == QEvent::WindowStateChange && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
-        QTimer::singleShot(0, this, [this] { showMaximized(); });
+    // Always maximised: any other state of the active window is put back once the change is done.
+    if (event->type() == QEvent::WindowStateChange && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized))
+        && IsActiveWindow())
+        KeepMaximized();
 }
 
 void CChildFrame::CloseForDocument()

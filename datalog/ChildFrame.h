@@ -33,6 +33,10 @@ private slots:
     void Refresh();
 
 private:
+    bool IsActiveWindow() const;
+    // Maximises the window once control returns to the event loop, if it is still the active one.
+    void KeepMaximized();
+
     QPointer<CMyOrvelDoc> m_pDoc;
     CDocManager* m_pManager;
     CMyOrvelView* m_pView;

@@ -13,14 +13,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
-
-constexpr int kLimit = 5000;
 
 CColorSetting::ColorChooser& colorChooser()
 {
@@ -93,7 +93,8 @@ CColorSetting::CColorSetting(QWidget* parent)
         grid->addWidget(pick, k, 2);
     }
     left->addWidget(colorBox);
-    m_pMask = new QCheckBox(QStringLiteral("Mask Points"), this);
+    m_pMask = new QCheckBox(QStringLiteral("Show Points"), this);
+    m_pMask->setToolTip(QStringLiteral("Draw a marker on every reading"));
     left->addWidget(m_pMask);
 
     auto* scaleBox = new QGroupBox(QStringLiteral("Y Scale"), this);
@@ -127,20 +128,20 @@ CColorSetting::CColorSetting(QWidget* parent)
     connect(m_pManual, &QRadioButton::toggled, this, &CColorSetting::UpdateScaleControls);
     connect(m_pAuto, &QRadioButton::toggled, this, &CColorSetting::UpdateScaleControls);
     m_pAuto->setChecked(true);
-    m_pMax->setText(QString::number(m_nMax));
-    m_pMin->setText(QString::number(m_nMin));
+    m_pMax->setText(QString::number(m_dMax));
+    m_pMin->setText(QString::number(m_dMin));
     m_pMask->setChecked(m_bMaskPoints);
     UpdateSwatches();
     resize(DialogUnits::toPixels(QSize(306, 284)).expandedTo(sizeHint()));
 }
 
-void CColorSetting::FillFrom(const CGraphDlg& graph, bool autoScale, int manualMax, int manualMin)
+void CColorSetting::FillFrom(const CGraphDlg& graph, bool autoScale, double manualMax, double manualMin)
 {
     m_colors = graph.m_colors;
     m_bMaskPoints = graph.m_bMaskPoints;
     m_bAutoScale = autoScale;
-    m_nMax = manualMax;
-    m_nMin = manualMin;
+    m_dMax = manualMax;
+    m_dMin = manualMin;
     for (int i = 0; i < 3; ++i) {
         const GraphAxisState& from = graph.Model().State(i);
         GraphAxisState& to = m_pPreview->Model().State(i);
@@ -193,18 +194,23 @@ void CColorSetting::UpdateScaleControls()
     m_bAutoScale = !manual;
 }
 
-bool CColorSetting::ReadInt(QLineEdit* edit, int& out)
+bool CColorSetting::ReadNumber(QLineEdit* edit, const QString& field, double& out)
 {
+    // A decimal point or the user's own decimal separator.
+    const QString text = edit->text().trimmed();
     bool ok = false;
-    const int v = edit->text().trimmed().toInt(&ok);
-    if (!ok) {
-        msgbox::Show(this, QStringLiteral("Enter an integer."), QString(), msgbox::Warning);
+    double v = text.toDouble(&ok);
+    if (!ok)
+        v = QLocale().toDouble(text, &ok);
+    if (!ok || !std::isfinite(v)) {
+        msgbox::Show(this, QStringLiteral("%1: enter a number, such as 5 or 0.25.").arg(field), QStringLiteral("Tip"),
+            msgbox::Warning);
         edit->setFocus();
         return false;
     }
     if (v < -kLimit || v > kLimit) {
-        msgbox::Show(this, QStringLiteral("Enter an integer between %1 and %2.").arg(-kLimit).arg(kLimit), QString(),
-            msgbox::Warning);
+        msgbox::Show(this, QStringLiteral("%1: enter a number between %2 and %3.").arg(field).arg(-kLimit).arg(kLimit),
+            QStringLiteral("Tip"), msgbox::Warning);
         edit->setFocus();
         return false;
     }
@@ -216,12 +222,12 @@ bool CColorSetting::Validate()
 {
     m_bMaskPoints = m_pMask->isChecked();
     m_bAutoScale = !m_pManual->isChecked();
-    int max = 0, min = 0;
-    if (!ReadInt(m_pMax, max) || !ReadInt(m_pMin, min))
+    double max = 0, min = 0;
+    if (!ReadNumber(m_pMax, QStringLiteral("Maximum"), max) || !ReadNumber(m_pMin, QStringLiteral("Minimum"), min))
         return false;
-    m_nMax = max;
-    m_nMin = min;
-    if (m_nMax > m_nMin)
+    m_dMax = max;
+    m_dMin = min;
+    if (m_dMax > m_dMin)
         return true;
     msgbox::Show(this, QStringLiteral("The Maxinum should large than the Mininum"), QStringLiteral("Tip"));
     return false;

@@ -22,11 +22,13 @@ public:
     GraphColors m_colors;
     bool m_bMaskPoints = true;
     bool m_bAutoScale = true;
-    int m_nMax = 50;
-    int m_nMin = -50;
+    double m_dMax = 50.0;
+    double m_dMin = -50.0;
+    // The manual range stays within these.
+    static constexpr double kLimit = 5000.0;
 
     // From the graph and the view's scale settings; the preview takes the graph's ranges.
-    void FillFrom(const CGraphDlg& graph, bool autoScale, int manualMax, int manualMin);
+    void FillFrom(const CGraphDlg& graph, bool autoScale, double manualMax, double manualMin);
     // Colours and markers onto the graph (the view applies the scale).
     void ApplyTo(CGraphDlg& graph) const;
 
@@ -53,7 +55,8 @@ public slots:
 private:
     void UpdateSwatches();
     void UpdateScaleControls();
-    bool ReadInt(QLineEdit* edit, int& out);
+    // Reads a decimal number from `edit`; a rejected one is reported naming `field`.
+    bool ReadNumber(QLineEdit* edit, const QString& field, double& out);
 
     QWidget* m_pSwatch[5] = {};
     QCheckBox* m_pMask;

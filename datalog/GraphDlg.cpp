@@ -76,6 +76,14 @@ void CGraphDlg::ResetZoom()
     Invalidate();
 }
 
+void CGraphDlg::ResetHorizontal()
+{
+    m_model.ResetX();
+    m_bMoved = false;
+    emit scrollStateChanged();
+    Invalidate();
+}
+
 void CGraphDlg::Invalidate()
 {
     m_bDirty = true;

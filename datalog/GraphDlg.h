@@ -38,6 +38,9 @@ public:
     void SetYRange(double max, double min);
     // "All": the full ranges again, not zoomed; notifies the view's scroll bars; repaints.
     void ResetZoom();
+    // A different record is shown: the X range starts again as on a new graph, not zoomed or
+    // moved; repaints.
+    void ResetHorizontal();
     // True once the user zoomed, panned or scrolled since the last ResetZoom: recording then
     // leaves the vertical range alone.
     bool IsZoomedOrMoved() const { return m_model.IsZoomed() || m_bMoved; }

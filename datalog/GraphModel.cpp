@@ -87,6 +87,17 @@ void CGraphModel::ResetZoom()
     m_bZoomed = false;
 }
 
+void CGraphModel::ResetX()
+{
+    for (size_t i = 0; i < m_axes.size(); ++i) {
+        GraphAxisState& st = m_axes[i];
+        st.m_dXMinHome = st.m_dXMin = 0.0;
+        st.m_dXMax = i == 0 ? 20.0 : 100.0;
+        st.m_dXPerPixel = st.m_dXMax / st.m_nPlotWidth;
+    }
+    m_bZoomed = false;
+}
+
 void CGraphModel::GrowX(qsizetype count, bool live, bool dragging)
 {
     GraphAxisState& st = m_axes[0];
@@ -273,26 +284,32 @@ int CGraphModel::HScrollPos() const { return std::clamp(truncToInt(m_axes[0].m_d
 
 void CGraphModel::SetHScrollPos(int pos) { m_axes[0].m_dXMin = std::clamp(pos, 0, HScrollMax()); }
 
+// The vertical bar counts plot pixels from the top of the full range, so a small window over a
+// small range moves as finely as it is drawn, whatever the value units.
 int CGraphModel::VScrollMax() const
 {
     const GraphAxisState& st = m_axes[0];
-    return std::max(
-        0, truncToInt(st.m_dYMax - std::trunc(st.m_nPlotHeight * st.m_dYPerPixel) - st.m_dYMinHome));
+    if (!usable(st.m_dYPerPixel))
+        return 0;
+    return std::max(0, truncToInt(std::round((st.m_dYMax - st.m_dYMinHome) / st.m_dYPerPixel - st.m_nPlotHeight)));
 }
 
 int CGraphModel::VScrollPos() const
 {
     const GraphAxisState& st = m_axes[0];
-    const double span = std::trunc(st.m_nPlotHeight * st.m_dYPerPixel);
-    return std::clamp(truncToInt(st.m_dYMax - st.m_dYMinHome - span - (st.m_dYMin - st.m_dYMinHome)), 0,
-        VScrollMax());
+    if (!usable(st.m_dYPerPixel))
+        return 0;
+    const double top = st.m_dYMin + st.m_nPlotHeight * st.m_dYPerPixel;
+    return std::clamp(truncToInt(std::round((st.m_dYMax - top) / st.m_dYPerPixel)), 0, VScrollMax());
 }
 
 void CGraphModel::SetVScrollPos(int pos)
 {
     GraphAxisState& st = m_axes[0];
+    if (!usable(st.m_dYPerPixel))
+        return;
     pos = std::clamp(pos, 0, VScrollMax());
-    st.m_dYMin = st.m_dYMax - std::trunc(st.m_nPlotHeight * st.m_dYPerPixel) - pos;
+    st.m_dYMin = std::max(st.m_dYMinHome, st.m_dYMax - (st.m_nPlotHeight + pos) * st.m_dYPerPixel);
 }
 
 bool CGraphModel::CanAppendIncrementally(const CDataSeries& series) const

@@ -56,6 +56,9 @@ public:
     void SetYRange(double max, double min);
     // "All": every state shows its full range again; not zoomed.
     void ResetZoom();
+    // Back to the horizontal settings of a new graph (state 0 over 0..20, states 1 and 2 over
+    // 0..100, from the left end), not zoomed: a new record must not inherit the last one's X range.
+    void ResetX();
 
     // Automatic X growth before a paint, for `count` positions in series 0: while not zoomed the
     // points per pixel grow by 16/15 until the full range reaches the last point; while zoomed on
@@ -84,6 +87,8 @@ public:
     std::optional<std::pair<qsizetype, qsizetype>> FftRange(int x0, int x1, qsizetype count) const;
 
     // --- scroll bars (state 0) ---
+    // Horizontal: positions of series 0. Vertical: plot pixels down from the top of the full
+    // range (0 shows the top).
     int HScrollMax() const;
     int HScrollPos() const;
     void SetHScrollPos(int pos);

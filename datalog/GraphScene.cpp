@@ -85,8 +85,12 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
         bool havePrev = false;
         QPoint prev;
         for (qsizetype i = from; i < end; ++i) {
-            if (s.IsNull(i))
+            // A null element is a gap (the link was lost): the trace ends there and starts
+            // again at the next reading.
+            if (s.IsNull(i)) {
+                havePrev = false;
                 continue;
+            }
             const QPoint pt(m.x(i), m.y(s.Value(i)));
             if (p.maskPoints)
                 addMark(pt.x(), pt.y());
@@ -111,8 +115,13 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
             scene.trace.append(QLine(colX, yTop, colX, yBottom));
     };
     for (qsizetype i = from; i < end; ++i) {
-        if (s.IsNull(i))
+        if (s.IsNull(i)) {
+            // The gap breaks the trace: the column before it ends, nothing joins across.
+            if (open)
+                closeColumn();
+            open = false;
             continue;
+        }
         const int x = m.x(i);
         const double v = m.pinned(s.Value(i));
         if (p.maskPoints)
@@ -136,6 +145,16 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
 }
 
 } // namespace
+
+int YLabelDecimals(double step)
+{
+    // Two decimals unless neighbouring lines would then read alike: enough that a rounding
+    // unit is at most half the step between them.
+    if (!(step > 0.0) || !std::isfinite(step))
+        return 2;
+    const int need = int(std::ceil(-std::log10(step / 2.0) - 1e-9));
+    return std::clamp(need, 2, 9);
+}
 
 QPoint GraphPointAt(const GraphAxisState& st, const GraphDrawParams& p, qsizetype i, double v)
 {
@@ -186,10 +205,11 @@ GraphScene BuildGraphScene(const GraphAxisState& st, const CDataSeries& series, 
     scene.axes = { QLine(o.x() + left, o.y() + top, o.x() + left, o.y() + top + ph),
         QLine(o.x() + left, o.y() + top + ph, o.x() + left + pw, o.y() + top + ph) };
 
+    const int decimals = YLabelDecimals(std::max(1, ph / 10) * p.yPerPixel);
     for (int i = 0; i <= 10; ++i) {
         const int step = i * ph / 10;
         const double v = step * p.yPerPixel + st.m_dYMin;
-        scene.labels.append(GraphLabel { QString::asprintf("%.2f", v),
+        scene.labels.append(GraphLabel { QString::asprintf("%.*f", decimals, v),
             QPoint(o.x() + left - 2, o.y() + top + ph - step), GraphLabel::RightOfText });
     }
     for (int i = 0; i <= 5; ++i) {

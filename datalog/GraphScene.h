@@ -66,6 +66,10 @@ struct GraphScene {
 // or more are drawn at the top of the full range, -500000 at its bottom.
 QPoint GraphPointAt(const GraphAxisState& st, const GraphDrawParams& p, qsizetype i, double v);
 
+// Decimals of the Y labels for grid lines `step` value units apart: 2, or more when the range is
+// so small that labels of two decimals would repeat (at most 9).
+int YLabelDecimals(double step);
+
 GraphScene BuildGraphScene(const GraphAxisState& st, const CDataSeries& series, const GraphDrawParams& p);
 
 // Only the trace and marks of points `from`..`to` (positions in series 0), for drawing the newest

@@ -4,10 +4,12 @@
 #include "datalog/DataListModel.h"
 #include "datalog/ExportJob.h"
 #include "datalog/GraphDlg.h"
+#include "datalog/GraphPreferences.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/PrintRX.h"
 #include "platform/MessageBox.h"
 #include "platform/Workbook.h"
+#include "platform/PortSettings.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -122,6 +124,16 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     m_pSummary->setObjectName(QStringLiteral("summary"));
     m_pSummary->setReadOnly(true);
 
+    // The user's graph settings hold for every view, whatever document it shows.
+    const GraphPreferences prefs = GraphPreferences::Load();
+    m_pGraph->m_colors = prefs.colors;
+    m_pGraph->m_bMaskPoints = prefs.maskPoints;
+    m_bAutoScale = prefs.autoScale;
+    m_dManualMax = prefs.manualMax;
+    m_dManualMin = prefs.manualMin;
+    if (!m_bAutoScale)
+        m_pGraph->SetYRange(m_dManualMax, m_dManualMin);
+
     connect(m_pTab, &QTabBar::currentChanged, this, &CMyOrvelView::SelectTab);
     connect(m_pCopy, &QPushButton::clicked, this, &CMyOrvelView::OnCopyGraph);
     connect(m_pGraph, &CGraphDlg::scrollStateChanged, this, &CMyOrvelView::OnScrollUpdate);
@@ -182,7 +194,8 @@ void CMyOrvelView::OnInitialUpdate(QVector<CObData>* downloaded)
             }
         }
         const datalog_text::YRange r = datalog_text::FitYRange(doc.m_dMax, doc.m_dMin, limit);
-        m_pGraph->SetYRange(r.max, r.min);
+        if (m_bAutoScale)
+            m_pGraph->SetYRange(r.max, r.min);
     }
     if (downloaded && !downloaded->isEmpty()) {
         doc.SetTitle(QStringLiteral("DataLogger"));
@@ -202,7 +215,10 @@ void CMyOrvelView::ShowDownloaded(double yMax, double yMin)
     m_bLiveView = false;
     m_pListModel->ShowDocument(m_pDoc.data(), datalog_text::Place::DownloadedList);
     RefreshSummary();
-    m_pGraph->SetYRange(yMax, yMin);
+    // The view may have shown another record: its X range, zoom and panning do not carry over.
+    m_pGraph->ResetHorizontal();
+    if (m_bAutoScale)
+        m_pGraph->SetYRange(yMax, yMin);
     m_pGraph->SetDocument(m_pDoc.data());
     OnScrollUpdate();
     emit becameDownloadView(this);
@@ -267,14 +283,43 @@ void CMyOrvelView::SelectTab(int tab)
 void CMyOrvelView::Layout()
 {
     const int W = width(), H = height();
-    m_pTab->setGeometry(12, 10, std::max(1, std::min(W - 24, 320)), m_pTab->sizeHint().height());
-    m_pCopy->setGeometry(std::max(340, W - 130), 8, 110, 28);
-    const QRect area(30, 60, std::max(1, W - 60), std::max(1, H - 80));
+    // The button keeps its width at the right; the tabs give way to it in a narrow window.
+    const int copyW = std::max(110, m_pCopy->sizeHint().width());
+    const int copyX = std::max(12, W - copyW - 20);
+    m_pCopy->setGeometry(copyX, 8, copyW, 28);
+    m_pTab->setGeometry(12, 10, std::clamp(copyX - 20, 1, 320), m_pTab->sizeHint().height());
+    // The graph ends where the horizontal bar begins, so the bar never covers the X labels.
+    const QRect area(30, 60, std::max(1, W - 60), std::max(1, H - 85));
     m_pGraph->setGeometry(area);
     m_pList->setGeometry(area);
     m_pSummary->setGeometry(area);
-    m_pVScroll->setGeometry(12, 60, 19, std::max(1, H - 80));
+    m_pVScroll->setGeometry(12, 60, 19, area.height());
     m_pHScroll->setGeometry(30, H - 25, std::max(1, W - 60), 20);
+    FitListColumns(area.width());
+}
+
+void CMyOrvelView::FitListColumns(int listWidth)
+{
+    // The list's own widths while they fit; in a narrower window the columns that carry least
+    // give way first (the empty "Remark", the row number, unit, type, time), so "Value" stays
+    // whole.
+    static const struct {
+        int column, least;
+    } order[] = { { 5, 20 }, { 0, 40 }, { 2, 50 }, { 4, 50 }, { 1, 110 } };
+    int widths[CDataListModel::ColumnCount];
+    int total = 0;
+    for (int c = 0; c < CDataListModel::ColumnCount; ++c)
+        total += widths[c] = CDataListModel::ColumnWidth(c);
+    const int avail = listWidth - 2 * m_pList->frameWidth() - m_pList->verticalScrollBar()->sizeHint().width();
+    for (const auto& o : order) {
+        if (total <= avail)
+            break;
+        const int give = std::min(total - avail, widths[o.column] - o.least);
+        widths[o.column] -= give;
+        total -= give;
+    }
+    for (int c = 0; c < CDataListModel::ColumnCount; ++c)
+        m_pList->setColumnWidth(c, widths[c]);
 }
 
 void CMyOrvelView::resizeEvent(QResizeEvent*) { Layout(); }
@@ -294,7 +339,9 @@ void CMyOrvelView::OnScrollUpdate()
     m_pHScroll->setPageStep(std::max(1, int(m.PlotWidth() * m.State(0).m_dXPerPixel)));
     m_pVScroll->setRange(0, m.VScrollMax());
     m_pVScroll->setValue(m.VScrollPos());
-    m_pVScroll->setPageStep(std::max(1, int(m.PlotHeight() * m.State(0).m_dYPerPixel)));
+    // Vertical positions are plot pixels: a page is the plot, a step a twentieth of it.
+    m_pVScroll->setPageStep(std::max(1, m.PlotHeight()));
+    m_pVScroll->setSingleStep(std::max(1, m.PlotHeight() / 20));
     m_bSyncingScroll = false;
 }
 
@@ -366,7 +413,7 @@ void CMyOrvelView::OnCommand(int id)
 void CMyOrvelView::OnSetting()
 {
     CColorSetting dlg(this);
-    dlg.FillFrom(*m_pGraph, m_bAutoScale, m_nManualMax, m_nManualMin);
+    dlg.FillFrom(*m_pGraph, m_bAutoScale, m_dManualMax, m_dManualMin);
     if (dlg.exec() != QDialog::Accepted)
         return;
     dlg.ApplyTo(*m_pGraph);
@@ -378,23 +425,35 @@ void CMyOrvelView::OnSetting()
             m_pGraph->SetYRange(r.max, r.min);
         }
     } else {
-        m_nManualMax = dlg.m_nMax;
-        m_nManualMin = dlg.m_nMin;
-        m_pGraph->SetYRange(m_nManualMax, m_nManualMin);
+        m_dManualMax = dlg.m_dMax;
+        m_dManualMin = dlg.m_dMin;
+        m_pGraph->SetYRange(m_dManualMax, m_dManualMin);
     }
     m_pGraph->Invalidate();
     OnScrollUpdate();
+    // Kept for the next views, recordings and starts.
+    GraphPreferences prefs;
+    prefs.colors = m_pGraph->m_colors;
+    prefs.maskPoints = m_pGraph->m_bMaskPoints;
+    prefs.autoScale = m_bAutoScale;
+    prefs.manualMax = m_dManualMax;
+    prefs.manualMin = m_dManualMin;
+    if (!prefs.Save())
+        msgbox::Show(this, QStringLiteral("The graph settings could not be kept for the next start."),
+            QStringLiteral("Tip"), msgbox::Warning);
 }
 
 void CMyOrvelView::OnExport()
 {
     if (!HasPoints() || m_pExport)
         return;
-    const QString path
-        = chooseExportFile(this, datalog_text::DefaultExportName(QDateTime::currentDateTime()));
+    CPortSettings settings;
+    const QString path = chooseExportFile(
+        this, settings.InLastFolder(datalog_text::DefaultExportName(QDateTime::currentDateTime())));
     if (path.isEmpty())
         return;
     auto* job = new CExportJob(path, *m_pDoc, m_pDoc.data(), datalog_export::FormatOf(path), this);
+    settings.WriteLastFolder(path);
     QString message;
     if (!job->Start(&message)) {
         delete job;

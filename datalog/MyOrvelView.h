@@ -67,8 +67,8 @@ public:
     bool m_bLiveView = true; // recording target: additions refresh the summary
     bool m_bSavedTarget = false; // receives the meter's saved readings
     bool m_bAutoScale = true; // Y range follows the data
-    int m_nManualMax = 50;
-    int m_nManualMin = -50;
+    double m_dManualMax = 50.0;
+    double m_dManualMin = -50.0;
 
     // First update: tabs and columns; a loaded file is listed and its range set; points handed
     // in from a logger download (`downloaded`, emptied here) are moved into the document, which
@@ -137,6 +137,7 @@ protected:
 
 private:
     void Layout();
+    void FitListColumns(int listWidth);
     bool HasPoints() const;
     void OnHScroll(int action);
     void OnVScroll(int action);

@@ -3,6 +3,7 @@
 #include "datalog/GraphDlg.h"
 #include "datalog/GraphPainter.h"
 #include "datalog/PrintLayout.h"
+#include "platform/PortSettings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -52,10 +53,21 @@ void CPrintRX::SetChooserForTesting(Chooser c) { chooser() = std::move(c); }
 
 bool CPrintRX::ShowPrintDialog(QWidget* parent)
 {
-    if (chooser())
-        return chooser()(m_printer);
-    QPrintDialog dlg(&m_printer, parent);
-    return dlg.exec() == QDialog::Accepted;
+    // Printing to a file last time: the dialog offers a file in that folder again.
+    CPortSettings settings;
+    const QString lastFile = settings.ReadPrintFile();
+    if (!lastFile.isEmpty() && m_printer.outputFileName().isEmpty())
+        m_printer.setOutputFileName(lastFile);
+    bool accepted = false;
+    if (chooser()) {
+        accepted = chooser()(m_printer);
+    } else {
+        QPrintDialog dlg(&m_printer, parent);
+        accepted = dlg.exec() == QDialog::Accepted;
+    }
+    if (accepted)
+        settings.WritePrintFile(m_printer.outputFileName());
+    return accepted;
 }
 
 int CPrintRX::PageWidth() const { return m_printer.pageLayout().paintRectPixels(m_printer.resolution()).width(); }

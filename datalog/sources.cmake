@@ -24,6 +24,8 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/GraphModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphScene.h
   ${CMAKE_CURRENT_LIST_DIR}/GraphScene.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GraphPreferences.h
+  ${CMAKE_CURRENT_LIST_DIR}/GraphPreferences.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.h
   ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.cpp
 )

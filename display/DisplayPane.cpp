@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
+#include <algorithm>
 #include <cmath>
 
 static int ScrollBarExtent()
@@ -37,8 +38,12 @@ void CDisplayPane::SetZoomChoice(double choice)
 
 double CDisplayPane::FitZoom() const
 {
+    // The whole meter, rotary switch included, without scrolling: as wide as the pane allows,
+    // unless its height allows less.
     const int room = width() - 2 * frameWidth() - ScrollBarExtent();
-    return double(room) / PanelGeometry::DialogSize().width();
+    const int tall = height() - 2 * frameWidth();
+    return std::min(double(room) / PanelGeometry::DialogSize().width(),
+        double(tall) / PanelGeometry::DialogSize().height());
 }
 
 int CDisplayPane::WidthFor(double zoom)

@@ -1,6 +1,6 @@
 #pragma once
 // The "Display" page: the live panel in a scroll area, zoomed by the user's choice (100, 150,
-// 200 percent) or fitted to the pane's width, so that the reading can be made large enough to
+// 200 percent) or fitted to the pane (its width, or its height where that is the smaller room), so that the reading can be made large enough to
 // read across a bench.
 #include <QList>
 #include <QScrollArea>
@@ -17,10 +17,11 @@ public:
     // Takes the panel as its widget.
     explicit CDisplayPane(CLeftDlg* panel, QWidget* parent = nullptr);
 
-    // 1.0, 1.5, 2.0 (or any zoom), or kFit: follow the pane's width.
+    // 1.0, 1.5, 2.0 (or any zoom), or kFit: follow the pane's size.
     void SetZoomChoice(double choice);
     double ZoomChoice() const { return m_fChoice; }
-    // The zoom at which the panel is as wide as the room in the pane.
+    // The zoom at which the whole panel fits the pane: as wide as the room, or as tall when the
+    // height is the tighter limit.
     double FitZoom() const;
     // The pane width that shows the panel whole at a zoom, scroll bar included.
     static int WidthFor(double zoom);

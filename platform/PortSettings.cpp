@@ -54,6 +54,13 @@ QString CPortSettings::ReadPort() const
     const QString path = s.value(key("COMPORT_PATH")).toString();
     if (!path.isEmpty())
         return path;
+    // A port name written where the number belongs ("sim", a device path) is still the last
+    // port used, and better than the default.
+    const QString text = s.value(key("COMPORT")).toString().trimmed();
+    bool isNumber = false;
+    text.toInt(&isNumber);
+    if (!text.isEmpty() && !isNumber)
+        return text;
     return QString::number(ReadComPort());
 }
 
@@ -93,4 +100,55 @@ QString CPortSettings::ReadMac() const
 {
     QSettings s(m_strPath, QSettings::IniFormat);
     return s.value(key("MAC")).toString();
+}
+
+QString CPortSettings::ReadLastFolder() const
+{
+    QSettings s(m_strPath, QSettings::IniFormat);
+    const QString folder = s.value(QStringLiteral("FILES/LAST_FOLDER")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void CPortSettings::WriteLastFolder(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    const QFileInfo fi(path);
+    const QString folder = fi.isDir() ? fi.absoluteFilePath() : fi.absolutePath();
+    QDir().mkpath(QFileInfo(m_strPath).absolutePath());
+    QSettings s(m_strPath, QSettings::IniFormat);
+    s.setValue(QStringLiteral("FILES/LAST_FOLDER"), folder);
+}
+
+QString CPortSettings::InLastFolder(const QString& name) const
+{
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || QFileInfo(name).isAbsolute())
+        return name;
+    const QString folder = ReadLastFolder();
+    if (folder.isEmpty())
+        return name;
+    return name.isEmpty() ? folder : QDir(folder).filePath(name);
+}
+
+QString CPortSettings::ReadPrintFile() const
+{
+    QSettings s(m_strPath, QSettings::IniFormat);
+    const QString file = s.value(QStringLiteral("FILES/PRINT_FILE")).toString();
+    return !file.isEmpty() && QFileInfo(file).absoluteDir().exists() ? file : QString();
+}
+
+void CPortSettings::WritePrintFile(const QString& file)
+{
+    if (!file.isEmpty())
+        WriteLastFolder(file);
+    if (file.isEmpty() && !QFileInfo::exists(m_strPath))
+        return;
+    QDir().mkpath(QFileInfo(m_strPath).absolutePath());
+    QSettings s(m_strPath, QSettings::IniFormat);
+    if (file.isEmpty())
+        s.remove(QStringLiteral("FILES/PRINT_FILE"));
+    else
+        s.setValue(QStringLiteral("FILES/PRINT_FILE"), QFileInfo(file).absoluteFilePath());
 }

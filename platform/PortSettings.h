@@ -25,6 +25,19 @@ public:
     void WriteMac(const QString& mac);
     QString ReadMac() const;
 
+    // The folder of the file last opened, saved, exported or printed to (section "FILES", key
+    // LAST_FOLDER), where the next file dialog starts; the user's documents folder before any.
+    QString ReadLastFolder() const;
+    // Remembers the folder of `path` (a file, or a folder that exists).
+    void WriteLastFolder(const QString& path);
+    // `name` inside the last folder, for a file dialog's proposal; a name with a folder of its
+    // own is left as it is.
+    QString InLastFolder(const QString& name) const;
+    // The file the last printout went to (key PRINT_FILE in "FILES"), while its folder exists;
+    // empty when it went to a printer. Writing a file also makes its folder the last folder.
+    QString ReadPrintFile() const;
+    void WritePrintFile(const QString& file);
+
     // The folder of the settings file on this platform.
     static QString DefaultFolder();
     // Makes every CPortSettings built without a folder use this one (tests); empty restores.

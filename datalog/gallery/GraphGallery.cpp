@@ -11,6 +11,7 @@
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
 #include "datalog/PrintRX.h"
+#include "platform/PortSettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -95,6 +96,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(METER_GRAPH_GALLERY_DIR);
     QDir().mkpath(g_dir);
+    // The pictures show the default graph settings, whatever the user chose.
+    QTemporaryDir settings;
+    CPortSettings::OverrideDefaultFolder(settings.path());
 
     CMyOrvelDoc doc;
     fill(doc, 240);
@@ -157,7 +161,7 @@ int main(int argc, char** argv)
 
     {
         CColorSetting dlg(&view);
-        dlg.FillFrom(*g, view.m_bAutoScale, view.m_nManualMax, view.m_nManualMin);
+        dlg.FillFrom(*g, view.m_bAutoScale, view.m_dManualMax, view.m_dManualMin);
         dlg.show();
         QApplication::processEvents();
         save(dlg.grab(), QStringLiteral("settings"));

@@ -3,8 +3,10 @@
 #include "app/DocManager.h"
 #include "app/KeyLockIndicators.h"
 #include "datalog/ChildFrame.h"
+#include "datalog/ControlDlgBar.h"
 #include "app/MainFrame.h"
 #include "datalog/MyOrvelDoc.h"
+#include "datalog/MyOrvelView.h"
 #include "display/DisplayPane.h"
 #include "display/LeftDlg.h"
 #include "display/MeterBtn.h"
@@ -18,6 +20,9 @@
 #include "sim/SimSerialPort.h"
 
 #include <QDockWidget>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStatusBar>
@@ -33,11 +38,13 @@
 #include <QStatusBar>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <atomic>
+#include <sys/resource.h>
 
 namespace {
 
@@ -107,6 +114,52 @@ private slots:
         QCOMPARE(frame.leftDlg()->DisplayMode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(frame.leftDlg()->DisplayMode(), -1, 2000);
         QVERIFY(frame.mdiArea()->subWindowList().isEmpty()); // no document at start
+        // The empty area says what can be done, until a document is open.
+        QVERIFY(frame.emptyHint()->isVisible());
+        QVERIFY(frame.emptyHint()->text().contains(QStringLiteral("ConnectBle")));
+        saveArtefact(&frame, QStringLiteral("main-window-empty.png"));
+        frame.docManager()->NewAction()->trigger();
+        QVERIFY(!frame.emptyHint()->isVisible());
+        // At 800 x 600 the document's "Copy Graph" and its list's "Value" column are whole.
+        frame.resize(800, 600);
+        QTest::qWait(50);
+        auto* view = qobject_cast<CChildFrame*>(frame.mdiArea()->activeSubWindow())->view();
+        view->SelectTab(CMyOrvelView::TabList);
+        QCoreApplication::processEvents();
+        saveArtefact(&frame, QStringLiteral("main-window-800x600.png"));
+        auto* copy = view->findChild<QPushButton*>(QStringLiteral("copyGraph"));
+        QVERIFY(view->rect().contains(copy->geometry()));
+        QTableView* list = view->List();
+        QVERIFY(list->columnViewportPosition(3) + list->columnWidth(3) <= list->viewport()->width());
+        QVERIFY(frame.docManager()->CloseAllDocuments(false));
+        QVERIFY(frame.emptyHint()->isVisible());
+    }
+
+    void windowOpensAtASensibleSizeAndComesBackWhereItWas()
+    {
+        // A first start: most of a large screen, the whole of a small one.
+        QCOMPARE(MainWindowStartSize(QSize(1920, 1040)), QSize(1280, 860));
+        QCOMPARE(MainWindowStartSize(QSize(1024, 740)), QSize(1024, 740) * 9 / 10);
+        QCOMPARE(MainWindowStartSize(QSize(600, 400)), QSize(600, 400));
+        {
+            CMainFrame frame;
+            frame.docManager()->OpenSettings()->remove(QStringLiteral("Window"));
+            frame.RestoreWindowPlace();
+            QVERIFY(frame.windowState() & Qt::WindowMaximized);
+            const QSize avail = QGuiApplication::primaryScreen()->availableGeometry().size();
+            QCOMPARE(frame.normalGeometry().size(), MainWindowStartSize(avail));
+        }
+        {
+            CMainFrame frame;
+            frame.setGeometry(40, 50, 700, 520);
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            frame.close(); // remembers
+        }
+        CMainFrame next;
+        next.RestoreWindowPlace();
+        QVERIFY(!(next.windowState() & Qt::WindowMaximized));
+        QCOMPARE(next.geometry().size(), QSize(700, 520));
     }
 
     void paneToggleHidesAndShowsTheDisplay()
@@ -129,6 +182,15 @@ private slots:
         QTRY_VERIFY((guide = frame.findChild<QTextBrowser*>(QStringLiteral("userGuide"))) != nullptr);
         QVERIFY(guide->toPlainText().contains(QLatin1String("ConnectBle")));
         saveArtefact(guide->window(), QStringLiteral("user-guide.png"));
+        // The guide names the graph tools the tool bar shows, and none it hides.
+        QFile html(qEnvironmentVariable("METER_SOURCE_DIR") + QStringLiteral("/app/help/user-guide.html"));
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(html.readAll());
+        CControlDlgBar bar;
+        for (QAction* a : bar.actions()) {
+            const QString named = QStringLiteral("<b>%1</b>").arg(a->text());
+            QVERIFY2(text.contains(named) == a->isVisible(), qPrintable(a->text()));
+        }
     }
 
     void lostMeterBlanksTheDisplayOnlyOnce()
@@ -513,6 +575,42 @@ private slots:
         QCOMPARE(frame.windowTitle(), QStringLiteral("Multimeter"));
     }
 
+    void severalDocumentsLeaveActivationSettledAndTheProgramIdle()
+    {
+        CMainFrame frame;
+        frame.resize(1000, 700);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        for (int i = 0; i < 3; ++i)
+            frame.docManager()->NewAction()->trigger();
+        QTest::qWait(300); // what the opening queued has run
+        QSignalSpy activations(frame.mdiArea(), &QMdiArea::subWindowActivated);
+        QSignalSpy docChanges(frame.docManager(), &CDocManager::activeDocumentChanged);
+        const QString title = frame.windowTitle();
+        rusage before {};
+        getrusage(RUSAGE_SELF, &before);
+        QTest::qWait(1000);
+        rusage after {};
+        getrusage(RUSAGE_SELF, &after);
+        auto ms = [](const rusage& r) {
+            return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
+        };
+        QCOMPARE(activations.count(), 0);
+        QCOMPARE(docChanges.count(), 0);
+        QVERIFY(title.startsWith(QStringLiteral("Multimeter - New File3")));
+        QCOMPARE(frame.windowTitle(), title);
+        QVERIFY2(ms(after) - ms(before) < 300, qPrintable(QString::number(ms(after) - ms(before))));
+        // The newest document is the one shown, maximised, and picking another one keeps it.
+        QCOMPARE(qobject_cast<CChildFrame*>(frame.mdiArea()->activeSubWindow())->document(),
+            frame.docManager()->Documents().last());
+        QVERIFY(frame.mdiArea()->activeSubWindow()->isMaximized());
+        frame.mdiArea()->setActiveSubWindow(frame.mdiArea()->subWindowList().first());
+        QTest::qWait(300);
+        QCOMPARE(frame.docManager()->ActiveDocument(), frame.docManager()->Documents().first());
+        QVERIFY(frame.mdiArea()->activeSubWindow()->isMaximized());
+        QVERIFY(frame.docManager()->CloseAllDocuments(false));
+    }
+
     void bluetoothSearchThatHearsNothingSaysSoAndOffersThePortDialog()
     {
         CMainFrame frame;
@@ -618,6 +716,21 @@ private slots:
         dlg->close();
     }
 
+    void demoRemembersItsPortForTheScanDialog()
+    {
+        sim::ResetSharedSimulator();
+        CPortSettings(m_settingsDir.path()).WritePort(QStringLiteral("4"));
+        {
+            CMainFrame frame;
+            frame.StartDemo();
+            QTRY_COMPARE_WITH_TIMEOUT(CPortSettings(m_settingsDir.path()).ReadPort(), QStringLiteral("sim"), 5000);
+        }
+        CMainFrame next;
+        next.OnConnectBle();
+        QCOMPARE(next.scanDialog()->portEdit()->text(), QStringLiteral("sim"));
+        next.scanDialog()->close();
+    }
+
     void displayZoomsWithTheMenuAndFollowsThePaneInFit()
     {
         CMainFrame frame;
@@ -657,10 +770,15 @@ private slots:
         QCOMPARE(panel->Zoom(), 1.0);
         frame.action(QStringLiteral("zoomFit"))->trigger();
         // Fit: the panel grows and shrinks with the pane, keeping its proportions.
-        frame.displayPane()->resize(CDisplayPane::WidthFor(1.5), 600);
+        const int tall = PanelGeometry::DialogSize().height() * 3;
+        frame.displayPane()->resize(CDisplayPane::WidthFor(1.5), tall);
         QVERIFY(qAbs(panel->Zoom() - 1.5) < 0.02);
-        frame.displayPane()->resize(CDisplayPane::WidthFor(0.8), 600);
+        frame.displayPane()->resize(CDisplayPane::WidthFor(0.8), tall);
         QVERIFY(qAbs(panel->Zoom() - 0.8) < 0.02);
+        // A pane lower than the panel: the whole meter still shows, rotary switch included.
+        frame.displayPane()->resize(CDisplayPane::WidthFor(1.0), PanelGeometry::DialogSize().height() * 3 / 4);
+        QVERIFY(panel->height() <= frame.displayPane()->viewport()->height());
+        QVERIFY(qAbs(panel->Zoom() - 0.75) < 0.02);
         QVERIFY(qAbs(double(panel->width()) / panel->height()
                     - double(PanelGeometry::DialogSize().width()) / PanelGeometry::DialogSize().height())
             < 0.01);

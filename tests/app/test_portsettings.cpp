@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +48,13 @@ private slots:
         s.WritePort(QStringLiteral("COM7"));
         QCOMPARE(s.ReadComPort(), 7);
         QCOMPARE(s.ReadPort(), QStringLiteral("7"));
+        // A name where the number belongs is offered as it is, not replaced by the default.
+        {
+            QSettings ini(s.FilePath(), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("PELLAN_PORT/COMPORT"), QStringLiteral("sim"));
+        }
+        QCOMPARE(s.ReadPort(), QStringLiteral("sim"));
+        QCOMPARE(s.ReadComPort(), 3);
     }
 
     void bluetoothFriendlyNames()

@@ -97,10 +97,12 @@ private slots:
         QVERIFY(start->isEnabled());
         QVERIFY(!stop->isEnabled());
 
-        // Without meter data Start does nothing, and says nothing.
+        // Without meter data Start records nothing, and says why.
         start->trigger();
         QVERIFY(Windows(frame).isEmpty());
-        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY(m_boxes.first().contains(QStringLiteral("No meter is connected")));
+        m_boxes.clear();
 
         frame.links().Heard();
         start->trigger();

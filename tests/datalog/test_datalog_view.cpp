@@ -9,6 +9,7 @@
 #include "datalog/DataListModel.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/GraphPainter.h"
+#include "datalog/GraphPreferences.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MLogJson.h"
 #include "datalog/MyOrvelView.h"
@@ -17,8 +18,10 @@
 #include "display/ShowData.h"
 #include "platform/MessageBox.h"
 #include "platform/Workbook.h"
+#include "platform/PortSettings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
@@ -36,6 +39,7 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <cmath>
 
@@ -73,8 +77,14 @@ class TestDatalogView : public QObject {
     Q_OBJECT
 
     QList<msgbox::Request> m_boxes;
+    QTemporaryDir m_settingsDir;
 
 private slots:
+    void initTestCase()
+    {
+        // The graph preferences of these tests go to a settings file of their own.
+        CPortSettings::OverrideDefaultFolder(m_settingsDir.path());
+    }
     void init()
     {
         m_boxes.clear();
@@ -108,9 +118,21 @@ private slots:
         QVERIFY(view.List()->isVisible() && !view.Graph()->isVisible() && !view.VScroll()->isVisible());
         view.Tabs()->setCurrentIndex(CMyOrvelView::TabSummary);
         QVERIFY(view.SummaryBox()->isVisible() && !view.List()->isVisible());
-        QCOMPARE(view.Graph()->geometry(), QRect(30, 60, 840, 520));
-        QCOMPARE(view.VScroll()->geometry(), QRect(12, 60, 19, 520));
+        QCOMPARE(view.Graph()->geometry(), QRect(30, 60, 840, 515));
+        QCOMPARE(view.VScroll()->geometry(), QRect(12, 60, 19, 515));
         QCOMPARE(view.HScroll()->geometry(), QRect(30, 575, 840, 20));
+        // The horizontal bar starts below the graph: it covers none of the X labels.
+        QVERIFY(view.Graph()->geometry().bottom() < view.HScroll()->geometry().top());
+        // In a narrow window the button stays whole, beside the tabs, and "Value" keeps its width.
+        view.resize(460, 400);
+        QVERIFY(view.rect().contains(view.findChild<QPushButton*>(QStringLiteral("copyGraph"))->geometry()));
+        QVERIFY(view.Tabs()->geometry().right() < view.findChild<QPushButton*>(QStringLiteral("copyGraph"))->x());
+        int shown = 0;
+        for (int c = 0; c < CDataListModel::ColumnCount; ++c)
+            shown += view.List()->columnWidth(c);
+        QVERIFY(shown <= view.List()->width());
+        QCOMPARE(view.List()->columnWidth(3), CDataListModel::ColumnWidth(3));
+        view.resize(900, 600);
 
         QVERIFY(!view.m_bLiveView);
         QCOMPARE(view.ListModel()->rowCount(), 12);
@@ -145,6 +167,56 @@ private slots:
         QVERIFY(view.SummaryBox()->toPlainText().contains(QStringLiteral("Minimum: OL")));
         view.Graph()->repaint();
         QVERIFY(view.Graph()->FullPaints() > 0);
+    }
+
+    void nextDownloadedRecordStartsAFreshXRange()
+    {
+        CMyOrvelDoc doc;
+        CMyOrvelView view(&doc);
+        auto points = [](int n) {
+            QVector<CObData> pts;
+            for (int i = 0; i < n; ++i)
+                pts << CObData(i % 10, "VDC", 1.0, 0, QString::number(i), "VDC", 1000);
+            return pts;
+        };
+        QVector<CObData> big = points(3200);
+        view.resize(900, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate(&big);
+        CGraphDlg* g = view.Graph();
+        g->repaint();
+        QVERIFY(g->Model().State(0).m_dXMax >= 3199);
+        // The user zooms on all three states and scrolls.
+        view.OnCommand(CMyOrvelView::IdXBig);
+        QTest::mousePress(g, Qt::LeftButton, {}, QPoint(200, 100));
+        QTest::mouseMove(g, QPoint(300, 100));
+        QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(300, 100));
+        view.HScroll()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QVERIFY(g->IsZoomedOrMoved());
+
+        // The next record, ten points, into the same view.
+        const QVector<CObData> small = points(10);
+        doc.DeleteContents();
+        const datalog_text::YRange r = datalog_text::TakeDownloadedPoints(doc, small);
+        view.ShowDownloaded(r.max, r.min);
+        g->repaint();
+        QVERIFY(!g->IsZoomedOrMoved());
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(g->Model().State(i).m_dXMin, 0.0);
+            QCOMPARE(g->Model().State(i).m_dXMinHome, 0.0);
+        }
+        QCOMPARE(g->Model().State(0).m_dXMax, 20.0);
+        QCOMPARE(g->Model().State(1).m_dXMax, 100.0);
+        // The ten points spread over the plot instead of its first pixels.
+        GraphDrawParams p;
+        p.rect = g->rect();
+        p.xPerPixel = g->Model().State(0).m_dXPerPixel;
+        p.yPerPixel = g->Model().State(0).m_dYPerPixel;
+        QVERIFY(GraphPointAt(g->Model().State(0), p, 9, 0).x() - GraphPointAt(g->Model().State(0), p, 0, 0).x() > 200);
+        // "All" keeps it so.
+        view.OnCommand(CMyOrvelView::IdAll);
+        QCOMPARE(g->Model().State(0).m_dXMax, 20.0);
     }
 
     void scrollBarsFollowTheGraph()
@@ -228,7 +300,7 @@ private slots:
         doc.AddPoint(0, 5.0, "V", 0, 1, "t", "VDC", 6.0f);
         CMyOrvelView view(&doc);
         CColorSetting dlg;
-        dlg.FillFrom(*view.Graph(), view.m_bAutoScale, view.m_nManualMax, view.m_nManualMin);
+        dlg.FillFrom(*view.Graph(), view.m_bAutoScale, view.m_dManualMax, view.m_dManualMin);
         QVERIFY(dlg.AutoButton()->isChecked());
         QCOMPARE(dlg.MaxEdit()->text(), QStringLiteral("50"));
         QCOMPARE(dlg.MinEdit()->text(), QStringLiteral("-50"));
@@ -242,16 +314,22 @@ private slots:
         QVERIFY(!dlg.Validate());
         QCOMPARE(m_boxes.last().text, QStringLiteral("The Maxinum should large than the Mininum"));
         QCOMPARE(m_boxes.last().caption, QStringLiteral("Tip"));
+        // Messages name the field they are about.
         dlg.MaxEdit()->setText("6000");
         QVERIFY(!dlg.Validate());
-        QCOMPARE(m_boxes.last().text, QStringLiteral("Enter an integer between -5000 and 5000."));
-        dlg.MaxEdit()->setText("ten");
-        QVERIFY(!dlg.Validate());
-        QCOMPARE(m_boxes.last().text, QStringLiteral("Enter an integer."));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("Maximum: enter a number between -5000 and 5000."));
         dlg.MaxEdit()->setText("200");
+        dlg.MinEdit()->setText("ten");
+        QVERIFY(!dlg.Validate());
+        QCOMPARE(m_boxes.last().text, QStringLiteral("Minimum: enter a number, such as 5 or 0.25."));
+        // Decimals are taken: a window for a 5 V signal.
+        dlg.MaxEdit()->setText("5.25");
+        dlg.MinEdit()->setText("4.75");
         QVERIFY(dlg.Validate());
-        QCOMPARE(dlg.m_nMax, 200);
+        QCOMPARE(dlg.m_dMax, 5.25);
+        QCOMPARE(dlg.m_dMin, 4.75);
         QVERIFY(!dlg.m_bAutoScale);
+        QCOMPARE(dlg.MaskPointsBox()->text(), QStringLiteral("Show Points"));
 
         CColorSetting::SetColorChooserForTesting([](const QColor&, QWidget*) { return QColor(1, 2, 3); });
         dlg.ChooseColor(CColorSetting::Line);
@@ -267,6 +345,55 @@ private slots:
         const datalog_text::YRange r = datalog_text::FitYRange(doc.m_dMax, doc.m_dMin, 6.0f, true);
         QCOMPARE(r.max, 5.01);
         QCOMPARE(r.min, 4.99);
+    }
+
+    void graphSettingsAreKeptForEveryNewView()
+    {
+        const QString ini = CPortSettings().FilePath();
+        QFile::remove(ini);
+        CMyOrvelDoc doc;
+        fill(doc, 20);
+        {
+            CMyOrvelView view(&doc);
+            CColorSetting::SetColorChooserForTesting([](const QColor&, QWidget*) { return QColor(10, 20, 30); });
+            QTimer::singleShot(0, [] {
+                auto* dlg = qobject_cast<CColorSetting*>(QApplication::activeModalWidget());
+                QVERIFY(dlg);
+                dlg->ChooseColor(CColorSetting::Line);
+                dlg->MaskPointsBox()->setChecked(false);
+                dlg->ManualButton()->setChecked(true);
+                dlg->MaxEdit()->setText("5.5");
+                dlg->MinEdit()->setText("4.5");
+                dlg->accept();
+            });
+            view.OnCommand(CMyOrvelView::IdSetting);
+            QCOMPARE(view.Graph()->Model().State(0).m_dYMax, 5.5);
+        }
+        // A new recording, a reopened file or the next start: the same choices.
+        CMyOrvelDoc live;
+        CMyOrvelView fresh(&live);
+        QCOMPARE(fresh.Graph()->m_colors.line, 0x0A141Eu);
+        QVERIFY(!fresh.Graph()->m_bMaskPoints);
+        QVERIFY(!fresh.m_bAutoScale);
+        QCOMPARE(fresh.Graph()->Model().State(0).m_dYMax, 5.5);
+        QCOMPARE(fresh.Graph()->Model().State(2).m_dYMinHome, 4.5);
+        CMyOrvelView loaded(&doc);
+        loaded.OnInitialUpdate();
+        QCOMPARE(loaded.Graph()->Model().State(0).m_dYMax, 5.5); // the manual scale, not the data's
+        const GraphPreferences kept = GraphPreferences::Load(ini);
+        QCOMPARE(kept.manualMin, 4.5);
+        QCOMPARE(kept.colors.grid, GraphColor::Grid);
+        // A file that holds nonsense gives the defaults.
+        {
+            QSettings s(ini, QSettings::IniFormat);
+            s.setValue("GRAPH/LINE_COLOR", "yellow");
+            s.setValue("GRAPH/MANUAL_MAX", "1");
+            s.setValue("GRAPH/MANUAL_MIN", "2");
+        }
+        const GraphPreferences odd = GraphPreferences::Load(ini);
+        QCOMPARE(odd.colors.line, GraphColor::Line);
+        QCOMPARE(odd.manualMax, 50.0);
+        QFile::remove(ini);
     }
 
     void exportCopyAndPrintNeedPoints()
@@ -310,6 +437,10 @@ private slots:
         view.OnCommand(CMyOrvelView::IdExport);
         QVERIFY(proposed.endsWith(".xls"));
         QTRY_VERIFY(!view.RunningExport());
+        // The next export starts in the folder of this one.
+        view.OnCommand(CMyOrvelView::IdExport);
+        QCOMPARE(QFileInfo(proposed).absolutePath(), dir.path());
+        QTRY_VERIFY(!view.RunningExport());
         QFile f(dir.filePath("out.xls"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), datalog_text::ExportXls(doc));
@@ -339,7 +470,9 @@ private slots:
         const QString dataPdf = outDir() + "/print-data.pdf";
         const QString graphPdf = outDir() + "/print-graph.pdf";
         QString target = dataPdf;
+        QString offered;
         CPrintRX::SetChooserForTesting([&](QPrinter& printer) {
+            offered = printer.outputFileName();
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(target);
             printer.setResolution(300);
@@ -364,6 +497,8 @@ private slots:
         target = graphPdf;
         view.OnCommand(CMyOrvelView::IdPrintGraph);
         QCOMPARE(pdfPages(graphPdf), 1);
+        // Printing to a file again offers the file (and folder) of the last printout.
+        QCOMPARE(offered, QFileInfo(dataPdf).absoluteFilePath());
         CPrintRX rx;
         for (int i = 0; i < CPrintRX::kMaxSlots; ++i)
             QCOMPARE(rx.CreateFontSlot(), i);

@@ -4,12 +4,14 @@
 #include "datalog/MLogFile.h"
 #include "datalog/MyOrvelDoc.h"
 #include "platform/MessageBox.h"
+#include "platform/PortSettings.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,9 +50,12 @@ class TestDocManager : public QObject {
     }
 
 private slots:
+    void initTestCase() { CPortSettings::OverrideDefaultFolder(m_dir.filePath("config")); }
+    void cleanupTestCase() { CPortSettings::OverrideDefaultFolder(QString()); }
     void init()
     {
         QFile::remove(m_dir.filePath("registry.ini"));
+        QFile::remove(CPortSettings().FilePath());
         m_answers.clear();
         m_proposals.clear();
         m_boxes.clear();
@@ -132,7 +137,7 @@ private slots:
         // Save with no file yet asks for a name, proposes the title, adds the extension.
         m_answers << m_dir.filePath("rec");
         QVERIFY(m->OnFileSave());
-        QCOMPARE(m_proposals.last(), QStringLiteral("New File1.mLog"));
+        QVERIFY(m_proposals.last().endsWith(QStringLiteral("/New File1.mLog")));
         const QString saved = m_dir.filePath("rec.mLog");
         QCOMPARE(doc->GetPathName(), saved);
         QCOMPARE(doc->GetTitle(), QStringLiteral("rec.mLog"));
@@ -142,6 +147,9 @@ private slots:
         const QByteArray savedBytes = f.readAll();
         QCOMPARE(savedBytes, mlog::ToBytes(*doc));
         QCOMPARE(m->RecentFiles().first(), QDir::toNativeSeparators(saved));
+        // The next file dialog starts in the folder just used, also after a restart.
+        QVERIFY(!make()->OnFileOpen());
+        QCOMPARE(m_proposals.last(), m_dir.path());
 
         // An unmodified document closes without a question.
         QSignalSpy closed(m.get(), &CDocManager::documentClosed);
@@ -232,6 +240,43 @@ private slots:
         QCOMPARE(m->ActiveDocument()->GetTitle(), QStringLiteral("f1.mLog"));
         QCOMPARE(m->RecentFiles().first(), QDir::toNativeSeparators(paths[1]));
     }
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    void storeMovesOnceToTheProgramsOwnFolder()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        const QDir config(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        const QString oldPath = config.filePath("Local AppWizard-Generated Applications/Multimeter.conf");
+        const QString newPath = config.filePath("multimeter/Multimeter.conf");
+        QFile::remove(newPath);
+        QFile::remove(oldPath);
+        const QString kept = file("kept.mLog");
+        {
+            QDir().mkpath(QFileInfo(oldPath).absolutePath());
+            QSettings old(oldPath, QSettings::IniFormat);
+            old.setValue("Recent File List/File1", kept);
+        }
+        {
+            CDocManager m; // the program's own store
+            QCOMPARE(m.RecentFiles(), QStringList { kept });
+        }
+        QVERIFY(QFile::exists(newPath));
+        QVERIFY(!QFile::exists(oldPath));
+        QVERIFY(!QFileInfo::exists(QFileInfo(oldPath).absolutePath()));
+        QSettings moved(newPath, QSettings::IniFormat);
+        QCOMPARE(moved.value("Recent File List/File1").toString(), kept);
+        // Only once: a file that turns up in the old place later is left alone.
+        {
+            QDir().mkpath(QFileInfo(oldPath).absolutePath());
+            QSettings old(oldPath, QSettings::IniFormat);
+            old.setValue("Recent File List/File1", "/elsewhere.mLog");
+        }
+        CDocManager again;
+        QCOMPARE(again.RecentFiles(), QStringList { kept });
+        QFile::remove(oldPath);
+        QFile::remove(newPath);
+    }
+#endif
 };
 
 QTEST_MAIN(TestDocManager)

@@ -195,11 +195,25 @@ private slots:
         QCOMPARE(g.HScrollMax(), 700);
         g.SetHScrollPos(900);
         QCOMPARE(g.State(0).m_dXMin, 700.0);
-        QCOMPARE(g.VScrollMax(), 50);
-        QCOMPARE(g.VScrollPos(), 50); // at the bottom
-        g.SetVScrollPos(10);
+        // The vertical bar counts plot pixels: 100 units at 0.25 a pixel less the 200 shown.
+        QCOMPARE(g.VScrollMax(), 200);
+        QCOMPARE(g.VScrollPos(), 200); // at the bottom
+        g.SetVScrollPos(40);
         QCOMPARE(g.State(0).m_dYMin, 40.0);
-        QCOMPARE(g.VScrollPos(), 10);
+        QCOMPARE(g.VScrollPos(), 40);
+        // A 0.5 V window over -5..5 moves a pixel's worth a step, not a whole volt.
+        g.SetYRange(5, -5);
+        g.State(0).m_dYPerPixel = 0.5 / 200;
+        QCOMPARE(g.VScrollMax(), 3800);
+        g.SetVScrollPos(1);
+        QCOMPARE(g.State(0).m_dYMin, 5 - 0.5 - 0.0025);
+        // A window over 0..0.05 can move at all.
+        g.SetYRange(0.05, 0);
+        g.State(0).m_dYPerPixel = 0.01 / 200;
+        QCOMPARE(g.VScrollMax(), 800);
+        g.SetVScrollPos(400);
+        QVERIFY(std::abs(g.State(0).m_dYMin - 0.02) < 1e-12);
+        QCOMPARE(g.VScrollPos(), 400);
     }
 
     void yRangeIsAlwaysDrawable()
@@ -246,6 +260,52 @@ private slots:
         const GraphScene one = BuildGraphScene(g.State(0), series(1), p);
         QCOMPARE(one.trace.size(), 0);
         QCOMPARE(one.marks.size(), 1);
+    }
+
+    void yLabelsDifferOverSmallRanges()
+    {
+        CGraphModel g = graph();
+        for (const auto& [max, min] : { std::pair { 5.05, 5.0 }, std::pair { 5.0302, 5.0201 }, std::pair { 0.05, 0.0 },
+                 std::pair { 10.0, -10.0 } }) {
+            g.SetYRange(max, min);
+            const GraphScene scene = BuildGraphScene(g.State(0), CDataSeries(),
+                GraphDrawParams { QRect(0, 0, 440, 250), g.State(0).m_dXPerPixel, g.State(0).m_dYPerPixel });
+            QStringList y;
+            for (int i = 0; i <= 10; ++i)
+                y << scene.labels[i].text;
+            QCOMPARE(QSet<QString>(y.begin(), y.end()).size(), 11);
+        }
+        // Ranges that two decimals tell apart keep two.
+        QCOMPARE(YLabelDecimals(1.0), 2);
+        QCOMPARE(YLabelDecimals(0.1), 2);
+        QCOMPARE(YLabelDecimals(0.001), 4);
+    }
+
+    void gapBreaksTheTrace()
+    {
+        CGraphModel g = graph();
+        g.SetYRange(10, 0);
+        CDataSeries s = series(3, [](int) { return 5.0; });
+        s.AppendNull();
+        s.Append(6, u"V", 0, 0, u"t", u"VDC", 6);
+        s.Append(7, u"V", 0, 0, u"t", u"VDC", 6);
+        // One point per 50 pixels, and four points per column: neither joins across the gap.
+        for (double xpp : { 1.0 / 50, 4.0 }) {
+            for (bool envelope : { false, true }) {
+                GraphDrawParams p { QRect(0, 0, 440, 250), xpp, 0.05 };
+                p.envelope = envelope;
+                const GraphScene scene = BuildGraphScene(g.State(0), s, p);
+                const int gapLeft = GraphPointAt(g.State(0), p, 2, 5).x();
+                const int gapRight = GraphPointAt(g.State(0), p, 4, 6).x();
+                for (const QLine& l : scene.trace) {
+                    const bool crosses = std::min(l.x1(), l.x2()) <= gapLeft && std::max(l.x1(), l.x2()) >= gapRight
+                        && gapLeft != gapRight;
+                    QVERIFY2(!crosses, qPrintable(QStringLiteral("xpp %1 envelope %2").arg(xpp).arg(envelope)));
+                }
+                if (xpp < 1.0 && !envelope)
+                    QCOMPARE(scene.trace.size(), 3); // 0-1, 1-2, 4-5
+            }
+        }
     }
 
     void envelopeKeepsColumnsAndLinks()
