@@ -1,5 +1,6 @@
 target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ObData.h
+  ${CMAKE_CURRENT_LIST_DIR}/ChunkedArray.h
   ${CMAKE_CURRENT_LIST_DIR}/DataSeries.h
   ${CMAKE_CURRENT_LIST_DIR}/DataSeries.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataLog.h
