@@ -2,6 +2,7 @@
 
 #include "datalog/ColorSetting.h"
 #include "datalog/DataListModel.h"
+#include "datalog/DataListWindow.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/PrintRX.h"
@@ -19,6 +20,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
+#include <QWheelEvent>
 
 namespace {
 
@@ -71,7 +73,13 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     m_pList = new QTableView(this);
     m_pList->setObjectName(QStringLiteral("dataList"));
     m_pListModel = new CDataListModel(this);
-    m_pList->setModel(m_pListModel);
+    m_pListWindow = new CDataListWindow(m_pListModel, this);
+    m_pList->setModel(m_pListWindow);
+    // The page always fits: the list's own scroll bar moves the page instead.
+    m_pList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pList->viewport()->installEventFilter(this);
+    m_pListScroll = new QScrollBar(Qt::Vertical, this);
+    m_pListScroll->setObjectName(QStringLiteral("dataListScroll"));
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setShowGrid(true);
     m_pList->verticalHeader()->hide();
@@ -90,9 +98,13 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     connect(m_pGraph, &CGraphDlg::fftRangeChosen, this, &CMyOrvelView::fftRangeChosen);
     connect(m_pHScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnHScroll);
     connect(m_pVScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnVScroll);
+    connect(m_pListWindow, &CDataListWindow::pageChanged, this, &CMyOrvelView::OnListPageChanged);
+    connect(m_pListScroll, &QScrollBar::valueChanged, m_pListWindow, &CDataListWindow::SetFirst);
     if (doc) {
         connect(doc, &CMyOrvelDoc::summaryRefreshRequested, this, [this] {
-            if (m_bLiveView)
+            // Laid out anew on every reading, the text costs more than the reading itself: it
+            // follows while its tab is the current one and is rebuilt when the tab is chosen.
+            if (m_bLiveView && m_pTab->currentIndex() == TabSummary)
                 RefreshSummary();
         });
         connect(doc, &CMyOrvelDoc::contentsLoaded, this, [this] {
@@ -173,17 +185,21 @@ void CMyOrvelView::AppendListRow(
     const QString& time, const QString& unit, double value, const QString& type, datalog_text::Place place)
 {
     const int row = m_pListModel->AppendRow(time, unit, value, type, place);
-    m_pList->scrollTo(m_pListModel->index(row, 0));
+    m_pListWindow->ShowRow(row);
 }
 
 int CMyOrvelView::ListRowCount() const { return m_pListModel->rowCount(); }
 
 void CMyOrvelView::AddListRow(const RecordingListRow& row, bool scrollIntoView)
 {
-    // The row number is the list's own: the model numbers its rows.
-    const int at = m_pListModel->AppendRowText(row.time, row.unit, row.value, row.label);
+    // The row number is the list's own: the model numbers its rows. A row of a document point
+    // is read back from the document when shown, so the list keeps no texts of its own for it.
+    const int at = row.series >= 0 && m_pDoc
+        ? m_pListModel->AppendPoint(m_pDoc.data(), row.series, row.point,
+            row.live ? datalog_text::Place::LiveList : datalog_text::Place::SavedList)
+        : m_pListModel->AppendRowText(row.time, row.unit, row.value, row.label);
     if (scrollIntoView)
-        m_pList->scrollTo(m_pListModel->index(at, 0));
+        m_pListWindow->ShowRow(at);
 }
 
 void CMyOrvelView::RefreshAfterLivePoint()
@@ -220,6 +236,7 @@ void CMyOrvelView::SelectTab(int tab)
     m_pHScroll->setVisible(graph);
     m_pVScroll->setVisible(graph);
     m_pList->setVisible(tab == TabList);
+    m_pListScroll->setVisible(tab == TabList);
     m_pSummary->setVisible(tab == TabSummary);
     if (tab == TabSummary)
         RefreshSummary();
@@ -232,13 +249,36 @@ void CMyOrvelView::Layout()
     m_pCopy->setGeometry(std::max(340, W - 130), 8, 110, 28);
     const QRect area(30, 60, std::max(1, W - 60), std::max(1, H - 80));
     m_pGraph->setGeometry(area);
-    m_pList->setGeometry(area);
+    const int bar = m_pListScroll->sizeHint().width();
+    m_pList->setGeometry(area.adjusted(0, 0, -bar, 0));
+    m_pListScroll->setGeometry(area.right() - bar + 1, area.top(), bar, area.height());
+    const int header = m_pList->horizontalHeader()->sizeHint().height();
+    const int rowHeight = std::max(1, m_pList->verticalHeader()->defaultSectionSize());
+    m_pListWindow->SetPageRows((area.height() - header - 2 * m_pList->frameWidth()) / rowHeight);
     m_pSummary->setGeometry(area);
     m_pVScroll->setGeometry(12, 60, 19, std::max(1, H - 80));
     m_pHScroll->setGeometry(30, H - 25, std::max(1, W - 60), 20);
 }
 
 void CMyOrvelView::resizeEvent(QResizeEvent*) { Layout(); }
+
+void CMyOrvelView::OnListPageChanged()
+{
+    const QSignalBlocker block(m_pListScroll);
+    m_pListScroll->setRange(0, m_pListWindow->LastFirst());
+    m_pListScroll->setPageStep(m_pListWindow->PageRows());
+    m_pListScroll->setValue(m_pListWindow->First());
+}
+
+bool CMyOrvelView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The wheel over the list moves its page.
+    if (watched == m_pList->viewport() && event->type() == QEvent::Wheel) {
+        QApplication::sendEvent(m_pListScroll, event);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void CMyOrvelView::showEvent(QShowEvent*)
 {

@@ -17,6 +17,8 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/DataLogText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataListModel.h
   ${CMAKE_CURRENT_LIST_DIR}/DataListModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DataListWindow.h
+  ${CMAKE_CURRENT_LIST_DIR}/DataListWindow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphModel.h
   ${CMAKE_CURRENT_LIST_DIR}/GraphModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphScene.h
