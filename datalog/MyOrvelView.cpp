@@ -219,7 +219,7 @@ void CMyOrvelView::InvalidateGraph()
 
 bool CMyOrvelView::IsZoomedOrMoved() const { return m_pGraph->IsZoomedOrMoved(); }
 
-void CMyOrvelView::SetYRange(double max, double min) { m_pGraph->SetYRange(max, min); }
+void CMyOrvelView::SetYRange(double max, double min) { m_pGraph->FollowYRange(max, min); }
 
 void CMyOrvelView::RefreshSummary()
 {

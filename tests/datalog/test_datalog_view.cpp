@@ -542,6 +542,39 @@ private slots:
         }
     }
 
+    // Readings that stay in the function's range are drawn one segment each: setting the same
+    // range again on every reading repaints nothing.
+    void recordingDrawsIncrementally()
+    {
+        TeeHost host;
+        CRecorder rec(host, [] { return true; });
+        rec.OnStart();
+        CMyOrvelView& view = *host.open[0].view;
+        view.resize(700, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        MeterEvent e;
+        e.m_nMode = 1;
+        e.m_data.m_strFunction = QStringLiteral("VDC");
+        e.m_data.m_strUnit = QStringLiteral("VDC");
+        e.m_data.m_fLimit = 6.0f;
+        e.m_data.m_nDecimals = 3;
+        auto record = [&](int n) {
+            for (int i = 0; i < n; ++i) {
+                e.m_data.m_fValue = 1.0f + 0.01f * float(i);
+                rec.OnMeterEvent(e);
+                QApplication::processEvents();
+            }
+        };
+        record(2);
+        const int full = view.Graph()->FullPaints();
+        const int incremental = view.Graph()->IncrementalDraws();
+        record(8);
+        QCOMPARE(view.Graph()->FullPaints(), full);
+        QCOMPARE(view.Graph()->IncrementalDraws(), incremental + 8);
+    }
+
     void envelopeMatchesFullPolyline()
     {
         struct Shape {
