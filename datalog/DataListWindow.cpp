@@ -43,9 +43,20 @@ void CDataListWindow::Refill(int oldCount)
 void CDataListWindow::OnRowsInserted(int first, int last)
 {
     const int added = last - first + 1;
+    const int oldFirst = m_nFirst;
     const bool atEnd = m_nFirst >= std::max(0, Total() - added - m_nPage);
     if (atEnd)
         m_nFirst = LastFirst();
+    const int shift = m_nFirst - oldFirst;
+    if (m_nShown == m_nPage && shift < m_nPage) {
+        // A full page: the rows it keeps show the same texts; only new rows at its bottom change.
+        if (shift > 0) {
+            emit pageScrolled(shift);
+            emit dataChanged(index(m_nPage - shift, 0), index(m_nPage - 1, columnCount() - 1));
+        }
+        emit pageChanged();
+        return;
+    }
     Refill(m_nShown);
 }
 

@@ -35,6 +35,10 @@ public:
 signals:
     // The page moved or the list's length changed: scroll bars follow.
     void pageChanged();
+    // Rows were appended while the page showed the end: it moved up by `rows` (fewer than a
+    // page), and only the rows now at its bottom changed. The table may move its pixels up by
+    // that many rows instead of painting the whole page again.
+    void pageScrolled(int rows);
 
 private:
     int Total() const;

@@ -100,6 +100,11 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     connect(m_pVScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnVScroll);
     connect(m_pListWindow, &CDataListWindow::pageChanged, this, &CMyOrvelView::OnListPageChanged);
     connect(m_pListScroll, &QScrollBar::valueChanged, m_pListWindow, &CDataListWindow::SetFirst);
+    // A reading moves the page up a row: the table's pixels move with it and only the new row is
+    // painted, not the whole page.
+    connect(m_pListWindow, &CDataListWindow::pageScrolled, this, [this](int rows) {
+        m_pList->viewport()->scroll(0, -rows * m_pList->verticalHeader()->defaultSectionSize());
+    });
     if (doc) {
         connect(doc, &CMyOrvelDoc::summaryRefreshRequested, this, [this] {
             // Laid out anew on every reading, the text costs more than the reading itself: it

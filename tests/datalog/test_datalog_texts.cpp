@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -112,17 +113,31 @@ private slots:
         QCOMPARE(page.First(), 8);
         QCOMPARE(shown(4), QStringLiteral("12"));
         QCOMPARE(page.data(page.index(4, CDataListModel::ColId)).toString(), QStringLiteral("13"));
-        page.SetFirst(2);
+        // Following the end, a new row moves the page up one row and changes only its last row.
+        QSignalSpy scrolled(&page, &CDataListWindow::pageScrolled);
+        QSignalSpy changed(&page, &QAbstractItemModel::dataChanged);
         m.AppendPoint(&log, 0, 13, Place::LiveList);
+        QCOMPARE(page.First(), 9);
+        QCOMPARE(scrolled.size(), 1);
+        QCOMPARE(scrolled[0][0].toInt(), 1);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][0].value<QModelIndex>().row(), 4);
+        QCOMPARE(shown(4), QStringLiteral("13"));
+        // Scrolled up, new rows below the page change nothing on it.
+        page.SetFirst(2);
+        changed.clear();
+        m.AppendPoint(&log, 0, 14, Place::LiveList);
+        QCOMPARE(changed.size(), 0);
+        QCOMPARE(scrolled.size(), 1);
         QCOMPARE(page.First(), 2);
-        QCOMPARE(page.LastFirst(), 9);
+        QCOMPARE(page.LastFirst(), 10);
         page.ShowRow(13);
         QCOMPARE(page.First(), 9);
         QCOMPARE(shown(4), QStringLiteral("13"));
         page.SetFirst(100);
-        QCOMPARE(page.First(), 9);
+        QCOMPARE(page.First(), 10);
         page.SetPageRows(50);
-        QCOMPARE(page.rowCount(), 14);
+        QCOMPARE(page.rowCount(), 15);
         QCOMPARE(page.First(), 0);
         m.ShowDocument(&log, Place::LoadedList);
         QCOMPARE(page.rowCount(), 20);

@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -573,6 +574,22 @@ private slots:
         record(8);
         QCOMPARE(view.Graph()->FullPaints(), full);
         QCOMPARE(view.Graph()->IncrementalDraws(), incremental + 8);
+
+        // On the list tab a reading moves the table's pixels up a row and paints the new one: the
+        // window shows what a whole repaint shows.
+        view.SelectTab(CMyOrvelView::TabList);
+        QApplication::processEvents();
+        record(60);
+        QVERIFY(view.ListWindow()->First() > 0);
+        const QImage moved = QGuiApplication::primaryScreen()->grabWindow(view.winId()).toImage();
+        view.List()->viewport()->repaint();
+        const QImage whole = QGuiApplication::primaryScreen()->grabWindow(view.winId()).toImage();
+        if (moved != whole) {
+            moved.save(outDir() + "/list-moved.png");
+            whole.save(outDir() + "/list-whole.png");
+        }
+        QVERIFY(!moved.isNull());
+        QVERIFY(moved == whole);
     }
 
     void envelopeMatchesFullPolyline()
