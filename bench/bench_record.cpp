@@ -2,10 +2,14 @@
 // point, its list row, the range rules), with and without the crash journal, beside the cost of
 // adding the bare point to a document; the per-reading latency (median, p99, worst); and the
 // resident memory a recorded point takes beside a point of the same document loaded from its file.
-// The view here is a stand-in without widgets: the repaint of the real data-log view is not in
-// these figures.
+// Where the program's windows are built, the same readings go through the real data-log view as
+// well, shown on its graph tab and then on its list tab: the per-reading time with the view's
+// repaint, the resident memory per reading of document, list and graph together, and reopening
+// the recorded file: the time to the first painted graph against the time to copy the file, and
+// a full redraw of the graph and of the list afterwards.
 //
-//   build/bench/bench_record [readings]      (default 1000000)
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_record [readings] [view]   (default 1000000)
+// With "view" only the figures of the real view are taken (they are the long part).
 #include "bench/BenchMemory.h"
 #include "datalog/MLogFile.h"
 #include "datalog/RecordingJournal.h"
@@ -13,6 +17,10 @@
 #include "protocol/RecordingFakes.h"
 
 #include <QCoreApplication>
+#ifdef BENCH_RECORD_VIEW
+#include "bench/BenchRecordView.h"
+#include <QApplication>
+#endif
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -108,10 +116,21 @@ int Percentile(std::vector<int> v, double p)
 
 int main(int argc, char** argv)
 {
+#ifdef BENCH_RECORD_VIEW
+    QApplication app(argc, argv);
+#else
     QCoreApplication app(argc, argv);
+#endif
     const int count = argc > 1 ? std::max(1, atoi(argv[1])) : 1000000;
     const std::vector<MeterEvent> events = Events(count);
     QTemporaryDir dir;
+#ifdef BENCH_RECORD_VIEW
+    if (argc > 2 && QByteArray(argv[2]) == "view") {
+        std::printf("readings                              %d\n", count);
+        bench::RecordIntoViews(count, events, dir.path());
+        return 0;
+    }
+#endif
 
     // The bare document: AddPoint alone (best of two, the first pays for warming up).
     double bareSecs = 1e30;
@@ -169,6 +188,9 @@ int main(int argc, char** argv)
         std::printf("resident memory per loaded point      %lld bytes\n", static_cast<long long>(loadedPerPoint));
         std::printf("recorded / loaded memory per point    %.2f\n", double(plain.residentPerPoint) / loadedPerPoint);
     }
-    std::printf("(the data-log view's repaint is not included: the view here has no widgets)\n");
+    std::printf("(the figures above leave out the data-log view: the view there has no widgets)\n");
+#ifdef BENCH_RECORD_VIEW
+    bench::RecordIntoViews(count, events, dir.path());
+#endif
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "datalog/DataListModel.h"
 
 #include <QHash>
+#include <algorithm>
+#include <iterator>
 
 int CDataListModel::ColumnWidth(int column)
 {
@@ -13,13 +15,28 @@ CDataListModel::CDataListModel(QObject* parent)
 {
 }
 
+void CDataListModel::PushRow(int series, qint64 pos, datalog_text::Place place)
+{
+    if (!m_runs.empty()) {
+        Run& last = m_runs.back();
+        if (last.series == series && last.place == place && last.pos + last.count == pos) {
+            ++last.count;
+            ++m_nRows;
+            return;
+        }
+    }
+    m_runs.push_back(Run { pos, m_nRows, 1, static_cast<qint8>(series), place });
+    ++m_nRows;
+}
+
 void CDataListModel::ShowDocument(const CDataLog* log, datalog_text::Place place)
 {
     beginResetModel();
     m_pLog = log;
     m_place = place;
-    m_rows.clear();
-    m_appended.clear();
+    std::vector<Run>().swap(m_runs);
+    std::vector<Appended>().swap(m_appended);
+    m_nRows = 0;
     if (log) {
         const CDataSeries& s0 = log->m_arrSeries[0];
         const CDataSeries& s1 = log->m_arrSeries[1];
@@ -29,16 +46,15 @@ void CDataListModel::ShowDocument(const CDataLog* log, datalog_text::Place place
             if (!s1.IsNull(j))
                 stats[s1.Index(j)].push_back(static_cast<qint32>(j));
         }
-        m_rows.reserve(static_cast<size_t>(s0.Size() + s1.Size()));
         for (qsizetype i = 0; i < s0.Size(); ++i) {
             if (s0.IsNull(i))
                 continue;
-            m_rows.push_back(Ref { 0, static_cast<qint32>(i) });
+            PushRow(0, i, place);
             if (!stats.isEmpty()) {
                 const auto it = stats.constFind(s0.Index(i));
                 if (it != stats.constEnd()) {
                     for (qint32 j : *it)
-                        m_rows.push_back(Ref { 1, j });
+                        PushRow(1, j, place);
                 }
             }
         }
@@ -46,41 +62,53 @@ void CDataListModel::ShowDocument(const CDataLog* log, datalog_text::Place place
     endResetModel();
 }
 
+int CDataListModel::AppendOne(int series, qint64 pos, datalog_text::Place place)
+{
+    const int row = m_nRows;
+    beginInsertRows(QModelIndex(), row, row);
+    PushRow(series, pos, place);
+    endInsertRows();
+    return row;
+}
+
 int CDataListModel::AppendRow(
     const QString& time, const QString& unit, double value, const QString& type, datalog_text::Place place)
 {
-    const int row = static_cast<int>(m_rows.size());
-    beginInsertRows(QModelIndex(), row, row);
     m_appended.push_back(Appended { time, unit, datalog_text::ValueText(value, place), type });
-    m_rows.push_back(Ref { -1, static_cast<qint32>(m_appended.size() - 1) });
-    endInsertRows();
-    return row;
+    return AppendOne(-1, static_cast<qint64>(m_appended.size() - 1), place);
 }
 
 int CDataListModel::AppendRowText(
     const QString& time, const QString& unit, const QString& valueText, const QString& type)
 {
-    const int row = static_cast<int>(m_rows.size());
-    beginInsertRows(QModelIndex(), row, row);
     m_appended.push_back(Appended { time, unit, valueText, type });
-    m_rows.push_back(Ref { -1, static_cast<qint32>(m_appended.size() - 1) });
-    endInsertRows();
-    return row;
+    return AppendOne(-1, static_cast<qint64>(m_appended.size() - 1), m_place);
+}
+
+int CDataListModel::AppendPoint(const CDataLog* log, int series, qsizetype point, datalog_text::Place place)
+{
+    if (!log || series < 0 || series >= CDataLog::kSeriesCount || point < 0)
+        return -1;
+    m_pLog = log;
+    return AppendOne(series, point, place);
 }
 
 void CDataListModel::Clear() { ShowDocument(nullptr, m_place); }
 
 QString CDataListModel::Text(int row, int column) const
 {
-    if (row < 0 || static_cast<size_t>(row) >= m_rows.size())
+    if (row < 0 || row >= m_nRows)
         return QString();
     if (column == ColId)
         return QString::asprintf("%d", row + 1);
     if (column == ColRemark)
         return QString();
-    const Ref r = m_rows[static_cast<size_t>(row)];
-    if (r.series < 0) {
-        const Appended& a = m_appended[static_cast<size_t>(r.pos)];
+    const auto it = std::upper_bound(
+        m_runs.begin(), m_runs.end(), row, [](int r, const Run& run) { return r < run.row; });
+    const Run& run = *std::prev(it);
+    const qint64 pos = run.pos + (row - run.row);
+    if (run.series < 0) {
+        const Appended& a = m_appended[static_cast<size_t>(pos)];
         switch (column) {
         case ColTime: return a.time;
         case ColUnit: return a.unit;
@@ -91,15 +119,15 @@ QString CDataListModel::Text(int row, int column) const
     }
     if (!m_pLog)
         return QString();
-    const CDataSeries& s = m_pLog->m_arrSeries[static_cast<size_t>(r.series)];
+    const CDataSeries& s = m_pLog->m_arrSeries[static_cast<size_t>(run.series)];
     // A document emptied while its view is still about (closing) has no rows to show.
-    if (r.pos >= s.Size() || s.IsNull(r.pos))
+    if (pos >= s.Size() || s.IsNull(pos))
         return QString();
     switch (column) {
-    case ColTime: return s.DateTime(r.pos);
-    case ColUnit: return s.Unit(r.pos);
-    case ColValue: return datalog_text::ValueText(s.Value(r.pos), m_place);
-    case ColType: return s.Type(r.pos);
+    case ColTime: return s.DateTime(pos);
+    case ColUnit: return s.Unit(pos);
+    case ColValue: return datalog_text::ValueText(s.Value(pos), run.place);
+    case ColType: return s.Type(pos);
     default: return QString();
     }
 }
@@ -114,7 +142,7 @@ QStringList CDataListModel::RowTexts(int row) const
 
 int CDataListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : m_nRows;
 }
 
 int CDataListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }

@@ -1,9 +1,11 @@
 #pragma once
 // The rows of a data-log view's "Data List": "ID", "Data Time", "Unit", "Value", "Type", "Remark".
 //
-// Rows of a loaded file or a download are read from the document when shown (a million-point
-// file costs one small index per row); rows appended while recording carry their own texts.
-// Null elements of a series are never listed. Core code: QtCore's item model only.
+// Rows are read from the document when shown, for a loaded file, a download and a recording
+// alike: the model keeps only runs of rows that show consecutive points of one series, so ten
+// million recorded readings cost a few bytes, not a copy of their texts. Rows that show no point
+// (the marker of a lost link) carry their own texts. Null elements of a series are never listed
+// by ShowDocument. Core code: QtCore's item model only.
 #include "datalog/DataLog.h"
 #include "datalog/DataLogText.h"
 
@@ -31,6 +33,9 @@ public:
         datalog_text::Place place);
     // The same with the value already written as the recording paths show it.
     int AppendRowText(const QString& time, const QString& unit, const QString& valueText, const QString& type);
+    // Appends one row showing point `point` of series `series` of `log` (the recording paths; the
+    // value text by `place`). `log` must outlive the rows, as for ShowDocument. Returns the row.
+    int AppendPoint(const CDataLog* log, int series, qsizetype point, datalog_text::Place place);
     void Clear();
 
     // The five shown texts and an empty remark of `row`.
@@ -42,17 +47,26 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    struct Ref {
-        qint32 series; // 0 or 1 of the document, -1 for an appended row
-        qint32 pos; // position in that series, or index into m_appended
+    // Rows row .. row + count - 1 show points pos .. pos + count - 1 of one series of the
+    // document, or (series -1) the appended texts at those indices.
+    struct Run {
+        qint64 pos;
+        qint32 row;
+        qint32 count;
+        qint8 series;
+        datalog_text::Place place;
     };
     struct Appended {
         QString time, unit, value, type;
     };
     QString Text(int row, int column) const;
+    // Adds one row at the end to the runs (extending the last when it continues it).
+    void PushRow(int series, qint64 pos, datalog_text::Place place);
+    int AppendOne(int series, qint64 pos, datalog_text::Place place);
 
     const CDataLog* m_pLog = nullptr;
     datalog_text::Place m_place = datalog_text::Place::LoadedList;
-    std::vector<Ref> m_rows;
+    std::vector<Run> m_runs;
+    int m_nRows = 0;
     std::vector<Appended> m_appended;
 };

@@ -1,5 +1,6 @@
 #include "datalog/DataSeries.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -8,6 +9,11 @@
 #include <sys/mman.h> // huge-page advice; other systems do without it
 #endif
 #endif
+
+namespace {
+// An over-range reading is stored as +-500000.
+constexpr double kOverRange = 500000.0;
+} // namespace
 
 namespace datalog_detail {
 
@@ -52,9 +58,15 @@ const QString& CDataSeries::text(quint32 id) const
 
 QStringView CDataSeries::DateTimeView(qsizetype i) const
 {
-    const quint64 begin = i > 0 ? rec(i - 1).timeEnd : 0;
-    const quint64 end = rec(i).timeEnd;
-    return QStringView(m_chars.data() + begin, static_cast<qsizetype>(end - begin));
+    const quint64 t = rec(i).time;
+    const quint64 length = t & kLongTime;
+    if (length == kLongTime) {
+        const auto it = m_longTimes.find(i);
+        return it == m_longTimes.end() ? QStringView() : QStringView(it->second);
+    }
+    if (length == 0)
+        return QStringView();
+    return QStringView(&m_chars[static_cast<size_t>(t >> 24)], static_cast<qsizetype>(length));
 }
 
 CObData CDataSeries::At(qsizetype i) const
@@ -89,13 +101,45 @@ quint32 CDataSeries::Intern(QStringView s, quint32& lastHit)
     return id;
 }
 
+quint64 CDataSeries::StoreTime(QStringView dateTime)
+{
+    const auto length = static_cast<size_t>(dateTime.size());
+    if (length == 0)
+        return 0;
+    if (length >= kLongTime || length > m_chars.kChunk) {
+        m_longTimes.emplace(Size(), dateTime.toString());
+        return kLongTime;
+    }
+    char16_t* to = m_chars.Grab(length);
+    std::memcpy(to, dateTime.utf16(), length * sizeof(char16_t));
+    return quint64(m_chars.Size() - length) << 24 | length;
+}
+
+void CDataSeries::PushRec(const Rec& r)
+{
+    const size_t i = m_recs.Size();
+    m_recs.Append(r);
+    const bool plain = r.unit != kNullId && std::isfinite(r.value) && r.value < kOverRange && r.value != -kOverRange;
+    if ((i & (size_t(kSpanPoints) - 1)) == 0) {
+        m_spans.Append(Span { r.value, r.value, 0.0, plain });
+        return;
+    }
+    Span& span = m_spans[i >> kSpanBits];
+    if (!(span.plain && plain)) {
+        span.plain = false;
+        return;
+    }
+    span.min = std::min(span.min, r.value);
+    span.max = std::max(span.max, r.value);
+    span.maxStep = std::max(span.maxStep, std::abs(r.value - m_recs[i - 1].value));
+}
+
 void CDataSeries::Append(double value, QStringView unit, double sampleRate, qint32 index, QStringView dateTime,
     QStringView type, float range)
 {
     const quint32 unitId = Intern(unit, m_lastUnit);
     const quint32 typeId = Intern(type, m_lastType);
-    m_chars.insert(m_chars.end(), dateTime.utf16(), dateTime.utf16() + dateTime.size());
-    m_recs.push_back(Rec { value, sampleRate, m_chars.size(), index, range, unitId, typeId });
+    PushRec(Rec { value, sampleRate, StoreTime(dateTime), index, range, unitId, typeId });
 }
 
 void CDataSeries::Append(const CObData& p)
@@ -106,8 +150,7 @@ void CDataSeries::Append(const CObData& p)
 void CDataSeries::AppendNull()
 {
     const CObData none;
-    m_recs.push_back(
-        Rec { none.m_dValue, none.m_dSampleRate, TimeEnd(), none.m_nIndex, none.m_fRange, kNullId, kNullId });
+    PushRec(Rec { none.m_dValue, none.m_dSampleRate, 0, none.m_nIndex, none.m_fRange, kNullId, kNullId });
     ++m_nNulls;
 }
 
@@ -117,20 +160,23 @@ void CDataSeries::AppendCopy(const CDataSeries& from, qsizetype i)
         AppendNull();
         return;
     }
-    // Copy out first: `from` may be this series, and appending can move its storage.
+    // Copy out first: `from` may be this series, and appending can move its first block.
     Append(from.At(i));
 }
 
 void CDataSeries::Reserve(qsizetype points, qsizetype chars)
 {
-    m_recs.reserve(static_cast<size_t>(points));
-    m_chars.reserve(static_cast<size_t>(chars));
+    m_recs.Reserve(static_cast<size_t>(std::max<qsizetype>(0, points)));
+    m_chars.Reserve(static_cast<size_t>(std::max<qsizetype>(0, chars)));
+    m_spans.Reserve(static_cast<size_t>((std::max<qsizetype>(0, points) + kSpanPoints - 1) >> kSpanBits));
 }
 
 void CDataSeries::Clear()
 {
-    decltype(m_recs)().swap(m_recs);
-    decltype(m_chars)().swap(m_chars);
+    m_recs.Clear();
+    m_chars.Clear();
+    m_spans.Clear();
+    m_longTimes.clear();
     std::vector<QString>().swap(m_texts);
     m_textIds.clear();
     m_lastUnit = m_lastType = kNullId;

@@ -2,41 +2,28 @@
 // One series of a data-log document: an ordered list of points, some of which may be null
 // elements (a file can hold them).
 //
-// A recording can hold a million points, so the points are not kept as separate objects: each
-// takes one fixed-size record, the time stamps lie end to end in one character block, and the
-// unit and label texts, which repeat from point to point, are kept once and shared.
+// A recording can hold ten million points, so the points are not kept as separate objects: each
+// takes one fixed-size record, the time stamps lie end to end in blocks of characters, and the
+// unit and label texts, which repeat from point to point, are kept once and shared. Records and
+// characters sit in blocks that never move (datalog/ChunkedArray.h): appending never copies the
+// points already held.
+#include "datalog/ChunkedArray.h"
 #include "datalog/ObData.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringView>
+#include <map>
 #include <vector>
-
-namespace datalog_detail {
-// Large blocks come from the system in huge pages where it offers them: a million-point series
-// then costs a few dozen page faults instead of tens of thousands.
-void* BulkAllocate(size_t bytes);
-void BulkFree(void* p, size_t bytes);
-
-template <typename T> struct BulkAllocator {
-    using value_type = T;
-    BulkAllocator() = default;
-    template <typename U> BulkAllocator(const BulkAllocator<U>&) noexcept { }
-    T* allocate(size_t n) { return static_cast<T*>(BulkAllocate(n * sizeof(T))); }
-    void deallocate(T* p, size_t n) noexcept { BulkFree(p, n * sizeof(T)); }
-    template <typename U> bool operator==(const BulkAllocator<U>&) const noexcept { return true; }
-    template <typename U> bool operator!=(const BulkAllocator<U>&) const noexcept { return false; }
-};
-} // namespace datalog_detail
 
 class CDataSeries {
 public:
-    qsizetype Size() const { return static_cast<qsizetype>(m_recs.size()); }
-    bool IsEmpty() const { return m_recs.empty(); }
+    qsizetype Size() const { return static_cast<qsizetype>(m_recs.Size()); }
+    bool IsEmpty() const { return m_recs.IsEmpty(); }
     // The points that are not null elements: the readings of series 0.
     qsizetype PointCount() const { return Size() - m_nNulls; }
     // Points the series holds room for; each point or null element takes kBytesPerPoint.
-    qsizetype Capacity() const { return static_cast<qsizetype>(m_recs.capacity()); }
+    qsizetype Capacity() const { return static_cast<qsizetype>(m_recs.Capacity()); }
 
     // True for a null element; its accessors give the values of a default CObData.
     bool IsNull(qsizetype i) const { return rec(i).unit == kNullId; }
@@ -58,7 +45,8 @@ public:
     // Appends a copy of point `i` of `from` (which may be this series).
     void AppendCopy(const CDataSeries& from, qsizetype i);
 
-    // Room for `points` points with `chars` characters of time stamps in all.
+    // Room for `points` points with `chars` characters of time stamps in all (blocks past the
+    // first are still allocated only when reached).
     void Reserve(qsizetype points, qsizetype chars = 0);
     // Deletes every point.
     void Clear();
@@ -71,6 +59,27 @@ private:
 
 public:
     static constexpr size_t kBytesPerPoint = 40;
+    // Points per block of records: a block is allocated whole once the series passes it.
+    static constexpr int kChunkBits = 17;
+    static constexpr qsizetype kChunkPoints = qsizetype(1) << kChunkBits;
+    // Characters per block of time stamps; a longer stamp is kept apart.
+    static constexpr int kTimeChunkBits = 21;
+
+    // What a graph needs of kSpanPoints consecutive points (from a multiple of kSpanPoints) to
+    // draw them without visiting each: their smallest and largest value and the largest step
+    // between neighbours. `plain` says every one of them is a finite value that is neither a null
+    // element nor an over-range mark (+-500000 or above), so those three describe them fully.
+    struct Span {
+        double min;
+        double max;
+        double maxStep;
+        bool plain;
+    };
+    static constexpr int kSpanBits = 8;
+    static constexpr qsizetype kSpanPoints = qsizetype(1) << kSpanBits;
+    // The summary of the points from `first` (a multiple of kSpanPoints) to the end of their
+    // span or of the series, whichever comes first.
+    const Span& SpanFrom(qsizetype first) const { return m_spans[static_cast<size_t>(first >> kSpanBits)]; }
 
 private:
     static constexpr quint32 kNullId = 0xFFFFFFFFu;
@@ -78,7 +87,7 @@ private:
     struct Rec {
         double value;
         double rate;
-        quint64 timeEnd; // end of this point's time stamp in m_chars
+        quint64 time; // where the time stamp begins in m_chars << 24 | its length (kLongTime: apart)
         qint32 index;
         float range;
         quint32 unit; // into m_texts, kNullId for a null element
@@ -86,13 +95,19 @@ private:
     };
     static_assert(sizeof(Rec) == kBytesPerPoint, "a point and a null element take one record each");
 
+    static constexpr quint64 kLongTime = 0xFFFFFF;
+
     const Rec& rec(qsizetype i) const { return m_recs[static_cast<size_t>(i)]; }
     const QString& text(quint32 id) const;
     quint32 Intern(QStringView s, quint32& lastHit);
-    quint64 TimeEnd() const { return m_recs.empty() ? 0 : m_recs.back().timeEnd; }
+    quint64 StoreTime(QStringView dateTime);
+    void PushRec(const Rec& r);
 
-    std::vector<Rec, datalog_detail::BulkAllocator<Rec>> m_recs;
-    std::vector<char16_t, datalog_detail::BulkAllocator<char16_t>> m_chars;
+    datalog_detail::ChunkedArray<Rec, kChunkBits> m_recs;
+    datalog_detail::ChunkedArray<char16_t, kTimeChunkBits> m_chars;
+    // Time stamps longer than a block of characters, by point.
+    std::map<qsizetype, QString> m_longTimes;
+    datalog_detail::ChunkedArray<Span, 12> m_spans;
     std::vector<QString> m_texts;
     QHash<QString, quint32> m_textIds;
     quint32 m_lastUnit = kNullId;

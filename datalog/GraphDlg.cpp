@@ -68,6 +68,22 @@ void CGraphDlg::SetYRange(double max, double min)
     Invalidate();
 }
 
+void CGraphDlg::FollowYRange(double max, double min)
+{
+    GraphAxisState before[3];
+    for (int i = 0; i < 3; ++i)
+        before[i] = m_model.State(i);
+    m_model.SetYRange(max, min);
+    bool same = true;
+    for (int i = 0; i < 3 && same; ++i) {
+        const GraphAxisState& st = m_model.State(i);
+        same = st.m_dYMax == before[i].m_dYMax && st.m_dYMin == before[i].m_dYMin
+            && st.m_dYMinHome == before[i].m_dYMinHome && st.m_dYPerPixel == before[i].m_dYPerPixel;
+    }
+    if (!same)
+        Invalidate();
+}
+
 void CGraphDlg::ResetZoom()
 {
     m_model.ResetZoom();

@@ -36,6 +36,10 @@ public:
 
     // The full vertical range of all three axis states, shown whole; repaints.
     void SetYRange(double max, double min);
+    // The same for the recording, which sets the range of the function on every reading: the
+    // same range again changes no pixel and repaints nothing (a whole repaint per reading would
+    // cost more than the reading).
+    void FollowYRange(double max, double min);
     // "All": the full ranges again, not zoomed; notifies the view's scroll bars; repaints.
     void ResetZoom();
     // A different record is shown: the X range starts again as on a new graph, not zoomed or

@@ -114,7 +114,39 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
         if (yTop != yBottom)
             scene.trace.append(QLine(colX, yTop, colX, yBottom));
     };
+    // A whole span of plain values inside one column whose neighbours lie less than half a pixel
+    // apart is taken from its summary: its pixel rows move by at most one from point to point, so
+    // they are exactly the rows from its largest to its smallest value, each marked once.
+    const qsizetype spanMask = CDataSeries::kSpanPoints - 1;
     for (qsizetype i = from; i < end; ++i) {
+        if ((i & spanMask) == 0 && end - i > spanMask) {
+            const CDataSeries::Span& span = s.SpanFrom(i);
+            const int x = m.x(i);
+            if (span.plain && span.maxStep * m.invY <= 0.5 && m.x(i + spanMask) == x) {
+                const double first = s.Value(i);
+                if (open && x == colX) {
+                    lo = std::min(lo, span.min);
+                    hi = std::max(hi, span.max);
+                } else {
+                    if (open) {
+                        closeColumn();
+                        scene.trace.append(QLine(colX, m.yOf(last), x, m.yOf(first)));
+                    }
+                    open = true;
+                    colX = x;
+                    lo = span.min;
+                    hi = span.max;
+                }
+                last = s.Value(i + spanMask);
+                if (p.maskPoints) {
+                    for (int y = std::max(m.yOf(span.max), markTop), yEnd = std::min(m.yOf(span.min), markBottom);
+                         y <= yEnd; ++y)
+                        addMark(x, y);
+                }
+                i += spanMask;
+                continue;
+            }
+        }
         if (s.IsNull(i)) {
             // The gap breaks the trace: the column before it ends, nothing joins across.
             if (open)

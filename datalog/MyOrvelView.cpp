@@ -3,6 +3,7 @@
 #include "datalog/ColorSetting.h"
 #include "datalog/DataListModel.h"
 #include "datalog/ExportJob.h"
+#include "datalog/DataListWindow.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/GraphPreferences.h"
 #include "datalog/MyOrvelDoc.h"
@@ -25,6 +26,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
+#include <QWheelEvent>
 
 namespace {
 
@@ -111,7 +113,13 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     m_pList = new QTableView(this);
     m_pList->setObjectName(QStringLiteral("dataList"));
     m_pListModel = new CDataListModel(this);
-    m_pList->setModel(m_pListModel);
+    m_pListWindow = new CDataListWindow(m_pListModel, this);
+    m_pList->setModel(m_pListWindow);
+    // The page always fits: the list's own scroll bar moves the page instead.
+    m_pList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pList->viewport()->installEventFilter(this);
+    m_pListScroll = new QScrollBar(Qt::Vertical, this);
+    m_pListScroll->setObjectName(QStringLiteral("dataListScroll"));
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setShowGrid(true);
     m_pList->verticalHeader()->hide();
@@ -141,9 +149,18 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     connect(m_pGraph, &CGraphDlg::hint, this, &CMyOrvelView::hint);
     connect(m_pHScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnHScroll);
     connect(m_pVScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnVScroll);
+    connect(m_pListWindow, &CDataListWindow::pageChanged, this, &CMyOrvelView::OnListPageChanged);
+    connect(m_pListScroll, &QScrollBar::valueChanged, m_pListWindow, &CDataListWindow::SetFirst);
+    // A reading moves the page up a row: the table's pixels move with it and only the new row is
+    // painted, not the whole page.
+    connect(m_pListWindow, &CDataListWindow::pageScrolled, this, [this](int rows) {
+        m_pList->viewport()->scroll(0, -rows * m_pList->verticalHeader()->defaultSectionSize());
+    });
     if (doc) {
         connect(doc, &CMyOrvelDoc::summaryRefreshRequested, this, [this] {
-            if (m_bLiveView)
+            // Laid out anew on every reading, the text costs more than the reading itself: it
+            // follows while its tab is the current one and is rebuilt when the tab is chosen.
+            if (m_bLiveView && m_pTab->currentIndex() == TabSummary)
                 RefreshSummary();
         });
         connect(doc, &CMyOrvelDoc::contentsLoaded, this, [this] {
@@ -228,17 +245,21 @@ void CMyOrvelView::AppendListRow(
     const QString& time, const QString& unit, double value, const QString& type, datalog_text::Place place)
 {
     const int row = m_pListModel->AppendRow(time, unit, value, type, place);
-    m_pList->scrollTo(m_pListModel->index(row, 0));
+    m_pListWindow->ShowRow(row);
 }
 
 int CMyOrvelView::ListRowCount() const { return m_pListModel->rowCount(); }
 
 void CMyOrvelView::AddListRow(const RecordingListRow& row, bool scrollIntoView)
 {
-    // The row number is the list's own: the model numbers its rows.
-    const int at = m_pListModel->AppendRowText(row.time, row.unit, row.value, row.label);
+    // The row number is the list's own: the model numbers its rows. A row of a document point
+    // is read back from the document when shown, so the list keeps no texts of its own for it.
+    const int at = row.series >= 0 && m_pDoc
+        ? m_pListModel->AppendPoint(m_pDoc.data(), row.series, row.point,
+            row.live ? datalog_text::Place::LiveList : datalog_text::Place::SavedList)
+        : m_pListModel->AppendRowText(row.time, row.unit, row.value, row.label);
     if (scrollIntoView)
-        m_pList->scrollTo(m_pListModel->index(at, 0));
+        m_pListWindow->ShowRow(at);
 }
 
 void CMyOrvelView::RefreshAfterLivePoint()
@@ -258,7 +279,7 @@ void CMyOrvelView::InvalidateGraph()
 
 bool CMyOrvelView::IsZoomedOrMoved() const { return m_pGraph->IsZoomedOrMoved(); }
 
-void CMyOrvelView::SetYRange(double max, double min) { m_pGraph->SetYRange(max, min); }
+void CMyOrvelView::SetYRange(double max, double min) { m_pGraph->FollowYRange(max, min); }
 
 void CMyOrvelView::RefreshSummary()
 {
@@ -275,6 +296,7 @@ void CMyOrvelView::SelectTab(int tab)
     m_pHScroll->setVisible(graph);
     m_pVScroll->setVisible(graph);
     m_pList->setVisible(tab == TabList);
+    m_pListScroll->setVisible(tab == TabList);
     m_pSummary->setVisible(tab == TabSummary);
     if (tab == TabSummary)
         RefreshSummary();
@@ -291,7 +313,12 @@ void CMyOrvelView::Layout()
     // The graph ends where the horizontal bar begins, so the bar never covers the X labels.
     const QRect area(30, 60, std::max(1, W - 60), std::max(1, H - 85));
     m_pGraph->setGeometry(area);
-    m_pList->setGeometry(area);
+    const int bar = m_pListScroll->sizeHint().width();
+    m_pList->setGeometry(area.adjusted(0, 0, -bar, 0));
+    m_pListScroll->setGeometry(area.right() - bar + 1, area.top(), bar, area.height());
+    const int header = m_pList->horizontalHeader()->sizeHint().height();
+    const int rowHeight = std::max(1, m_pList->verticalHeader()->defaultSectionSize());
+    m_pListWindow->SetPageRows((area.height() - header - 2 * m_pList->frameWidth()) / rowHeight);
     m_pSummary->setGeometry(area);
     m_pVScroll->setGeometry(12, 60, 19, area.height());
     m_pHScroll->setGeometry(30, H - 25, std::max(1, W - 60), 20);
@@ -323,6 +350,24 @@ void CMyOrvelView::FitListColumns(int listWidth)
 }
 
 void CMyOrvelView::resizeEvent(QResizeEvent*) { Layout(); }
+
+void CMyOrvelView::OnListPageChanged()
+{
+    const QSignalBlocker block(m_pListScroll);
+    m_pListScroll->setRange(0, m_pListWindow->LastFirst());
+    m_pListScroll->setPageStep(m_pListWindow->PageRows());
+    m_pListScroll->setValue(m_pListWindow->First());
+}
+
+bool CMyOrvelView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The wheel over the list moves its page.
+    if (watched == m_pList->viewport() && event->type() == QEvent::Wheel) {
+        QApplication::sendEvent(m_pListScroll, event);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void CMyOrvelView::showEvent(QShowEvent*)
 {

@@ -18,6 +18,7 @@
 #include <functional>
 
 class CDataListModel;
+class CDataListWindow;
 class CGraphDlg;
 class CMyOrvelDoc;
 class QMenu;
@@ -59,6 +60,9 @@ public:
     CGraphDlg* Graph() const { return m_pGraph; }
     CDataListModel* ListModel() const { return m_pListModel; }
     QTableView* List() const { return m_pList; }
+    // The page of the list the table shows, and the scroll bar that moves it.
+    CDataListWindow* ListWindow() const { return m_pListWindow; }
+    QScrollBar* ListScroll() const { return m_pListScroll; }
     QPlainTextEdit* SummaryBox() const { return m_pSummary; }
     QTabBar* Tabs() const { return m_pTab; }
     QScrollBar* HScroll() const { return m_pHScroll; }
@@ -134,6 +138,7 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Layout();
@@ -141,6 +146,7 @@ private:
     bool HasPoints() const;
     void OnHScroll(int action);
     void OnVScroll(int action);
+    void OnListPageChanged();
 
     QPointer<CMyOrvelDoc> m_pDoc;
     QTabBar* m_pTab;
@@ -150,6 +156,8 @@ private:
     QScrollBar* m_pVScroll;
     QTableView* m_pList;
     CDataListModel* m_pListModel;
+    CDataListWindow* m_pListWindow;
+    QScrollBar* m_pListScroll;
     QPlainTextEdit* m_pSummary;
     bool m_bInitialised = false;
     bool m_bSyncingScroll = false;

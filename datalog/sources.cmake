@@ -1,5 +1,6 @@
 target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ObData.h
+  ${CMAKE_CURRENT_LIST_DIR}/ChunkedArray.h
   ${CMAKE_CURRENT_LIST_DIR}/DataSeries.h
   ${CMAKE_CURRENT_LIST_DIR}/DataSeries.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataLog.h
@@ -20,6 +21,8 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ExportJob.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataListModel.h
   ${CMAKE_CURRENT_LIST_DIR}/DataListModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DataListWindow.h
+  ${CMAKE_CURRENT_LIST_DIR}/DataListWindow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphModel.h
   ${CMAKE_CURRENT_LIST_DIR}/GraphModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphScene.h

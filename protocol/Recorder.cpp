@@ -119,7 +119,7 @@ void CRecorder::RecordLiveReading(int series, float value, const QString& unit, 
         t.doc->AddPoint(series, v, unit, interval, static_cast<int>(n), timeText, label, record);
         emit livePointAdded(t.doc);
         t.view->RefreshAfterLivePoint();
-        AddListRow(t.view, timeText, unit, v, label, true);
+        AddListRow(t.view, t.doc, series, timeText, unit, v, label, true);
 
         // The graph's vertical range follows the function and its digits, unless the user has
         // taken charge of it. The document's statistics are left as read.
@@ -181,10 +181,16 @@ void CRecorder::MarkGap(const QString& timeText)
     }
 }
 
-void CRecorder::AddListRow(
-    IRecordingView* view, const QString& timeText, const QString& unit, double value, const QString& label, bool live)
+void CRecorder::AddListRow(IRecordingView* view, CMyOrvelDoc* doc, int series, const QString& timeText,
+    const QString& unit, double value, const QString& label, bool live)
 {
     RecordingListRow row;
+    // The row shows the point just added (a series the document has no room for took none).
+    if (series >= 0 && series < CDataLog::kSeriesCount && !doc->m_arrSeries[static_cast<size_t>(series)].IsEmpty()) {
+        row.series = series;
+        row.point = doc->m_arrSeries[static_cast<size_t>(series)].Size() - 1;
+    }
+    row.live = live;
     row.number = QString::number(view->ListRowCount() + 1);
     row.time = timeText;
     row.unit = unit;
@@ -197,7 +203,7 @@ void CRecorder::AddSavedPoint(IRecordingView* view, CMyOrvelDoc* doc, int series
     int index, const QString& timeText, const QString& label, const MeterData& record)
 {
     doc->AddPoint(series, value, unit, 1.0, index, timeText, label, record);
-    AddListRow(view, timeText, unit, value, label, false);
+    AddListRow(view, doc, series, timeText, unit, value, label, false);
 }
 
 void CRecorder::StoreSavedReading(

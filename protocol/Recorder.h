@@ -80,8 +80,8 @@ signals:
 
 private:
     void SetRecording(bool on);
-    void AddListRow(IRecordingView* view, const QString& timeText, const QString& unit, double value,
-        const QString& label, bool live);
+    void AddListRow(IRecordingView* view, CMyOrvelDoc* doc, int series, const QString& timeText, const QString& unit,
+        double value, const QString& label, bool live);
     void AddSavedPoint(IRecordingView* view, CMyOrvelDoc* doc, int series, double value, const QString& unit, int index,
         const QString& timeText, const QString& label, const MeterData& record);
     bool StoreInSavedTargets(int kind, const QString& timeText, MeterData& record);

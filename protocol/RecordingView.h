@@ -16,6 +16,13 @@ struct RecordingListRow {
     QString unit;
     QString value; // "%.4f"; "OL" for an over-range live reading
     QString label; // function name or the word of a statistic
+    // The document point the row shows (series 0..2, position in it), or -1 when the row shows
+    // none (the marker of a lost link). A view may show such a row from the document rather than
+    // keep its texts: the point holds the same time, unit and label, and its value gives the
+    // value text again (as the live list writes it when `live`, else as the saved list does).
+    int series = -1;
+    qint64 point = -1;
+    bool live = true;
 };
 
 class IRecordingView {

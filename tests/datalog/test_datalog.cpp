@@ -3,9 +3,11 @@
 #include "datalog/MyOrvelDoc.h"
 #include "protocol/MeterData.h"
 
+#include <QCryptographicHash>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 
 namespace {
 
@@ -59,6 +61,30 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+
+// A document of three blocks of points: units and labels that change, time stamps of changing
+// length (some straddle a block of characters), null elements on block edges, statistics in
+// series 1 and one time stamp longer than a block of characters.
+void fillAcrossBlocks(CDataLog& log)
+{
+    const qsizetype k = CDataSeries::kChunkPoints;
+    const QString longTime(2100000, QLatin1Char('t'));
+    for (qsizetype i = 0; i < 2 * k + 1000; ++i) {
+        for (qsizetype at = log.m_arrSeries[0].Size(); at == k - 1 || at == k || at == 2 * k; ++at)
+            log.m_arrSeries[0].AppendNull();
+        const QString time = QStringLiteral("2026/12/07 %1:%2:%3%4")
+                                 .arg(i / 3600 % 24)
+                                 .arg(i / 60 % 60)
+                                 .arg(i % 60)
+                                 .arg(QString(int(i % 7), QLatin1Char('.')));
+        const double v = (i % 1000 == 999) ? 500000.0 : std::sin(double(i) / 500.0) * 5.0;
+        log.AddPoint(0, v, i % 5000 < 2500 ? "VDC" : "mVDC", 0.0, qint32(i), i == 7 ? longTime : time,
+            i % 3000 < 1500 ? "VDC" : "VAC", 6.0f, float(v));
+        if (i % 40000 == 3)
+            log.AddPoint(1, v + 1.0, "VDC", 1.0, qint32(i), time, "Max", 6.0f, 0.0f);
+    }
 }
 
 } // namespace
@@ -134,6 +160,111 @@ private slots:
         QVERIFY(mlog::FromBytes(mlog::ToBytes(log), again));
         QVERIFY(again.SameStoredContents(log));
         QVERIFY(!mlog::ToBytes(log).contains(hex("ff7f")));
+    }
+
+
+    // The stored form does not depend on how the points are held in memory: a document of
+    // several blocks gives the bytes it gave before the points were kept in blocks.
+    void savedBytesUnchangedAcrossBlocks()
+    {
+        CDataLog log;
+        fillAcrossBlocks(log);
+        const QByteArray bytes = mlog::ToBytes(log);
+        QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
+            QByteArray("dcb04e30fe0bc6085784a1df4785b926930bad73d5686507b15b697afa7a94ca"));
+        CDataLog back;
+        QVERIFY(mlog::FromBytes(bytes, back));
+        QVERIFY(back.SameStoredContents(log));
+        QCOMPARE(mlog::ToBytes(back), bytes);
+    }
+
+    void pointsAcrossBlocks()
+    {
+        const qsizetype k = CDataSeries::kChunkPoints;
+        CDataLog log;
+        fillAcrossBlocks(log);
+        const CDataSeries& s = log.m_arrSeries[0];
+        QCOMPARE(s.Size(), 2 * k + 1003);
+        // Nulls on both sides of the first block edge and at the start of the third block.
+        for (qsizetype i : { k - 1, k, 2 * k }) {
+            QVERIFY(s.IsNull(i));
+            QCOMPARE(s.DateTimeView(i).size(), 0);
+            QCOMPARE(s.At(i), CObData());
+        }
+        // Every time stamp reads back whole, also those that would have straddled a block of
+        // characters (the first such block ends near point 75000).
+        for (qsizetype i = 0, n = 0; i < s.Size(); ++i) {
+            if (s.IsNull(i))
+                continue;
+            if (n == 7) {
+                QCOMPARE(s.DateTimeView(i).size(), 2100000);
+            } else {
+                const QString want = QStringLiteral("2026/12/07 %1:%2:%3%4")
+                                         .arg(n / 3600 % 24)
+                                         .arg(n / 60 % 60)
+                                         .arg(n % 60)
+                                         .arg(QString(int(n % 7), QLatin1Char('.')));
+                if (s.DateTimeView(i) != want)
+                    QFAIL(qPrintable(QStringLiteral("point %1: %2").arg(i).arg(s.DateTime(i))));
+                QCOMPARE(s.Index(i), qint32(n));
+            }
+            ++n;
+        }
+        // First and last point of a block, and a copy of an early point appended at the end.
+        QCOMPARE(s.Index(k - 2), qint32(k - 2));
+        QCOMPARE(s.Index(k + 1), qint32(k - 1));
+        QCOMPARE(s.Index(2 * k + 1002), qint32(2 * k + 999));
+        CDataSeries copy = s;
+        QVERIFY(copy == s);
+        copy.AppendCopy(copy, 5);
+        copy.AppendCopy(copy, k);
+        QCOMPARE(copy.At(copy.Size() - 2), s.At(5));
+        QVERIFY(copy.IsNull(copy.Size() - 1));
+        QVERIFY(copy != s);
+        QCOMPARE(s.Size(), 2 * k + 1003);
+
+        // A small series stays small; growing past a block never moves what it holds.
+        CDataSeries small;
+        const QStringView time = u"2026/12/07 10:00:00.";
+        small.Append(1.0, u"V", 0.0, 0, time, u"VDC", 6.0f);
+        QVERIFY(small.Capacity() < 64);
+        const QChar* first = small.DateTimeView(0).data();
+        for (qsizetype i = 1; i < k + 10; ++i)
+            small.Append(double(i), u"V", 0.0, qint32(i), time, u"VDC", 6.0f);
+        const QChar* moved = small.DateTimeView(0).data();
+        for (qsizetype i = 0; i < k; ++i)
+            small.Append(double(i), u"V", 0.0, qint32(i), time, u"VDC", 6.0f);
+        QVERIFY(first != moved); // the first block grew while it was the only one
+        QCOMPARE(small.DateTimeView(0).data(), moved);
+        small.Clear();
+        QVERIFY(small.IsEmpty());
+        QCOMPARE(small.Capacity(), 0);
+    }
+
+    // The per-span summaries the graph draws from.
+    void spanSummaries()
+    {
+        const qsizetype n = CDataSeries::kSpanPoints;
+        CDataSeries s;
+        for (qsizetype i = 0; i < 3 * n + 5; ++i) {
+            if (i == 2 * n)
+                s.AppendNull();
+            const double v = i == n + 7 ? -500000.0 : double(i % 10) * (i < n ? 1.0 : -2.0);
+            s.Append(v, u"V", 0.0, 0, u"t", u"VDC", 6.0f);
+        }
+        const CDataSeries::Span& a = s.SpanFrom(0);
+        QVERIFY(a.plain);
+        QCOMPARE(a.min, 0.0);
+        QCOMPARE(a.max, 9.0);
+        QCOMPARE(a.maxStep, 9.0); // from 9 back to 0
+        QVERIFY(!s.SpanFrom(n).plain); // an over-range mark
+        QVERIFY(!s.SpanFrom(2 * n).plain); // a null element first in its span
+        const CDataSeries::Span& d = s.SpanFrom(3 * n); // the last span, not full
+        QVERIFY(d.plain);
+        QCOMPARE(d.max, 0.0);
+        QCOMPARE(d.min, -18.0);
+        s.Append(qQNaN(), u"V", 0.0, 0, u"t", u"VDC", 6.0f);
+        QVERIFY(!s.SpanFrom(3 * n).plain);
     }
 
     void statistics()

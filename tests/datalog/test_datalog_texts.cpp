@@ -3,6 +3,7 @@
 // table's pages.
 #include "datalog/DataListModel.h"
 #include "datalog/DataLogExport.h"
+#include "datalog/DataListWindow.h"
 #include "datalog/DataLogText.h"
 #include "datalog/ExportJob.h"
 #include "datalog/MLogJson.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -100,6 +102,64 @@ private slots:
         QCOMPARE(m.RowTexts(6), (QStringList { "7", "t", "mV", "OL", "VAC", "" }));
         m.Clear();
         QCOMPARE(m.rowCount(), 0);
+    }
+
+    // The page the table shows: it follows the end while rows are appended, stays where the user
+    // moved it, and starts over when the list is replaced.
+    void listPage()
+    {
+        CDataLog log;
+        for (int i = 0; i < 20; ++i)
+            log.AddPoint(0, i, QStringLiteral("V"), 0, i, QString::number(i), QStringLiteral("VDC"), 600, 0.0f);
+        CDataListModel m;
+        CDataListWindow page(&m);
+        page.SetPageRows(5);
+        auto shown = [&](int row) { return page.data(page.index(row, CDataListModel::ColTime)).toString(); };
+        for (int i = 0; i < 3; ++i)
+            m.AppendPoint(&log, 0, i, Place::LiveList);
+        QCOMPARE(page.rowCount(), 3);
+        QCOMPARE(shown(2), QStringLiteral("2"));
+        for (int i = 3; i < 13; ++i)
+            m.AppendPoint(&log, 0, i, Place::LiveList);
+        QCOMPARE(page.rowCount(), 5);
+        QCOMPARE(page.First(), 8);
+        QCOMPARE(shown(4), QStringLiteral("12"));
+        QCOMPARE(page.data(page.index(4, CDataListModel::ColId)).toString(), QStringLiteral("13"));
+        // Following the end, a new row moves the page up one row and changes only its last row.
+        QSignalSpy scrolled(&page, &CDataListWindow::pageScrolled);
+        QSignalSpy changed(&page, &QAbstractItemModel::dataChanged);
+        m.AppendPoint(&log, 0, 13, Place::LiveList);
+        QCOMPARE(page.First(), 9);
+        QCOMPARE(scrolled.size(), 1);
+        QCOMPARE(scrolled[0][0].toInt(), 1);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][0].value<QModelIndex>().row(), 4);
+        QCOMPARE(shown(4), QStringLiteral("13"));
+        // Scrolled up, new rows below the page change nothing on it.
+        page.SetFirst(2);
+        changed.clear();
+        m.AppendPoint(&log, 0, 14, Place::LiveList);
+        QCOMPARE(changed.size(), 0);
+        QCOMPARE(scrolled.size(), 1);
+        QCOMPARE(page.First(), 2);
+        QCOMPARE(page.LastFirst(), 10);
+        page.ShowRow(13);
+        QCOMPARE(page.First(), 9);
+        QCOMPARE(shown(4), QStringLiteral("13"));
+        page.SetFirst(100);
+        QCOMPARE(page.First(), 10);
+        page.SetPageRows(50);
+        QCOMPARE(page.rowCount(), 15);
+        QCOMPARE(page.First(), 0);
+        m.ShowDocument(&log, Place::LoadedList);
+        QCOMPARE(page.rowCount(), 20);
+        QCOMPARE(page.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Data Time"));
+        page.SetPageRows(4);
+        QCOMPARE(page.First(), 0);
+        QCOMPARE(shown(3), QStringLiteral("3"));
+        m.Clear();
+        QCOMPARE(page.rowCount(), 0);
+        QCOMPARE(page.LastFirst(), 0);
     }
 
     void summaryByteExact()

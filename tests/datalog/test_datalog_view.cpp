@@ -7,6 +7,7 @@
 #include "datalog/ColorSetting.h"
 #include "datalog/ControlDlgBar.h"
 #include "datalog/DataListModel.h"
+#include "datalog/DataListWindow.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/GraphPainter.h"
 #include "datalog/GraphPreferences.h"
@@ -19,6 +20,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Workbook.h"
 #include "platform/PortSettings.h"
+#include "protocol/Recorder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,6 +36,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -71,6 +74,75 @@ int pdfPages(const QString& path)
     return int(b.count("/Type /Page\n") + b.count("/Type /Page\r") + b.count("/Type /Page>") + b.count("/Type /Page "));
 }
 
+
+// The real data-log view as a recording target, keeping the rows the recorder handed it: the
+// texts the list has to show.
+class TeeView : public IRecordingView {
+public:
+    explicit TeeView(CMyOrvelView& view)
+        : real(view)
+    {
+    }
+    CMyOrvelView& real;
+    std::vector<RecordingListRow> rows;
+
+    bool IsLiveView() const override { return real.IsLiveView(); }
+    void SetLiveView(bool on) override { real.SetLiveView(on); }
+    bool IsSavedTarget() const override { return real.IsSavedTarget(); }
+    void SetSavedTarget(bool on) override { real.SetSavedTarget(on); }
+    int ListRowCount() const override { return real.ListRowCount(); }
+    void AddListRow(const RecordingListRow& row, bool scroll) override
+    {
+        rows.push_back(row);
+        real.AddListRow(row, scroll);
+    }
+    void RefreshAfterLivePoint() override { real.RefreshAfterLivePoint(); }
+    void InvalidateGraph() override { real.InvalidateGraph(); }
+    bool IsAutoScale() const override { return real.IsAutoScale(); }
+    bool IsZoomedOrMoved() const override { return real.IsZoomedOrMoved(); }
+    void SetYRange(double max, double min) override { real.SetYRange(max, min); }
+};
+
+class TeeHost : public IRecordingHost {
+public:
+    struct Entry {
+        std::unique_ptr<CMyOrvelDoc> doc;
+        std::unique_ptr<CMyOrvelView> view;
+        std::unique_ptr<TeeView> tee;
+    };
+    std::vector<Entry> open;
+    std::vector<RecordingTarget> RecordingTargets() override
+    {
+        std::vector<RecordingTarget> out;
+        for (Entry& e : open)
+            out.push_back({ e.doc.get(), e.tee.get() });
+        return out;
+    }
+    IRecordingView* OpenNewDocument() override
+    {
+        Entry e;
+        e.doc = std::make_unique<CMyOrvelDoc>();
+        e.view = std::make_unique<CMyOrvelView>(e.doc.get());
+        e.tee = std::make_unique<TeeView>(*e.view);
+        open.push_back(std::move(e));
+        return open.back().tee.get();
+    }
+};
+
+// Every row of the view's list shows what the recorder handed it.
+void compareRows(const TeeHost::Entry& e)
+{
+    const CDataListModel& m = *e.view->ListModel();
+    QCOMPARE(m.rowCount(), int(e.tee->rows.size()));
+    for (int r = 0; r < m.rowCount(); ++r) {
+        const RecordingListRow& want = e.tee->rows[size_t(r)];
+        const QStringList expected { want.number, want.time, want.unit, want.value, want.label, QString() };
+        if (m.RowTexts(r) != expected)
+            QFAIL(qPrintable(QStringLiteral("row %1: %2 instead of %3")
+                                 .arg(r)
+                                 .arg(m.RowTexts(r).join('|'), expected.join('|'))));
+    }
+}
 } // namespace
 
 class TestDatalogView : public QObject {
@@ -599,7 +671,133 @@ private slots:
         // The list row is appended and the summary follows the live document.
         view.AppendListRow("t", "V", -500000, "VDC");
         QCOMPARE(view.ListModel()->RowTexts(0)[3], QStringLiteral("OL"));
+        view.SelectTab(CMyOrvelView::TabSummary);
         QVERIFY(view.SummaryBox()->toPlainText().contains("DataNumber: 7"));
+    }
+
+    // The list reads recorded rows from the document: across blocks of points, with over-range
+    // readings, a lost-link row on a block edge, saved readings with their statistics, and the
+    // same document loaded from its file.
+    void listRowsFollowTheRecording()
+    {
+        const qsizetype k = CDataSeries::kChunkPoints;
+        TeeHost host;
+        CRecorder rec(host, [] { return true; });
+        rec.SetMaxReadings(int(k) + 10);
+        rec.OnStart();
+        QCOMPARE(host.open.size(), size_t(1));
+        MeterEvent e;
+        e.m_nMode = 1;
+        e.m_data.m_strFunction = QStringLiteral("VDC");
+        e.m_data.m_strUnit = QStringLiteral("VDC");
+        e.m_data.m_fLimit = 6.0f;
+        for (qsizetype i = 0; i < k + 3; ++i) {
+            if (i == k - 1)
+                rec.MarkGap(QStringLiteral("gap time"));
+            e.m_data.m_fValue = i % 1000 == 1 ? 7.0f : i % 1000 == 2 ? -7.0f : float(i % 50) * 0.125f;
+            e.m_strDate = QStringLiteral("5/12/26 %1:%2").arg(i / 60).arg(i % 60);
+            rec.OnMeterEvent(e);
+        }
+        rec.OnStop();
+        {
+        const TeeHost::Entry& live = host.open[0];
+        QVERIFY(live.doc->m_arrSeries[0].IsNull(k - 1));
+        QCOMPARE(live.view->ListModel()->RowTexts(int(k - 1)),
+            QStringList({ QString::number(k), "gap time", "", "-", "(link lost)", "" }));
+        QCOMPARE(live.view->ListModel()->RowTexts(1)[3], QStringLiteral("OL"));
+        QCOMPARE(live.view->ListModel()->RowTexts(2)[3], QStringLiteral("OL"));
+        compareRows(live);
+        // The table holds one page of rows, the newest.
+        const CDataListWindow* page = live.view->ListWindow();
+        QCOMPARE(live.view->List()->model()->rowCount(), page->PageRows());
+        QCOMPARE(page->First(), page->LastFirst());
+        QCOMPARE(page->data(page->index(page->PageRows() - 1, 0)).toString(), QString::number(k + 4));
+        }
+
+        // Saved readings: each reading followed by its maximum, minimum and average.
+        MeterEvent saved = e;
+        saved.m_bSavedFrame = true;
+        saved.m_nSavedKind = 2;
+        saved.m_data.m_statMax.m_fValue = 7.5f;
+        saved.m_data.m_statMax.m_strUnit = QStringLiteral("VDC");
+        saved.m_data.m_statMin.m_fValue = -1.0f;
+        saved.m_data.m_statMin.m_strUnit = QStringLiteral("VDC");
+        for (int i = 0; i < 3; ++i)
+            rec.OnMeterEvent(saved);
+        QCOMPARE(host.open.size(), size_t(2));
+        QCOMPARE(host.open[1].view->ListModel()->rowCount(), 12);
+        compareRows(host.open[1]);
+        const TeeHost::Entry& live = host.open[0];
+
+        // Loaded from its file the list shows the same rows, without the lost-link row and with the
+        // loaded list's over-range rule (only +500000 is "OL").
+        QTemporaryDir dir;
+        const QString path = dir.filePath("rec.mLog");
+        QVERIFY(live.doc->OnSaveDocument(path));
+        CMyOrvelDoc loaded;
+        QVERIFY(loaded.OnOpenDocument(path));
+        CMyOrvelView view(&loaded);
+        view.OnInitialUpdate();
+        const CDataListModel& m = *view.ListModel();
+        QCOMPARE(m.rowCount(), int(k + 3));
+        for (int r = 0; r < m.rowCount(); ++r) {
+            const int from = r < k - 1 ? r : r + 1;
+            QStringList want = live.view->ListModel()->RowTexts(from);
+            want[0] = QString::number(r + 1);
+            if (r % 1000 == 2)
+                want[3] = QStringLiteral("-500000.0000");
+            if (m.RowTexts(r) != want)
+                QFAIL(qPrintable(QStringLiteral("loaded row %1: %2").arg(r).arg(m.RowTexts(r).join('|'))));
+        }
+    }
+
+    // Readings that stay in the function's range are drawn one segment each: setting the same
+    // range again on every reading repaints nothing.
+    void recordingDrawsIncrementally()
+    {
+        TeeHost host;
+        CRecorder rec(host, [] { return true; });
+        rec.OnStart();
+        CMyOrvelView& view = *host.open[0].view;
+        view.resize(700, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        MeterEvent e;
+        e.m_nMode = 1;
+        e.m_data.m_strFunction = QStringLiteral("VDC");
+        e.m_data.m_strUnit = QStringLiteral("VDC");
+        e.m_data.m_fLimit = 6.0f;
+        e.m_data.m_nDecimals = 3;
+        auto record = [&](int n) {
+            for (int i = 0; i < n; ++i) {
+                e.m_data.m_fValue = 1.0f + 0.01f * float(i);
+                rec.OnMeterEvent(e);
+                QApplication::processEvents();
+            }
+        };
+        record(2);
+        const int full = view.Graph()->FullPaints();
+        const int incremental = view.Graph()->IncrementalDraws();
+        record(8);
+        QCOMPARE(view.Graph()->FullPaints(), full);
+        QCOMPARE(view.Graph()->IncrementalDraws(), incremental + 8);
+
+        // On the list tab a reading moves the table's pixels up a row and paints the new one: the
+        // window shows what a whole repaint shows.
+        view.SelectTab(CMyOrvelView::TabList);
+        QApplication::processEvents();
+        record(60);
+        QVERIFY(view.ListWindow()->First() > 0);
+        const QImage moved = QGuiApplication::primaryScreen()->grabWindow(view.winId()).toImage();
+        view.List()->viewport()->repaint();
+        const QImage whole = QGuiApplication::primaryScreen()->grabWindow(view.winId()).toImage();
+        if (moved != whole) {
+            moved.save(outDir() + "/list-moved.png");
+            whole.save(outDir() + "/list-whole.png");
+        }
+        QVERIFY(!moved.isNull());
+        QVERIFY(moved == whole);
     }
 
     void envelopeMatchesFullPolyline()

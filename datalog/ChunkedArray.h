@@ -1,0 +1,150 @@
+#pragma once
+// An append-only array of plain values kept in blocks of 2^Bits elements that never move once
+// allocated: growing never copies what the array already holds, so an append costs the same at
+// ten million elements as at ten. Only the first block grows like a vector while the array is
+// smaller than one block, so that a small array stays small (that copy is bounded by one block).
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+#include <vector>
+
+namespace datalog_detail {
+
+void* BulkAllocate(size_t bytes);
+void BulkFree(void* p, size_t bytes);
+
+template <typename T, int Bits> class ChunkedArray {
+    static_assert(std::is_trivially_copyable<T>::value, "blocks are copied and moved as bytes");
+
+public:
+    static constexpr size_t kChunk = size_t(1) << Bits;
+
+    ChunkedArray() = default;
+    ChunkedArray(const ChunkedArray& o) { CopyFrom(o); }
+    ChunkedArray(ChunkedArray&& o) noexcept { Swap(o); }
+    ChunkedArray& operator=(const ChunkedArray& o)
+    {
+        if (this != &o) {
+            ChunkedArray copy(o);
+            Swap(copy);
+        }
+        return *this;
+    }
+    ChunkedArray& operator=(ChunkedArray&& o) noexcept
+    {
+        if (this != &o) {
+            ChunkedArray gone;
+            Swap(o);
+            o.Swap(gone);
+        }
+        return *this;
+    }
+    ~ChunkedArray() { Clear(); }
+
+    size_t Size() const { return m_size; }
+    bool IsEmpty() const { return m_size == 0; }
+    // Elements that fit before another allocation.
+    size_t Capacity() const { return m_chunks.empty() ? 0 : (m_chunks.size() - 1) * kChunk + ChunkRoom(m_chunks.size() - 1); }
+
+    const T& operator[](size_t i) const { return m_chunks[i >> Bits][i & (kChunk - 1)]; }
+    T& operator[](size_t i) { return m_chunks[i >> Bits][i & (kChunk - 1)]; }
+    const T& Back() const { return (*this)[m_size - 1]; }
+
+    void Append(const T& v) { *Grab(1) = v; }
+
+    // Room for `n` (at most kChunk) more elements side by side at the end; the array grows by `n`
+    // and the returned room begins at Size() - n. When the last block cannot hold them together
+    // they go to the next block and the rest of the last one stays unused (counted in Size()).
+    T* Grab(size_t n)
+    {
+        size_t chunk = m_size >> Bits;
+        size_t offset = m_size & (kChunk - 1);
+        if (offset + n > kChunk) { // would straddle two blocks: skip to the next
+            m_size = (chunk + 1) << Bits;
+            ++chunk;
+            offset = 0;
+        }
+        if (chunk >= m_chunks.size()) {
+            // The first block grows like a vector; every later one is made whole.
+            if (chunk == 0)
+                GrowFirst(std::max<size_t>(n, 16));
+            else {
+                if (m_firstRoom < kChunk)
+                    GrowFirst(kChunk);
+                m_chunks.push_back(Allocate(kChunk));
+            }
+        } else if (chunk == 0 && offset + n > m_firstRoom) {
+            GrowFirst(std::min(kChunk, std::max(offset + n, m_firstRoom * 2)));
+        }
+        m_size = (chunk << Bits) + offset + n;
+        return m_chunks[chunk] + offset;
+    }
+
+    // Room for `n` elements in all without further copying: the first block is made big enough
+    // (whole when `n` passes it) and the block table takes its final size. Later blocks are
+    // still allocated only when reached.
+    void Reserve(size_t n)
+    {
+        if (n == 0)
+            return;
+        GrowFirst(std::min(n, kChunk));
+        m_chunks.reserve((n + kChunk - 1) >> Bits);
+    }
+
+    void Clear()
+    {
+        for (size_t c = 0; c < m_chunks.size(); ++c)
+            BulkFree(m_chunks[c], ChunkRoom(c) * sizeof(T));
+        std::vector<T*>().swap(m_chunks);
+        m_size = 0;
+        m_firstRoom = 0;
+    }
+
+private:
+    size_t ChunkRoom(size_t c) const { return c == 0 ? m_firstRoom : kChunk; }
+    static T* Allocate(size_t n) { return static_cast<T*>(BulkAllocate(n * sizeof(T))); }
+
+    void GrowFirst(size_t room)
+    {
+        if (room <= m_firstRoom)
+            return;
+        T* p = Allocate(room);
+        if (!m_chunks.empty()) {
+            std::memcpy(static_cast<void*>(p), m_chunks[0], std::min(m_size, m_firstRoom) * sizeof(T));
+            BulkFree(m_chunks[0], m_firstRoom * sizeof(T));
+            m_chunks[0] = p;
+        } else {
+            m_chunks.push_back(p);
+        }
+        m_firstRoom = room;
+    }
+
+    void CopyFrom(const ChunkedArray& o)
+    {
+        if (o.m_chunks.empty())
+            return;
+        m_chunks.reserve(o.m_chunks.size());
+        for (size_t c = 0; c < o.m_chunks.size(); ++c) {
+            const size_t room = o.ChunkRoom(c);
+            m_chunks.push_back(Allocate(room));
+            if (c == 0)
+                m_firstRoom = room;
+            const size_t used = std::min(room, o.m_size - std::min(o.m_size, c << Bits));
+            std::memcpy(static_cast<void*>(m_chunks[c]), o.m_chunks[c], used * sizeof(T));
+        }
+        m_size = o.m_size;
+    }
+
+    void Swap(ChunkedArray& o) noexcept
+    {
+        m_chunks.swap(o.m_chunks);
+        std::swap(m_size, o.m_size);
+        std::swap(m_firstRoom, o.m_firstRoom);
+    }
+
+    std::vector<T*> m_chunks;
+    size_t m_size = 0;
+    size_t m_firstRoom = 0; // the first block's room: kChunk once a second block exists
+};
+
+} // namespace datalog_detail
