@@ -322,7 +322,7 @@ void CMyOrvelView::Layout()
     m_pSummary->setGeometry(area);
     m_pVScroll->setGeometry(12, 60, 19, area.height());
     m_pHScroll->setGeometry(30, H - 25, std::max(1, W - 60), 20);
-    FitListColumns(area.width());
+    FitListColumns(area.width() - bar);
 }
 
 void CMyOrvelView::FitListColumns(int listWidth)
@@ -337,11 +337,17 @@ void CMyOrvelView::FitListColumns(int listWidth)
     int total = 0;
     for (int c = 0; c < CDataListModel::ColumnCount; ++c)
         total += widths[c] = CDataListModel::ColumnWidth(c);
-    const int avail = listWidth - 2 * m_pList->frameWidth() - m_pList->verticalScrollBar()->sizeHint().width();
+    // The table shows one page of rows and its own bar only when it has one.
+    const int ownBar = m_pList->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff
+        ? 0
+        : m_pList->verticalScrollBar()->sizeHint().width();
+    const int avail = listWidth - 2 * m_pList->frameWidth() - ownBar;
     for (const auto& o : order) {
         if (total <= avail)
             break;
-        const int give = std::min(total - avail, widths[o.column] - o.least);
+        // The header never makes a section narrower than its own minimum.
+        const int least = std::max(o.least, m_pList->horizontalHeader()->minimumSectionSize());
+        const int give = std::max(0, std::min(total - avail, widths[o.column] - least));
         widths[o.column] -= give;
         total -= give;
     }

@@ -194,7 +194,7 @@ void CRecorder::AddListRow(IRecordingView* view, CMyOrvelDoc* doc, int series, c
     row.number = QString::number(view->ListRowCount() + 1);
     row.time = timeText;
     row.unit = unit;
-    row.value = ListValueText(value, live);
+    row.value = ListValueText(value);
     row.label = label;
     view->AddListRow(row, live);
 }

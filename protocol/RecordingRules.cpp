@@ -1,9 +1,11 @@
 #include "protocol/RecordingRules.h"
+
 #include "datalog/DataLog.h"
 
 #include "protocol/MeterData.h"
 
 #include <QSettings>
+#include <cmath>
 #include <cstdio>
 
 namespace recording {
@@ -52,9 +54,12 @@ int MaxReadingsSetting(const QString& iniPath)
     return ok && v >= 1 && v <= kMost ? static_cast<int>(v) : kDefault;
 }
 
-QString ListValueText(double value, bool overRangeAsOL)
+QString ListValueText(double value)
 {
-    if (overRangeAsOL && (value == kOverRange || value == -kOverRange))
+    // Over range reads "OL" in every list, live or saved, as in the exports and the summary.
+    if (!std::isfinite(value))
+        return QString();
+    if (std::fabs(value) >= kOverRange)
         return QStringLiteral("OL");
     return QString::asprintf("%.4f", value);
 }

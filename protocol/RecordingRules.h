@@ -32,8 +32,8 @@ inline const QString kWordCrestFactor = QStringLiteral("Crest Factor");
 // be opened again) is ignored.
 int MaxReadingsSetting(const QString& iniPath);
 
-// The value column of a data-list row: "%.4f", or "OL" for a live over-range reading.
-QString ListValueText(double value, bool overRangeAsOL);
+// The value column of a data-list row: "%.4f", or "OL" for an over-range reading.
+QString ListValueText(double value);
 
 // The graph's vertical range for a reading of `function` shown with `decimals` digits: false
 // (range left as it is) for decimals outside 1..4 and functions that are neither AC-like nor

@@ -744,8 +744,6 @@ private slots:
             const int from = r < k - 1 ? r : r + 1;
             QStringList want = live.view->ListModel()->RowTexts(from);
             want[0] = QString::number(r + 1);
-            if (r % 1000 == 2)
-                want[3] = QStringLiteral("-500000.0000");
             if (m.RowTexts(r) != want)
                 QFAIL(qPrintable(QStringLiteral("loaded row %1: %2").arg(r).arg(m.RowTexts(r).join('|'))));
         }
