@@ -2,7 +2,7 @@
 
 #include "datalog/MyOrvelDoc.h"
 #include "platform/MessageBox.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 
 #include <QAction>
 #include <QDir>

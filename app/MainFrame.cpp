@@ -6,11 +6,11 @@
 #include "app/ToolbarIcons.h"
 #include "app/UserGuide.h"
 #include "app/WindowRecordingHost.h"
-#include "datalog/ChildFrame.h"
+#include "app/ChildFrame.h"
 #include "datalog/ControlDlgBar.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
-#include "datalog/RecordingJournal.h"
+#include "recording/RecordingJournal.h"
 #include "display/DisplayPane.h"
 #include "scope/FftDlg.h"
 #include "display/LeftDlg.h"
@@ -20,17 +20,17 @@
 #include "link/PortDlg.h"
 #include "link/QtBleCentral.h"
 #include "platform/MessageBox.h"
-#include "protocol/LoggerDownload.h"
-#include "protocol/LoggerList.h"
-#include "protocol/LoggerUi.h"
+#include "logger/LoggerDownload.h"
+#include "logger/LoggerList.h"
+#include "logger/LoggerUi.h"
 #include "scope/OscController.h"
 #include "sim/SimSerialPort.h"
 #include "scope/OscDlg.h"
 #include "scope/OscList.h"
 #include "scope/OscUi.h"
 #include "protocol/MeterProtocol.h"
-#include "protocol/Recorder.h"
-#include "protocol/RecordingRules.h"
+#include "recording/Recorder.h"
+#include "recording/RecordingRules.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -371,13 +371,14 @@ void CMainFrame::CreatePanes()
             w->close();
     });
 
-    m_pLoggerUi = new CLoggerUi(m_pLogger, m_pDocManager, this,
+    m_pLoggerUi = new CLoggerUi(m_pLogger, this,
         { [this](const QString& text) { m_pStatusMessage->setText(text); },
             [this] {
                 m_pDockPageBar->show();
                 m_pPages->setCurrentWidget(m_pLoggerList);
             },
-            [this] { OnStop(); } });
+            [this] { OnStop(); }, [this] { return m_pDocManager->OnFileNew(); },
+            [this](CMyOrvelDoc* doc) { return m_pDocManager->Documents().contains(doc); } });
     m_pLoggerList = m_pLoggerUi->List();
     // A downloaded record is drawn by its document's view with the record's own range.
     connect(m_pLoggerUi, &CLoggerUi::recordShown, this, [this](CMyOrvelDoc* doc, const LoggerDisplay& display) {

@@ -1,7 +1,7 @@
 #pragma once
 // The main window: a switchboard between the meter's link controller, the frame decoding, the
 // live display and logger list pages, the documents and the application's commands.
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 #include "protocol/MeterEvent.h"
 #include "protocol/ReadableWatch.h"
 

@@ -4,7 +4,7 @@
 #include "app/MainFrame.h"
 #include "packaging/AppIcon.h"
 #include "protocol/MeterProtocol.h"
-#include "protocol/Recorder.h"
+#include "recording/Recorder.h"
 #include "sim/SimSerialPort.h"
 
 #include <QCommandLineParser>

@@ -2,7 +2,7 @@
 
 #include "app/DocManager.h"
 #include "datalog/MyOrvelDoc.h"
-#include "datalog/RecordingJournal.h"
+#include "recording/RecordingJournal.h"
 #include "platform/MessageBox.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "app/WindowRecordingHost.h"
 
 #include "app/DocManager.h"
-#include "datalog/ChildFrame.h"
+#include "app/ChildFrame.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
 

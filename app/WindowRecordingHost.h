@@ -1,7 +1,7 @@
 #pragma once
 // The main window's side of recording: the data-log windows of the open documents are the
 // recording views, and new documents come from the document manager's New command.
-#include "protocol/RecordingView.h"
+#include "recording/RecordingView.h"
 
 class CDocManager;
 class QMdiArea;

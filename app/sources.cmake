@@ -1,7 +1,20 @@
-# The document manager of the data-log documents.
+# The application object, the main window (a switchboard), the child frames, the document
+# manager and the window side of recording (the host over the child frames, the restore offer).
 if(METER_BUILD_GUI)
   target_sources(meter_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/DocManager.h
     ${CMAKE_CURRENT_LIST_DIR}/DocManager.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ChildFrame.h
+    ${CMAKE_CURRENT_LIST_DIR}/ChildFrame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/KeyLockIndicators.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WindowRecordingHost.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RecordingRestore.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MainFrame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MainFrameWindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UserGuide.cpp
+    ${PROJECT_SOURCE_DIR}/packaging/AppIcon.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MyOrvelApp.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ToolbarIcons.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/app.qrc
   )
 endif()

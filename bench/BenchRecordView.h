@@ -10,7 +10,7 @@
 #include "datalog/MLogFile.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
-#include "protocol/Recorder.h"
+#include "recording/Recorder.h"
 
 #include <QApplication>
 #include <QFile>

@@ -14,8 +14,8 @@
 #include "app/MainFrame.h"
 #include "link/LinkController.h"
 #include "display/LeftDlg.h"
-#include "protocol/LoggerDownload.h"
-#include "protocol/LoggerUi.h"
+#include "logger/LoggerDownload.h"
+#include "logger/LoggerUi.h"
 #include "sim/SimHci.h"
 #include "sim/SimSerialPort.h"
 

@@ -12,9 +12,9 @@
 // With "view" only the figures of the real view are taken (they are the long part).
 #include "bench/BenchMemory.h"
 #include "datalog/MLogFile.h"
-#include "datalog/RecordingJournal.h"
-#include "protocol/Recorder.h"
-#include "protocol/RecordingFakes.h"
+#include "recording/RecordingJournal.h"
+#include "recording/Recorder.h"
+#include "recording/RecordingFakes.h"
 
 #include <QCoreApplication>
 #ifdef BENCH_RECORD_VIEW

@@ -10,7 +10,7 @@
 #include "datalog/MLogFile.h"
 #include "link/BleLink.h"
 #include "link/LinkController.h"
-#include "protocol/LoggerDownload.h"
+#include "logger/LoggerDownload.h"
 #include "protocol/MeterProtocol.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 #include "datalog/DataLogExport.h"
 #include "datalog/MLogFile.h"
 #include "datalog/MLogJson.h"
-#include "datalog/RecordingJournal.h"
+#include "recording/RecordingJournal.h"
 #include "platform/FileTarget.h"
 
 #include <QDir>

@@ -11,15 +11,15 @@
 #include "cli/CliVerbs.h"
 #include "cli/LinkSession.h"
 #include "datalog/MyOrvelDoc.h"
-#include "datalog/RecordingJournal.h"
+#include "recording/RecordingJournal.h"
 #include "link/BleLink.h"
 #include "link/LinkController.h"
 #include "link/Reconnector.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 #include "platform/SafeSave.h"
 #include "protocol/MeterProtocol.h"
-#include "protocol/Recorder.h"
-#include "protocol/RecordingRules.h"
+#include "recording/Recorder.h"
+#include "recording/RecordingRules.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "datalog/GraphPreferences.h"
 
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -10,7 +10,7 @@
 #include "datalog/PrintRX.h"
 #include "platform/MessageBox.h"
 #include "platform/Workbook.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -10,7 +10,7 @@
 #include "datalog/ExportJob.h"
 #include "datalog/PrintRX.h"
 #include "datalog/ObData.h"
-#include "protocol/RecordingView.h"
+#include "recording/RecordingView.h"
 
 #include <QPointer>
 #include <QVector>

@@ -3,7 +3,7 @@
 #include "datalog/GraphDlg.h"
 #include "datalog/GraphPainter.h"
 #include "datalog/PrintLayout.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

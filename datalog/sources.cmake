@@ -11,8 +11,6 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MLogJson.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MyOrvelDoc.h
   ${CMAKE_CURRENT_LIST_DIR}/MyOrvelDoc.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RecordingJournal.h
-  ${CMAKE_CURRENT_LIST_DIR}/RecordingJournal.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataLogText.h
   ${CMAKE_CURRENT_LIST_DIR}/DataLogText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataLogExport.h
@@ -33,7 +31,7 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.cpp
 )
 
-# The data-log view and its windows: graph, tool bar, settings, printing, child frame.
+# The data-log view and its windows: graph, tool bar, settings, printing.
 if(METER_BUILD_GUI)
   target_sources(meter_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/GraphPainter.h
@@ -42,8 +40,6 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.h
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ChildFrame.h
-    ${CMAKE_CURRENT_LIST_DIR}/ChildFrame.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.h
     ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ColorSetting.h

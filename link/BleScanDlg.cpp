@@ -4,7 +4,7 @@
 #include "link/BleLink.h"
 #include "platform/DialogUnits.h"
 #include "platform/MessageBox.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 
 #include <QGridLayout>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "protocol/LiveDecoder.h"
 
 #include "protocol/FrameFields.h"
-#include "protocol/RecordingRules.h"
+#include "protocol/MeterTime.h"
 
 #include <QMetaMethod>
 #include <cstdio>
@@ -307,7 +307,7 @@ QString CLiveDecoder::RecordingStartText(bool& warning)
 
     // The meter's clock has no zone: the elapsed time comes off by calendar arithmetic alone.
     const QDateTime start
-        = recording::MeterClock(2000 + d.m_byYear, d.m_byMonth, d.m_byDay, d.m_byHour, d.m_byMinute, d.m_bySecond)
+        = meter_time::MeterClock(2000 + d.m_byYear, d.m_byMonth, d.m_byDay, d.m_byHour, d.m_byMinute, d.m_bySecond)
               .addSecs(-(d.m_byElapsedH * 3600 + d.m_byElapsedM * 60 + d.m_byElapsedS));
     if (!start.isValid())
         return QString();

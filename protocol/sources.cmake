@@ -1,6 +1,11 @@
+# The frame dispatcher and its checks, the reading record and the live decoders, the meter's
+# commands (core only).
 target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MeterData.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MeterTime.h
+  ${CMAKE_CURRENT_LIST_DIR}/MeterTime.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameFields.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LiveDecoder.h
   ${CMAKE_CURRENT_LIST_DIR}/LiveDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameDispatcher.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameCheck.cpp
@@ -8,14 +13,4 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MeterCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MeterEventFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MeterProtocol.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LiveDecoder.h
-  ${CMAKE_CURRENT_LIST_DIR}/RecordingView.h
-  ${CMAKE_CURRENT_LIST_DIR}/RecordingRules.h
-  ${CMAKE_CURRENT_LIST_DIR}/RecordingRules.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Recorder.h
-  ${CMAKE_CURRENT_LIST_DIR}/Recorder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LoggerFrames.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LoggerRecord.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LoggerDownload.h
-  ${CMAKE_CURRENT_LIST_DIR}/LoggerDownload.cpp
 )

@@ -11,7 +11,7 @@
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
 #include "datalog/PrintRX.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,18 +3,18 @@
 // path over metersim's pseudo-terminal, including a transfer that stalls.
 #include "app/DocManager.h"
 #include "app/MainFrame.h"
-#include "datalog/ChildFrame.h"
+#include "app/ChildFrame.h"
 #include "datalog/DataListModel.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
 #include "display/LeftDlg.h"
 #include "link/BleScanDlg.h"
 #include "platform/MessageBox.h"
-#include "protocol/LoggerDownload.h"
-#include "protocol/LoggerList.h"
-#include "protocol/LoggerUi.h"
+#include "logger/LoggerDownload.h"
+#include "logger/LoggerList.h"
+#include "logger/LoggerUi.h"
 #include "protocol/MeterProtocol.h"
-#include "protocol/WaitDlg.h"
+#include "logger/LoggerProgressDlg.h"
 
 #include <QAction>
 #include <QLabel>

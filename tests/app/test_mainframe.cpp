@@ -2,7 +2,7 @@
 // Device dialog, the meter keys, the link watchdog and the port dialogs' failure paths.
 #include "app/DocManager.h"
 #include "app/KeyLockIndicators.h"
-#include "datalog/ChildFrame.h"
+#include "app/ChildFrame.h"
 #include "datalog/ControlDlgBar.h"
 #include "app/MainFrame.h"
 #include "datalog/MyOrvelDoc.h"
@@ -14,8 +14,8 @@
 #include "link/BleScanDlg.h"
 #include "link/LinkController.h"
 #include "platform/MessageBox.h"
-#include "protocol/LoggerRecord.h"
-#include "protocol/LoggerUi.h"
+#include "logger/LoggerRecord.h"
+#include "logger/LoggerUi.h"
 #include "protocol/MeterProtocol.h"
 #include "sim/SimSerialPort.h"
 

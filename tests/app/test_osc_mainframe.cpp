@@ -5,7 +5,7 @@
 #include "app/MainFrame.h"
 #include "display/LeftDlg.h"
 #include "platform/MessageBox.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 #include "scope/OscController.h"
 #include "scope/OscDlg.h"
 #include "scope/OscList.h"

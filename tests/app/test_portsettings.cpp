@@ -1,7 +1,7 @@
 // The settings file and the Bluetooth port search: the port is remembered across runs, and the
 // search tries the remembered port first without ever blocking the event loop.
 #include "link/BluetoothSearch.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 
 #include <QFile>
 #include <QSignalSpy>

@@ -2,17 +2,17 @@
 // document window's data list, a saved reading's own document ending the recording, the roll-over
 // on a function change, closing a recording window, the crash journal and its restore offer.
 #include "app/DocManager.h"
-#include "datalog/ChildFrame.h"
+#include "app/ChildFrame.h"
 #include "datalog/DataListModel.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/MyOrvelView.h"
 #include "app/MainFrame.h"
 #include "link/LinkController.h"
 #include "datalog/MyOrvelDoc.h"
-#include "datalog/RecordingJournal.h"
+#include "recording/RecordingJournal.h"
 #include "platform/MessageBox.h"
 #include "protocol/MeterProtocol.h"
-#include "protocol/Recorder.h"
+#include "recording/Recorder.h"
 
 #include <QAction>
 #include <QDateTime>

@@ -3,7 +3,7 @@
 // export, copy, printing to PDF, incremental drawing, and the column envelope against the full
 // polyline pixel for pixel.
 #include "app/DocManager.h"
-#include "datalog/ChildFrame.h"
+#include "app/ChildFrame.h"
 #include "datalog/ColorSetting.h"
 #include "datalog/ControlDlgBar.h"
 #include "datalog/DataListModel.h"
@@ -19,8 +19,8 @@
 #include "display/ShowData.h"
 #include "platform/MessageBox.h"
 #include "platform/Workbook.h"
-#include "platform/PortSettings.h"
-#include "protocol/Recorder.h"
+#include "link/PortSettings.h"
+#include "recording/Recorder.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 #include "datalog/MLogFile.h"
 #include "datalog/MyOrvelDoc.h"
 #include "platform/MessageBox.h"
-#include "platform/PortSettings.h"
+#include "link/PortSettings.h"
 
 #include <QAction>
 #include <QApplication>

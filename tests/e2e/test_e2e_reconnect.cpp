@@ -5,8 +5,8 @@
 #include "datalog/MLogFile.h"
 #include "link/ReconnectPlan.h"
 #include "protocol/MeterProtocol.h"
-#include "protocol/Recorder.h"
-#include "protocol/RecordingFakes.h"
+#include "recording/Recorder.h"
+#include "recording/RecordingFakes.h"
 #include "sim/SimTestUtil.h"
 
 #include <QDir>

@@ -3,10 +3,10 @@
 // no real time passing. Start, a minute of readings, Stop, save, reopen; then a scripted session
 // with the meter's memory of every saved kind and a function change.
 #include "datalog/MLogFile.h"
-#include "datalog/RecordingJournal.h"
+#include "recording/RecordingJournal.h"
 #include "protocol/MeterProtocol.h"
-#include "protocol/Recorder.h"
-#include "protocol/RecordingFakes.h"
+#include "recording/Recorder.h"
+#include "recording/RecordingFakes.h"
 #include "sim/SimTestUtil.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // exits 2 and keeps the journal; SIGKILL mid-recording loses at most the last second, and
 // "mlog recover" makes a document of what the journal kept, skipping damaged records.
 #include "datalog/MLogFile.h"
-#include "datalog/RecordingJournal.h"
+#include "recording/RecordingJournal.h"
 
 #include "TinyDisk.h"
 

@@ -1,3 +1,0 @@
-target_sources(meter_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/PortSettings.cpp
-)
