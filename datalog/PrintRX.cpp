@@ -3,6 +3,7 @@
 #include "datalog/GraphDlg.h"
 #include "datalog/GraphPainter.h"
 #include "datalog/PrintLayout.h"
+#include "datalog/PrintPainter.h"
 #include "link/PortSettings.h"
 
 #include <QApplication>
@@ -18,25 +19,6 @@ CPrintRX::Chooser& chooser()
 {
     static CPrintRX::Chooser c;
     return c;
-}
-
-void drawPage(QPainter& p, const PrintPage& page)
-{
-    const QFontMetrics fm(p.font(), p.device());
-    int previousEnd = 0;
-    for (const PrintText& t : page.texts) {
-        const int w = fm.horizontalAdvance(t.text);
-        int x = t.pos.x();
-        switch (t.align) {
-        case PrintText::TopCenter: x -= w / 2; break;
-        case PrintText::TopRight: x -= w; break;
-        case PrintText::AfterPrevious: x += previousEnd; break;
-        case PrintText::TopLeft: break;
-        }
-        p.drawText(QPoint(x, t.pos.y() + fm.ascent()), t.text);
-        previousEnd = x + w;
-    }
-    p.drawLines(page.rules);
 }
 
 } // namespace
@@ -109,7 +91,7 @@ void CPrintRX::PrintGraph(const CGraphDlg& graph, const CDataLog& log, const QDa
     p.setFont(font);
     p.setPen(Qt::black);
     const QFontMetrics fm(font, p.device());
-    drawPage(p, print_layout::GraphPage(log, pw, ph, fm.lineSpacing(), now));
+    DrawPrintPage(p, print_layout::GraphPage(log, pw, ph, fm.lineSpacing(), now));
     p.end();
 }
 
@@ -169,7 +151,7 @@ bool CDataPrintJob::PrintPages(int pages)
     for (int n = 0; n < pages && !m_pager->AtEnd(); ++n) {
         if (m_pages++ > 0)
             m_printer->Printer().newPage();
-        drawPage(m_painter, m_pager->Next());
+        DrawPrintPage(m_painter, m_pager->Next());
     }
     if (!m_pager->AtEnd())
         return true;

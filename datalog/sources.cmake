@@ -44,6 +44,8 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ColorSetting.h
     ${CMAKE_CURRENT_LIST_DIR}/ColorSetting.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PrintPainter.h
+    ${CMAKE_CURRENT_LIST_DIR}/PrintPainter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PrintRX.h
     ${CMAKE_CURRENT_LIST_DIR}/PrintRX.cpp
   )

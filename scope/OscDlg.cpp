@@ -1,5 +1,6 @@
 #include "scope/OscDlg.h"
 
+#include "datalog/PrintPainter.h"
 #include "datalog/PrintRX.h"
 #include "platform/MessageBox.h"
 #include "scope/OscExport.h"
@@ -200,7 +201,7 @@ void COSCDlg::PrintGraph(QPrinter& printer, const QDateTime& now) const
         target.setHeight(target.width() / aspect);
     target.moveLeft((page.width() - target.width()) / 2);
     m_pGraph->Draw(p, target, true);
-    osc_files::DrawPage(p, layout.page);
+    DrawPrintPage(p, layout.page, Qt::black);
 }
 
 void COSCDlg::PrintData(QPrinter& printer, const QDateTime& now) const
@@ -220,7 +221,7 @@ void COSCDlg::PrintData(QPrinter& printer, const QDateTime& now) const
     for (int i = 0; i < pages.size(); ++i) {
         if (i > 0)
             printer.newPage();
-        osc_files::DrawPage(p, pages[i]);
+        DrawPrintPage(p, pages[i], Qt::black);
     }
 }
 

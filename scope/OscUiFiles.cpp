@@ -2,7 +2,6 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QPainter>
 #include <QUrl>
 
 namespace osc_files {
@@ -43,26 +42,6 @@ bool OpenWithDefaultApp(const QString& path)
     if (opener())
         return opener()(path);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
-
-void DrawPage(QPainter& p, const PrintPage& page)
-{
-    const QFontMetrics fm(p.font(), p.device());
-    int previousEnd = 0;
-    for (const PrintText& t : page.texts) {
-        const int w = fm.horizontalAdvance(t.text);
-        int x = t.pos.x();
-        switch (t.align) {
-        case PrintText::TopCenter: x -= w / 2; break;
-        case PrintText::TopRight: x -= w; break;
-        case PrintText::AfterPrevious: x += previousEnd; break;
-        case PrintText::TopLeft: break;
-        }
-        p.setPen(Qt::black);
-        p.drawText(QPoint(x, t.pos.y() + fm.ascent()), t.text);
-        previousEnd = x + w;
-    }
-    p.drawLines(page.rules);
 }
 
 } // namespace osc_files

@@ -1,12 +1,10 @@
 #pragma once
 // The oscilloscope windows' file dialogs, the hand-over of a file to the application registered
-// for it, and the drawing of a laid-out print page. Tests replace the dialog and the hand-over.
-#include "datalog/PrintLayout.h"
+// for it. Tests replace the dialog and the hand-over.
 
 #include <QString>
 #include <functional>
 
-class QPainter;
 class QWidget;
 
 namespace osc_files {
@@ -22,8 +20,5 @@ bool OpenWithDefaultApp(const QString& path);
 
 void SetAskerForTesting(Asker asker);
 void SetOpenerForTesting(Opener opener);
-
-// Texts and rules of a page in the painter's font.
-void DrawPage(QPainter& p, const PrintPage& page);
 
 } // namespace osc_files
