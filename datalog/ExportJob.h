@@ -19,6 +19,8 @@ public:
     // `log` lives in `owner`; the export stops when the owner goes away.
     CExportJob(const QString& path, const CDataLog& log, const QObject* owner, datalog_export::Format format,
         QObject* parent = nullptr);
+    // The job reads the document for as long as it runs: never a temporary.
+    CExportJob(const QString&, CDataLog&&, const QObject*, datalog_export::Format, QObject* = nullptr) = delete;
     ~CExportJob() override;
 
     // Opens the target and schedules the first slice. False with a one-line `message` when the

@@ -362,12 +362,12 @@ private slots:
 
         // Nothing to export: no ".xls" at all (the old file stays); CSV gets its header.
         QVERIFY(old());
-        CExportJob none(out, CDataLog(), &owner, datalog_export::Format::Xls);
+        const CDataLog empty; // the job reads the document it is given for as long as it runs
+        CExportJob none(out, empty, &owner, datalog_export::Format::Xls);
         QString why;
         QVERIFY(!none.Start(&why));
         QVERIFY(!why.isEmpty());
         QCOMPARE(content(), QByteArray("old"));
-        const CDataLog empty;
         QVERIFY(datalog_export::WriteExport(dir.filePath("e.csv"), empty, datalog_export::Format::Csv));
         QFile csv(dir.filePath("e.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
