@@ -1,5 +1,6 @@
 #include "recording/Recorder.h"
 
+#include "datalog/DataLogText.h"
 #include "datalog/MyOrvelDoc.h"
 #include "recording/RecordingRules.h"
 
@@ -194,7 +195,8 @@ void CRecorder::AddListRow(IRecordingView* view, CMyOrvelDoc* doc, int series, c
     row.number = QString::number(view->ListRowCount() + 1);
     row.time = timeText;
     row.unit = unit;
-    row.value = ListValueText(value);
+    // The same value text as every other list and export (over range reads "OL").
+    row.value = datalog_text::ValueText(value, live ? datalog_text::Place::LiveList : datalog_text::Place::SavedList);
     row.label = label;
     view->AddListRow(row, live);
 }

@@ -5,7 +5,6 @@
 #include "protocol/MeterData.h"
 
 #include <QSettings>
-#include <cmath>
 #include <cstdio>
 
 namespace recording {
@@ -52,16 +51,6 @@ int MaxReadingsSetting(const QString& iniPath)
     bool ok = false;
     const qlonglong v = ini.value(QStringLiteral("Recording/MaxReadings")).toString().trimmed().toLongLong(&ok);
     return ok && v >= 1 && v <= kMost ? static_cast<int>(v) : kDefault;
-}
-
-QString ListValueText(double value)
-{
-    // Over range reads "OL" in every list, live or saved, as in the exports and the summary.
-    if (!std::isfinite(value))
-        return QString();
-    if (std::fabs(value) >= kOverRange)
-        return QStringLiteral("OL");
-    return QString::asprintf("%.4f", value);
 }
 
 bool VerticalRangeFor(int decimals, const QString& function, double* max, double* min)

@@ -1,5 +1,5 @@
 #pragma once
-// The small rules of recording readings, as pure functions: the list's value text, the graph's
+// The small rules of recording readings, as pure functions: the graph's
 // vertical range for a function and its decimals, the meter's time stamps, the start of a
 // MAX/MIN or PEAK run and the crest factor of a PEAK reading.
 #include "protocol/MeterTime.h"
@@ -34,8 +34,6 @@ inline const QString kWordCrestFactor = QStringLiteral("Crest Factor");
 // be opened again) is ignored.
 int MaxReadingsSetting(const QString& iniPath);
 
-// The value column of a data-list row: "%.4f", or "OL" for an over-range reading.
-QString ListValueText(double value);
 
 // The graph's vertical range for a reading of `function` shown with `decimals` digits: false
 // (range left as it is) for decimals outside 1..4 and functions that are neither AC-like nor
