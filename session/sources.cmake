@@ -1,6 +1,8 @@
 # Several meters at once: alarm limits and their watch, power, energy and charge from a voltage
 # and a current meter (core).
 target_sources(meter_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/LiveReading.h
+  ${CMAKE_CURRENT_LIST_DIR}/LiveReading.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AlarmWatch.h
   ${CMAKE_CURRENT_LIST_DIR}/AlarmWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EnergyIntegrator.h

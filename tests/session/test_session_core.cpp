@@ -2,6 +2,7 @@
 // at their own times.
 #include "session/AlarmWatch.h"
 #include "session/EnergyIntegrator.h"
+#include "session/LiveReading.h"
 
 #include <QTest>
 #include <cmath>
@@ -96,6 +97,16 @@ private slots:
         e.AddVoltage(12, 10); // no current yet: nothing
         QVERIFY(!e.HasPower());
         QCOMPARE(e.EnergyWh() * 3600.0, 40.0);
+    }
+
+    void dcUnitsScaleToVoltsAndAmperes()
+    {
+        QCOMPARE(DcUnitOf(QStringLiteral("mVDC")).toBase, 1e-3);
+        QVERIFY(DcUnitOf(QStringLiteral("mVDC")).quantity == DcQuantity::Volts);
+        QCOMPARE(DcUnitOf(QStringLiteral("uADC")).toBase, 1e-6);
+        QVERIFY(DcUnitOf(QStringLiteral("ADC")).quantity == DcQuantity::Amperes);
+        // AC is not DC: no power from it.
+        QVERIFY(DcUnitOf(QStringLiteral("VAC")).quantity == DcQuantity::Other);
     }
 };
 
