@@ -9,7 +9,7 @@
 // way round) power_W, energy_Wh and charge_Ah follow (multilog::CTable says how). The header is
 // written once every meter has read once; the rows of the seconds before are kept until then.
 // A row is written and flushed once its second is over; the second the run ends in is written
-// too. Alarm lines go to stderr as the reading arrives. A meter that falls silent or whose port
+// when a reading came in it. Alarm lines go to stderr as the reading arrives. A meter that falls silent or whose port
 // is lost leaves its columns empty and the run goes on; with --reconnect it is retried as record
 // retries one. Exit 0 after S seconds, SIGINT or SIGTERM; 2 when a port cannot be opened, the
 // file cannot be written, or a meter never sent a reading (the file is completed all the same).
@@ -95,7 +95,7 @@ public:
         m_table.Add(meter.index, now.toSecsSinceEpoch(), value, unit);
     }
 
-    // The run is over: the rest of the table, the second it ends in included.
+    // The run is over: the rest of the table, and the second it ends in if a reading came in it.
     void Finish()
     {
         m_rowTimer.stop();

@@ -219,7 +219,11 @@ QStringList CTable::Finish(qint64 last)
     QStringList lines;
     if (!m_bHeaderDone)
         lines << Header();
-    return lines + Rows(last + 1);
+    lines += Rows(last);
+    // The second the run ends in was cut short: its row only carries what came in it.
+    if (m_next == last && m_rows.count(last))
+        lines += Rows(last + 1);
+    return lines;
 }
 
 } // namespace multilog

@@ -60,8 +60,9 @@ public:
     // first known, then the row of every second before `now` not given out yet. Nothing while
     // the header waits for a meter's first reading.
     QStringList Take(qint64 now);
-    // The run ends in second `last`: what is still due, the row of `last` included, and the
-    // header even when some meter never read (then without the derived columns).
+    // The run ends in second `last`: what is still due, the row of `last` too when a reading
+    // came in it, and the header even when some meter never read (then without the derived
+    // columns).
     QStringList Finish(qint64 last);
 
     int Meters() const { return m_nMeters; }
