@@ -55,6 +55,8 @@ private slots:
         // The run ends within its next second: that row is written with what came in it.
         QCOMPARE(table.Finish(s + 5), QStringList { T(s + 5) + ",5.0,VDC,0.5,ADC,2.5,-0.00208333,0.000763889" });
         QVERIFY(table.Finish(s + 5).isEmpty());
+        // A second the run ends in with nothing in it is no row (it would look like a dropout).
+        QCOMPARE(table.Finish(s + 7), QStringList { T(s + 6) + ",,,,,,-0.00208333,0.000763889" });
     }
 
     void derivedColumnsNeedExactlyAVoltAndAnAmpereMeterFirst()
@@ -86,7 +88,7 @@ private slots:
         CTable silent(2);
         silent.Add(0, s, QStringLiteral("1.000"), QStringLiteral("VDC"));
         QVERIFY(silent.Take(s + 3).isEmpty());
-        QCOMPARE(silent.Finish(s + 1),
+        QCOMPARE(silent.Finish(s + 2),
             QStringList({ "time,m1_value,m1_unit,m2_value,m2_unit", T(s) + ",1.000,VDC,,", T(s + 1) + ",,,," }));
         QVERIFY(!silent.HasRead(1));
         CTable none(1);
