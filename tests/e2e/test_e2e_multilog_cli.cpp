@@ -2,7 +2,10 @@
 // current meter: the CSV's columns and seconds, power, energy and charge worked out again from
 // the rows' own values, an alarm said once, a meter that falls silent mid-run, ports that cannot
 // be used, and a one-meter run ended by SIGTERM and by SIGKILL.
+#include "TinyDisk.h"
+
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -197,6 +200,22 @@ private slots:
             QCOMPARE(r.status, 1);
             QVERIFY(!QFile::exists(out));
         }
+    }
+
+    // A disk that fills up: the run stops at the first row that cannot be written.
+    void aFullDiskEndsTheRunWithStatusTwo()
+    {
+        testdisk::CTinyDisk disk;
+        if (!disk.Mounted())
+            QSKIP("needs the administrator to mount a small tmpfs");
+        disk.Fill(0);
+        const QString out = disk.FilePath(QStringLiteral("full.csv"));
+        QElapsedTimer ran;
+        ran.start();
+        const Result r = RunCli({ "multilog", "--meter", "sim,a4:c1:38:00:11:22", "--seconds", "30", out }, out);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QLatin1String("No space left on device")), qPrintable(r.err));
+        QVERIFY(ran.elapsed() < 15000);
     }
 
     // One meter: three columns. SIGTERM ends the run with its rows written; SIGKILL loses at
