@@ -39,10 +39,13 @@ public:
     {
         return m_values.value(option, fallback);
     }
+    // Every value of an option that may be given more than once, in order (value() is the last).
+    QStringList values(const QString& option) const { return m_lists.value(option); }
     const QStringList& positionals() const { return m_positionals; }
 
 private:
     QMap<QString, QString> m_values;
+    QMap<QString, QStringList> m_lists;
     QStringList m_flags;
     QStringList m_positionals;
     QString m_error;

@@ -36,6 +36,7 @@ Args::Args(const QStringList& args, const QStringList& valueOptions, const QStri
                 return;
             }
             m_values.insert(a, args[++i]);
+            m_lists[a] << args[i];
         } else if (flags.contains(a)) {
             m_flags << a;
         } else if (a.startsWith(QLatin1String("--"))) {

@@ -150,9 +150,11 @@ std::string MeterEventToJson(const MeterEvent& event)
     return out;
 }
 
-std::string MeterEventToText(const MeterEvent& event)
+std::string MeterValueText(const MeterEvent& event)
 {
     const MeterData& d = event.m_data;
+    if (!std::isfinite(d.m_fValue))
+        return std::string();
     char value[48];
     if (event.m_nMode == 7) {
         // Frequency readings carry no decimal count; the digits follow the size of the value.
@@ -164,6 +166,13 @@ std::string MeterEventToText(const MeterEvent& event)
         const int decimals = std::clamp(d.m_nDecimals, 0, 9);
         std::snprintf(value, sizeof value, "%.*f", decimals, static_cast<double>(d.m_fValue));
     }
+    return value;
+}
+
+std::string MeterEventToText(const MeterEvent& event)
+{
+    const MeterData& d = event.m_data;
+    const std::string value = MeterValueText(event);
     std::string out;
     auto add = [&out](const std::string& part) {
         if (part.empty())

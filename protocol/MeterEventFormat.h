@@ -11,6 +11,9 @@
 // trailing newline.
 std::string MeterEventToJson(const MeterEvent& event);
 
-// "function value unit [HOLD] date": the value with its decimals, or "OL" beyond the range
-// limit. No trailing newline.
+// The main reading as the meter shows it: with its decimals (a frequency with the digits its
+// size leaves), "OL" beyond the range limit, empty when it is not a number.
+std::string MeterValueText(const MeterEvent& event);
+
+// "function value unit [HOLD] date": the value as MeterValueText gives it. No trailing newline.
 std::string MeterEventToText(const MeterEvent& event);

@@ -7,4 +7,6 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AlarmWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EnergyIntegrator.h
   ${CMAKE_CURRENT_LIST_DIR}/EnergyIntegrator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MultilogTable.h
+  ${CMAKE_CURRENT_LIST_DIR}/MultilogTable.cpp
 )

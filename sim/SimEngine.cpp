@@ -461,6 +461,10 @@ void CSimEngine::NotificationsStarted()
     Schedule(kFirstFrameDelayMs, [this, gen] { StreamTick(gen); });
     if (m_config.oscMode && !m_bOscMode)
         Schedule(kFirstFrameDelayMs / 2, [this] { SetOscMode(true); });
+    if (m_config.silentAfterMs >= 0 && !m_bSilenceArmed) {
+        m_bSilenceArmed = true;
+        Schedule(m_config.silentAfterMs, [this] { m_silentUntil = kNever; });
+    }
     if (m_bScenario && m_bScenarioParked) {
         m_bScenarioParked = false;
         const uint64_t sgen = m_nScenarioGen;

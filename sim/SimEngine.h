@@ -45,6 +45,9 @@ struct SimConfig {
     bool oscMode = false; // the meter is in its oscilloscope mode when notifications start
     int oscStopAfter = 10; // stored waveforms sent before the meter stops a download (0..10)
     int oscFrameGapMs = 120; // between the records of a download
+    // The meter falls silent for good this long after its notifications were first switched on
+    // (its link stays up); negative: never.
+    int64_t silentAfterMs = -1;
 };
 
 // Faults that stay switched on until changed.
@@ -184,6 +187,7 @@ private:
     uint64_t m_nDiscoveryGen = 0; // likewise for a discovery
     uint64_t m_nStreamGen = 0; // and for the chain of stream ticks
     int64_t m_silentUntil = 0;
+    bool m_bSilenceArmed = false; // silentAfterMs is counting
     bool m_bOscMode = false;
     int64_t m_oscBusyUntil = 0; // records are being sent: no marker in between
     int m_nOscPhase = 0;

@@ -1,6 +1,7 @@
 // metersim: the simulated dongle and meter behind a pseudo-terminal, so that a program can reach
 // them through a real serial device path. Prints the path of the terminal on stdout, then runs
 // until SIGINT or SIGTERM. The host may close and reopen the terminal as often as it likes.
+#include "link/BleLink.h"
 #include "sim/SimRunner.h"
 #include "sim/SimScenario.h"
 
@@ -35,10 +36,15 @@ int Usage(const char* why)
         std::fprintf(stderr, "metersim: %s\n", why);
     std::fprintf(stderr,
         "usage: metersim [--link PATH] [--scenario FILE] [--function NAME] [--name TEXT]\n"
-        "                [--period MS] [--seed N] [--osc] [--osc-stop-after N]\n"
+        "                [--address MAC] [--period MS] [--seed N] [--silent-after MS]\n"
+        "                [--osc] [--osc-stop-after N]\n"
         "                [--garbage-every N] [--split BYTES] [--drop-every N] [--uart-rate BYTES]\n"
         "                [--logger-empty] [--logger-fault-record N] [--logger-wrong-block N]\n"
         "                [--logger-silence N] [--logger-drop-link N]\n"
+        "  --address MAC      the device address the meter advertises (default a4:c1:38:00:11:22);\n"
+        "                     give each of several metersims its own\n"
+        "  --silent-after MS  the meter falls silent for good MS after its notifications were first\n"
+        "                     switched on; its link stays up\n"
         "  --garbage-every N  stray bytes before every Nth event\n"
         "  --split BYTES      every event delivered in pieces of BYTES bytes\n"
         "  --drop-every N     one byte missing from every Nth event\n"
@@ -142,6 +148,12 @@ int main(int argc, char** argv)
         } else if (a == QLatin1String("--name")) {
             ok = value(&v) && !v.isEmpty() && v.toUtf8().size() <= 22;
             config.meterName = v.toStdString();
+        } else if (a == QLatin1String("--address")) {
+            ok = value(&v) && CBleLink::ParseAddress(v, config.meterAddress);
+        } else if (a == QLatin1String("--silent-after")) {
+            ok = value(&v);
+            config.silentAfterMs = v.toLongLong(&ok);
+            ok = ok && config.silentAfterMs >= 0;
         } else if (a == QLatin1String("--period")) {
             ok = value(&v);
             config.framePeriodMs = v.toInt(&ok);

@@ -181,6 +181,12 @@ private slots:
         d.m_fValue = 50.0f;
         d.m_strFunction = QString();
         QCOMPARE(MeterEventToText(e), std::string("50.000 V HOLD 5/12/26 9:3:7"));
+        QCOMPARE(MeterValueText(e), std::string("50.000"));
+        // A value that is no number shows nothing (it printed "nan").
+        d.m_fValue = std::numeric_limits<float>::quiet_NaN();
+        QCOMPARE(MeterValueText(e), std::string());
+        QCOMPARE(MeterEventToText(e), std::string("V HOLD 5/12/26 9:3:7"));
+        d.m_fValue = 50.0f;
 
         // strings escaped, non-finite floats as null
         d.m_strAux = QStringLiteral("a\"\\\x01\u2103");

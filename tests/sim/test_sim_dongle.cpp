@@ -192,6 +192,28 @@ private slots:
         QVERIFY(h.EventsWithCode(sim::EventNotification).empty());
     }
 
+    // A meter told to fall silent keeps its link but sends nothing from then on, also after the
+    // host connects again.
+    void silentAfterEndsTheStreamForGood()
+    {
+        sim::SimConfig c = Harness::DefaultConfig();
+        c.silentAfterMs = 1500;
+        Harness h(c);
+        h.Connect();
+        h.Run(1300);
+        QVERIFY(!h.Payload().empty());
+        h.Run(300);
+        h.Clear();
+        h.Run(3000);
+        QVERIFY(h.Payload().empty());
+        QVERIFY(h.engine.Connected());
+        h.Write(TerminateLink());
+        h.Run(100);
+        h.Connect();
+        h.Run(2000);
+        QVERIFY(h.Payload().empty());
+    }
+
     void faultsGarbleTheStreamAsConfigured()
     {
         Harness h;
