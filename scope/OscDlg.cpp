@@ -181,9 +181,10 @@ void COSCDlg::OnExportToExcel()
 
 void COSCDlg::PrintGraph(QPrinter& printer, const QDateTime& now) const
 {
-    QPainter p(&printer);
-    if (!p.isActive())
+    CPrintout printout(printer, Qt::black);
+    if (!printout.Begin())
         return;
+    QPainter& p = printout.Painter();
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(std::max(8, page.height() / 60));
@@ -201,14 +202,16 @@ void COSCDlg::PrintGraph(QPrinter& printer, const QDateTime& now) const
         target.setHeight(target.width() / aspect);
     target.moveLeft((page.width() - target.width()) / 2);
     m_pGraph->Draw(p, target, true);
-    DrawPrintPage(p, layout.page, Qt::black);
+    printout.SetPages({ layout.page });
+    printout.Run();
 }
 
 void COSCDlg::PrintData(QPrinter& printer, const QDateTime& now) const
 {
-    QPainter p(&printer);
-    if (!p.isActive())
+    CPrintout printout(printer, Qt::black);
+    if (!printout.Begin())
         return;
+    QPainter& p = printout.Painter();
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(std::max(8, page.height() / 80));
@@ -216,13 +219,9 @@ void COSCDlg::PrintData(QPrinter& printer, const QDateTime& now) const
     const int L = p.fontMetrics().lineSpacing();
     const COscGraphModel& m = m_pGraph->Model();
     const bool spectrum = m.Count() == OSCData::kSpectrumPoints;
-    const QVector<PrintPage> pages = osc_print::DataPages(m.Info(),
-        spectrum ? m_data.fSpectrum.data() : m_data.fWave.data(), m.Count(), page.width(), page.height(), L, now);
-    for (int i = 0; i < pages.size(); ++i) {
-        if (i > 0)
-            printer.newPage();
-        DrawPrintPage(p, pages[i], Qt::black);
-    }
+    printout.SetPages(osc_print::DataPages(m.Info(), spectrum ? m_data.fSpectrum.data() : m_data.fWave.data(),
+        m.Count(), page.width(), page.height(), L, now));
+    printout.Run();
 }
 
 void COSCDlg::OnPrintGraph()
