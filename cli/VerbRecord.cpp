@@ -264,11 +264,11 @@ int RunRecord(const QStringList& argv)
             session.OnEvent(event);
         },
         Qt::QueuedConnection);
-    cli::CSilenceEnd silence(address, &protocol.Dispatcher());
-    if (!retry)
-        silence.Start();
-    links.SetFrameHook([&protocol, &silence] {
-        silence.Heard();
+    bool silent = false;
+    const std::function<void()> heard
+        = retry ? [] {} : cli::EndOnSilence(&links, &protocol.Dispatcher().m_bStoreMarker, address, &silent);
+    links.SetFrameHook([&protocol, &heard] {
+        heard();
         protocol.MeterFrameDispatcher();
     });
     QObject::connect(
@@ -287,7 +287,7 @@ int RunRecord(const QStringList& argv)
         std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));
         status = cli::ExitIo;
     }
-    if (session.Failed() || silence.Ended())
+    if (session.Failed() || silent)
         status = cli::ExitIo;
     return status;
 }
