@@ -213,6 +213,20 @@ void cli::WatchAndReconnect(CReconnector* reconnect, const CFrameDispatcher* dis
         [] { std::fprintf(stderr, "multimeter-cli: reconnected\n"); });
 }
 
+void cli::ConnectWhenListed(CBleLink* link, const QString& address, std::atomic<bool>* listed)
+{
+    QObject::connect(
+        link, &CBleLink::scanRow, link,
+        [link, listed, address](const QStringList& columns) {
+            if (columns.size() < 3 || columns[2].toLower() != address || listed->exchange(true))
+                return;
+            // Connect runs on the thread that owns the link (its pause is a timer there).
+            QMetaObject::invokeMethod(
+                link, [link, address] { link->Connect(address); }, Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
+}
+
 int cli::ScanAndRun(CBleLink* link, const QString& port, double seconds, CReconnector* reconnect)
 {
     int status = ExitOk;

@@ -45,6 +45,9 @@ void RunEventLoop(CBleLink* link, double seconds, int* status, CReconnector* rec
 // closes the link. Returns ExitOk, or ExitIo (with the error printed) when the port would not open
 // or was lost.
 int ScanAndRun(CBleLink* link, const QString& port, double seconds, CReconnector* reconnect = nullptr);
+// Connects to the meter at `address` (lower case) as soon as the scan lists it, once; *listed
+// says afterwards whether it was listed.
+void ConnectWhenListed(CBleLink* link, const QString& address, std::atomic<bool>* listed);
 // --reconnect: the meter silent for 4 s (longer while it sends its memory) or the port lost
 // starts retrying the same port and meter, 1 s, 2 s, 4 s ... 30 s apart, until it answers or
 // the run ends; each attempt is reported on stderr. Frames must reach reconnect->FrameSeen().

@@ -83,16 +83,7 @@ int RunMonitor(const QStringList& argv)
         protocol.MeterFrameDispatcher();
     });
 
-    QObject::connect(
-        &link, &CBleLink::scanRow, &link,
-        [&link, &listed, address](const QStringList& columns) {
-            if (columns.size() < 3 || columns[2].toLower() != address || listed.exchange(true))
-                return;
-            // Connect runs on the thread that owns the link (its pause is a timer there).
-            QMetaObject::invokeMethod(
-                &link, [&link, address] { link.Connect(address); }, Qt::QueuedConnection);
-        },
-        Qt::DirectConnection);
+    cli::ConnectWhenListed(&link, address, &listed);
 
     // Bytes that arrive but make no readable frame are reported once per spell, on stderr.
     CReadableWatch watch;

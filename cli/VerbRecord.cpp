@@ -271,15 +271,7 @@ int RunRecord(const QStringList& argv)
         heard();
         protocol.MeterFrameDispatcher();
     });
-    QObject::connect(
-        &link, &CBleLink::scanRow, &link,
-        [&link, &listed, address](const QStringList& columns) {
-            if (columns.size() < 3 || columns[2].toLower() != address || listed.exchange(true))
-                return;
-            QMetaObject::invokeMethod(
-                &link, [&link, address] { link.Connect(address); }, Qt::QueuedConnection);
-        },
-        Qt::DirectConnection);
+    cli::ConnectWhenListed(&link, address, &listed);
 
     int status = cli::ScanAndRun(&link, port, seconds, retry ? &reconnect : nullptr);
     session.Finish();
