@@ -179,17 +179,32 @@ void COSCDlg::OnExportToExcel()
     }
 }
 
+namespace {
+
+// Opens the print run with the printouts' "Arial" at a `linesPerPage`th of the page height (8
+// pixels at the least). Gives the page and the line height.
+bool BeginPrintout(CPrintout& printout, QPrinter& printer, int linesPerPage, QRect* page, int* lineHeight)
+{
+    if (!printout.Begin())
+        return false;
+    QPainter& p = printout.Painter();
+    *page = printer.pageLayout().paintRectPixels(printer.resolution());
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(std::max(8, page->height() / linesPerPage));
+    p.setFont(font);
+    *lineHeight = p.fontMetrics().lineSpacing();
+    return true;
+}
+
+} // namespace
+
 void COSCDlg::PrintGraph(QPrinter& printer, const QDateTime& now) const
 {
     CPrintout printout(printer, Qt::black);
-    if (!printout.Begin())
+    QRect page;
+    int L = 0;
+    if (!BeginPrintout(printout, printer, 60, &page, &L))
         return;
-    QPainter& p = printout.Painter();
-    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(std::max(8, page.height() / 60));
-    p.setFont(font);
-    const int L = p.fontMetrics().lineSpacing();
     const osc_print::GraphPage layout
         = osc_print::GraphPageLayout(m_pGraph->Model().Info(), page.width(), page.height(), L, now);
     // The graph keeps its on-screen proportions inside the place the layout gives it.
@@ -201,7 +216,7 @@ void COSCDlg::PrintGraph(QPrinter& printer, const QDateTime& now) const
     else
         target.setHeight(target.width() / aspect);
     target.moveLeft((page.width() - target.width()) / 2);
-    m_pGraph->Draw(p, target, true);
+    m_pGraph->Draw(printout.Painter(), target, true);
     printout.SetPages({ layout.page });
     printout.Run();
 }
@@ -209,14 +224,10 @@ void COSCDlg::PrintGraph(QPrinter& printer, const QDateTime& now) const
 void COSCDlg::PrintData(QPrinter& printer, const QDateTime& now) const
 {
     CPrintout printout(printer, Qt::black);
-    if (!printout.Begin())
+    QRect page;
+    int L = 0;
+    if (!BeginPrintout(printout, printer, 80, &page, &L))
         return;
-    QPainter& p = printout.Painter();
-    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(std::max(8, page.height() / 80));
-    p.setFont(font);
-    const int L = p.fontMetrics().lineSpacing();
     const COscGraphModel& m = m_pGraph->Model();
     const bool spectrum = m.Count() == OSCData::kSpectrumPoints;
     printout.SetPages(osc_print::DataPages(m.Info(), spectrum ? m_data.fSpectrum.data() : m_data.fWave.data(),
