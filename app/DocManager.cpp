@@ -1,6 +1,8 @@
 #include "app/DocManager.h"
 
+#include "datalog/GraphDlg.h"
 #include "datalog/MyOrvelDoc.h"
+#include "display/ShowData.h"
 #include "platform/MessageBox.h"
 #include "link/PortSettings.h"
 
@@ -61,6 +63,8 @@ CDocManager::CDocManager(QWidget* dialogParent, SettingsFactory settings, QObjec
     , m_dialogParent(dialogParent)
     , m_settings(std::move(settings))
 {
+    // The graphs of the documents show a picked point in the live display's box.
+    CGraphDlg::SetPointBoxMaker([](QWidget* graph) { return new CShowData(graph); });
     m_actNew = new QAction(tr("&New"), this);
     m_actNew->setShortcut(QKeySequence::New);
     m_actOpen = new QAction(tr("&Open..."), this);

@@ -20,3 +20,12 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/app.qrc
   )
 endif()
+
+if(METER_BUILD_GUI)
+  # graph-gallery: renders the data-log view, its tools, dialogs and printouts to PNG files. It
+  # lives here because it shows the view inside the main window's document frames.
+  add_executable(graph-gallery ${CMAKE_CURRENT_LIST_DIR}/gallery/GraphGallery.cpp)
+  target_link_libraries(graph-gallery PRIVATE meter_gui meter_sim)
+  target_compile_definitions(graph-gallery PRIVATE METER_GRAPH_GALLERY_DIR="${CMAKE_BINARY_DIR}/gallery/graph")
+  meter_warnings(graph-gallery)
+endif()

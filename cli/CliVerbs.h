@@ -1,6 +1,7 @@
 #pragma once
 // Registry of the command-line verbs. Each Verb*.cpp registers one verb with a static
 // CliVerbRegistration, so adding a verb touches no other file.
+#include <QByteArray>
 #include <QStringList>
 #include <QMap>
 #include <functional>
@@ -22,6 +23,12 @@ const std::vector<Verb>& verbs();
 
 // Prints the usage of every verb to stderr and returns ExitUsage.
 int usageError(const QString& message = QString());
+// Prints "multimeter-cli: MESSAGE" (its line breaks made spaces) to stderr and returns ExitIo.
+int ioError(const QString& message);
+// Reads the whole input file at `path`. A path that is no readable file (checked before
+// opening: opening a FIFO would wait for a writer) or that does not open is said as
+// "Cannot open "PATH": REASON." and gives ExitIo; ExitOk otherwise.
+int ReadInputFile(const QString& path, QByteArray* bytes);
 
 struct CliVerbRegistration {
     explicit CliVerbRegistration(const Verb& verb) { registerVerb(verb); }

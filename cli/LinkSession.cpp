@@ -1,16 +1,19 @@
 #include "cli/LinkSession.h"
 
 #include "link/BleLink.h"
+#include "link/LinkController.h"
 #include "link/Reconnector.h"
 #include "protocol/FrameDispatcher.h"
 #include "sim/SimSerialPort.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
@@ -165,46 +168,41 @@ void RunEventLoop(CBleLink* link, double seconds, int* status, CReconnector* rec
 
 } // namespace cli
 
-cli::CSilenceEnd::CSilenceEnd(const QString& address, const CFrameDispatcher* dispatcher, QObject* parent)
-    : QObject(parent)
-    , m_strAddress(address)
-    , m_pDispatcher(dispatcher)
-    , m_timer(this)
+std::function<void()> cli::EndOnSilence(
+    CLinkController* links, std::atomic<bool>* savedReadings, const QString& address, bool* ended)
 {
-    m_clock.start();
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &CSilenceEnd::Check);
-}
-
-void cli::CSilenceEnd::Heard()
-{
-    m_lastHeard.store(m_clock.elapsed(), std::memory_order_relaxed);
-}
-
-void cli::CSilenceEnd::Start()
-{
-    m_timer.start(250);
-}
-
-void cli::CSilenceEnd::Check()
-{
-    const qint64 last = m_lastHeard.load(std::memory_order_relaxed);
-    if (last < 0 || m_bEnded)
-        return;
-    const bool memory = m_pDispatcher && m_pDispatcher->m_bStoreMarker.load();
-    const int allowed = memory ? kMemorySeconds : kSilentSeconds;
-    if (m_clock.elapsed() - last < qint64(allowed) * 1000)
-        return;
-    m_bEnded = true;
-    m_timer.stop();
-    std::fprintf(stderr, "multimeter-cli: the meter %s sent nothing for %d s\n", qPrintable(m_strAddress), allowed);
-    QCoreApplication::quit();
+    // The window's rule on a finer clock and tick: the run ends within a quarter second of the
+    // meter's allowed silence.
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    links->SetClock([clock] { return clock->elapsed(); }, 1000);
+    links->SetWatchdogInterval(250);
+    links->SetSavedReadingsFlag(savedReadings);
+    QObject::connect(links, &CLinkController::linkLost, links, [links, address, ended] {
+        if (*ended)
+            return;
+        *ended = true;
+        // The watchdog gives a meter that sends its memory up one tick after its longer pause
+        // ran out: a silence that long was that pause.
+        const bool memory = links->SilentSeconds() >= CLinkController::kSavedReadingsSeconds;
+        std::fprintf(stderr, "multimeter-cli: the meter %s sent nothing for %d s\n", qPrintable(address),
+            memory ? CLinkController::kSavedReadingsSeconds : CLinkController::kSilenceSeconds);
+        QCoreApplication::quit();
+    });
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    return [links, started] {
+        if (started->exchange(true))
+            return;
+        QMetaObject::invokeMethod(links, [links] { links->LinkUp(); }, Qt::QueuedConnection);
+    };
 }
 
 void cli::WatchAndReconnect(CReconnector* reconnect, const CFrameDispatcher* dispatcher)
 {
     // Saved readings come in bursts with long pauses: the meter gets 21 s then.
-    reconnect->WatchSilence(4, [dispatcher] { return dispatcher && dispatcher->m_bStoreMarker.load() ? 21 : 0; });
+    reconnect->WatchSilence(CLinkController::kSilenceSeconds, [dispatcher] {
+        return dispatcher && dispatcher->m_bStoreMarker.load() ? CLinkController::kSavedReadingsSeconds : 0;
+    });
     QObject::connect(reconnect, &CReconnector::lost, reconnect, [reconnect] {
         std::fprintf(stderr, "multimeter-cli: lost the meter %s on %s; reconnecting\n",
             qPrintable(reconnect->Address()), qPrintable(reconnect->Port()));
@@ -213,6 +211,20 @@ void cli::WatchAndReconnect(CReconnector* reconnect, const CFrameDispatcher* dis
         [](int attempt) { std::fprintf(stderr, "multimeter-cli: reconnecting (attempt %d)\n", attempt); });
     QObject::connect(reconnect, &CReconnector::reconnected, reconnect,
         [] { std::fprintf(stderr, "multimeter-cli: reconnected\n"); });
+}
+
+void cli::ConnectWhenListed(CBleLink* link, const QString& address, std::atomic<bool>* listed)
+{
+    QObject::connect(
+        link, &CBleLink::scanRow, link,
+        [link, listed, address](const QStringList& columns) {
+            if (columns.size() < 3 || columns[2].toLower() != address || listed->exchange(true))
+                return;
+            // Connect runs on the thread that owns the link (its pause is a timer there).
+            QMetaObject::invokeMethod(
+                link, [link, address] { link->Connect(address); }, Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
 }
 
 int cli::ScanAndRun(CBleLink* link, const QString& port, double seconds, CReconnector* reconnect)

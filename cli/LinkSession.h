@@ -4,15 +4,14 @@
 // after a given time, on SIGINT/SIGTERM or when the port is lost.
 #include "cli/CliVerbs.h"
 
-#include <QElapsedTimer>
-#include <QObject>
 #include <QString>
-#include <QTimer>
 #include <atomic>
+#include <functional>
 
 class CBleLink;
 class CReconnector;
 class CFrameDispatcher;
+class CLinkController;
 
 namespace cli {
 
@@ -46,37 +45,21 @@ void RunEventLoop(CBleLink* link, double seconds, int* status, CReconnector* rec
 // closes the link. Returns ExitOk, or ExitIo (with the error printed) when the port would not open
 // or was lost.
 int ScanAndRun(CBleLink* link, const QString& port, double seconds, CReconnector* reconnect = nullptr);
+// Connects to the meter at `address` (lower case) as soon as the scan lists it, once; *listed
+// says afterwards whether it was listed.
+void ConnectWhenListed(CBleLink* link, const QString& address, std::atomic<bool>* listed);
 // --reconnect: the meter silent for 4 s (longer while it sends its memory) or the port lost
 // starts retrying the same port and meter, 1 s, 2 s, 4 s ... 30 s apart, until it answers or
 // the run ends; each attempt is reported on stderr. Frames must reach reconnect->FrameSeen().
 void WatchAndReconnect(CReconnector* reconnect, const CFrameDispatcher* dispatcher);
 
-// Without --reconnect, a meter that falls silent ends the run: once it was heard, 4 s without a
-// payload (21 s while it sends its memory, which comes in bursts) is said on stderr and ends the
-// event loop, so that the caller saves what it has and exits with ExitIo.
-class CSilenceEnd : public QObject {
-public:
-    static constexpr int kSilentSeconds = 4;
-    static constexpr int kMemorySeconds = 21;
-
-    // address: named in the message. dispatcher: tells when the meter sends its memory.
-    CSilenceEnd(const QString& address, const CFrameDispatcher* dispatcher, QObject* parent = nullptr);
-    // From any thread (the receive thread's frame hook): the meter sent a payload.
-    void Heard();
-    // Starts watching; without it Heard costs one atomic store and nothing ends.
-    void Start();
-    // The run was ended by silence.
-    bool Ended() const { return m_bEnded; }
-
-private:
-    void Check();
-
-    QString m_strAddress;
-    const CFrameDispatcher* m_pDispatcher;
-    QElapsedTimer m_clock;
-    std::atomic<qint64> m_lastHeard { -1 }; // ms on m_clock; -1: not heard yet
-    QTimer m_timer;
-    bool m_bEnded = false;
-};
+// Without --reconnect, a meter that falls silent ends the run. The silence is judged by the link
+// controller's watchdog, as in the window: 4 s without a byte lose the meter, 21 s while it sends
+// its memory (which comes in bursts). The watch begins with the meter's first payload: call the
+// returned function from the frame hook (any thread). When the watchdog gives the meter up, this
+// says so on stderr, sets *ended and ends the event loop, so that the caller saves what it has
+// and exits with ExitIo. savedReadings: the dispatcher's store marker.
+std::function<void()> EndOnSilence(
+    CLinkController* links, std::atomic<bool>* savedReadings, const QString& address, bool* ended);
 
 } // namespace cli

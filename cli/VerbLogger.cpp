@@ -135,15 +135,7 @@ int RunLogger(const QStringList& argv)
         QCoreApplication::quit();
     });
 
-    QObject::connect(
-        &link, &CBleLink::scanRow, &link,
-        [&link, &listed, address](const QStringList& columns) {
-            if (columns.size() < 3 || columns[2].toLower() != address || listed.exchange(true))
-                return;
-            QMetaObject::invokeMethod(
-                &link, [&link, address] { link.Connect(address); }, Qt::QueuedConnection);
-        },
-        Qt::DirectConnection);
+    cli::ConnectWhenListed(&link, address, &listed);
 
     const int runStatus = cli::ScanAndRun(&link, port, seconds);
     if (runStatus != cli::ExitOk)

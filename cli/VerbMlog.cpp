@@ -7,18 +7,11 @@
 #include "platform/FileTarget.h"
 
 #include <QDir>
-#include <QFile>
 #include <cstdio>
 
 namespace {
 
-int ioError(const QString& message)
-{
-    QString line = message;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(line));
-    return cli::ExitIo;
-}
+using cli::ioError;
 
 int dump(const QString& path)
 {
@@ -38,16 +31,12 @@ int dump(const QString& path)
 
 int build(const QString& jsonPath, const QString& out)
 {
-    const QString notFile = filetarget::WhyNotReadable(jsonPath);
-    if (!notFile.isEmpty())
-        return ioError(QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), notFile));
-    QFile file(jsonPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return ioError(
-            QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), file.errorString()));
+    QByteArray json;
+    if (const int failed = cli::ReadInputFile(jsonPath, &json))
+        return failed;
     CDataLog log;
     QString why;
-    if (!mlog::FromJson(file.readAll(), log, &why))
+    if (!mlog::FromJson(json, log, &why))
         return ioError(QStringLiteral("Cannot read \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), why));
     QString message;
     if (!mlog::Save(out, log, &message))

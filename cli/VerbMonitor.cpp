@@ -68,9 +68,12 @@ int RunMonitor(const QStringList& argv)
 
     // The frame hook runs on the receive thread after each payload was appended to the frame
     // text. Raw output takes the payload whole; otherwise the dispatcher consumes the text.
-    cli::CSilenceEnd silence(address, &protocol.Dispatcher());
-    links.SetFrameHook([&link, &protocol, &silence, raw] {
-        silence.Heard();
+    const bool retry = args.has(QStringLiteral("--reconnect"));
+    bool silent = false;
+    const std::function<void()> heard
+        = retry ? [] {} : cli::EndOnSilence(&links, &protocol.Dispatcher().m_bStoreMarker, address, &silent);
+    links.SetFrameHook([&link, &protocol, &heard, raw] {
+        heard();
         if (raw) {
             const std::string_view payload = link.m_strMeterRx.view();
             cli::PrintLine(payload.data(), payload.size());
@@ -80,16 +83,7 @@ int RunMonitor(const QStringList& argv)
         protocol.MeterFrameDispatcher();
     });
 
-    QObject::connect(
-        &link, &CBleLink::scanRow, &link,
-        [&link, &listed, address](const QStringList& columns) {
-            if (columns.size() < 3 || columns[2].toLower() != address || listed.exchange(true))
-                return;
-            // Connect runs on the thread that owns the link (its pause is a timer there).
-            QMetaObject::invokeMethod(
-                &link, [&link, address] { link.Connect(address); }, Qt::QueuedConnection);
-        },
-        Qt::DirectConnection);
+    cli::ConnectWhenListed(&link, address, &listed);
 
     // Bytes that arrive but make no readable frame are reported once per spell, on stderr.
     CReadableWatch watch;
@@ -104,15 +98,12 @@ int RunMonitor(const QStringList& argv)
     if (!raw)
         watchTimer.start(1000);
 
-    const bool retry = args.has(QStringLiteral("--reconnect"));
     if (retry) {
         reconnect.Remember(port, address);
         cli::WatchAndReconnect(&reconnect, &protocol.Dispatcher());
-    } else {
-        silence.Start();
     }
     int status = cli::ScanAndRun(&link, port, seconds, retry ? &reconnect : nullptr);
-    if (silence.Ended())
+    if (silent)
         status = cli::ExitIo;
     if (status == cli::ExitOk && !listed) {
         std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));

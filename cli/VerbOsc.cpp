@@ -27,13 +27,7 @@
 
 namespace {
 
-int ioError(const QString& message)
-{
-    QString line = message;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(line));
-    return cli::ExitIo;
-}
+using cli::ioError;
 
 bool writeOut(const QByteArray& bytes)
 {
@@ -106,17 +100,12 @@ int dump(const QString& path)
 
 int build(const QString& jsonPath, const QString& out)
 {
-    // Checked before opening: opening a FIFO would wait for a writer.
-    const QString notFile = filetarget::WhyNotReadable(jsonPath);
-    if (!notFile.isEmpty())
-        return ioError(QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), notFile));
-    QFile file(jsonPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return ioError(
-            QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), file.errorString()));
+    QByteArray json;
+    if (const int failed = cli::ReadInputFile(jsonPath, &json))
+        return failed;
     osc::OscFile osc;
     QString why;
-    if (!osc::FileFromJson(file.readAll(), osc, &why))
+    if (!osc::FileFromJson(json, osc, &why))
         return ioError(QStringLiteral("Cannot read \"%1\": %2.").arg(QDir::toNativeSeparators(jsonPath), why));
     QString message;
     if (!osc::Save(out, osc, &message))

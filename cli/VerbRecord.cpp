@@ -264,22 +264,14 @@ int RunRecord(const QStringList& argv)
             session.OnEvent(event);
         },
         Qt::QueuedConnection);
-    cli::CSilenceEnd silence(address, &protocol.Dispatcher());
-    if (!retry)
-        silence.Start();
-    links.SetFrameHook([&protocol, &silence] {
-        silence.Heard();
+    bool silent = false;
+    const std::function<void()> heard
+        = retry ? [] {} : cli::EndOnSilence(&links, &protocol.Dispatcher().m_bStoreMarker, address, &silent);
+    links.SetFrameHook([&protocol, &heard] {
+        heard();
         protocol.MeterFrameDispatcher();
     });
-    QObject::connect(
-        &link, &CBleLink::scanRow, &link,
-        [&link, &listed, address](const QStringList& columns) {
-            if (columns.size() < 3 || columns[2].toLower() != address || listed.exchange(true))
-                return;
-            QMetaObject::invokeMethod(
-                &link, [&link, address] { link.Connect(address); }, Qt::QueuedConnection);
-        },
-        Qt::DirectConnection);
+    cli::ConnectWhenListed(&link, address, &listed);
 
     int status = cli::ScanAndRun(&link, port, seconds, retry ? &reconnect : nullptr);
     session.Finish();
@@ -287,7 +279,7 @@ int RunRecord(const QStringList& argv)
         std::fprintf(stderr, "multimeter-cli: %s was not found on %s\n", qPrintable(address), qPrintable(port));
         status = cli::ExitIo;
     }
-    if (session.Failed() || silence.Ended())
+    if (session.Failed() || silent)
         status = cli::ExitIo;
     return status;
 }

@@ -1,7 +1,10 @@
 // multimeter-cli: headless access to the meter link, the decoders and the data-log files.
 #include "cli/CliVerbs.h"
+#include "platform/FileTarget.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <cstdio>
 #include <vector>
 
@@ -24,6 +27,26 @@ int usageError(const QString& message)
     for (const Verb& v : registry())
         std::fprintf(stderr, "  multimeter-cli %s\n", v.usage);
     return ExitUsage;
+}
+
+int ioError(const QString& message)
+{
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "multimeter-cli: %s\n", qPrintable(line));
+    return ExitIo;
+}
+
+int ReadInputFile(const QString& path, QByteArray* bytes)
+{
+    const QString notFile = filetarget::WhyNotReadable(path);
+    if (!notFile.isEmpty())
+        return ioError(QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(path), notFile));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ioError(QStringLiteral("Cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(path), file.errorString()));
+    *bytes = file.readAll();
+    return ExitOk;
 }
 
 Args::Args(const QStringList& args, const QStringList& valueOptions, const QStringList& flags)

@@ -372,11 +372,8 @@ std::unique_ptr<CExportFile> CExportFile::Open(const QString& path, const CDataL
 
 bool WriteExport(const QString& path, const CDataLog& log, Format format, QString* message)
 {
-    std::unique_ptr<CExportFile> file = CExportFile::Open(path, log, format, message);
-    if (!file)
-        return false;
-    file->Step(file->Total());
-    return file->Finish(message);
+    const std::unique_ptr<CExportFile> file = CExportFile::Open(path, log, format, message);
+    return file && file->Run(message);
 }
 
 } // namespace datalog_export

@@ -12,6 +12,7 @@
 // at or beyond the over-range mark -> "OL".
 #include "datalog/DataLog.h"
 #include "platform/ChunkBuffer.h"
+#include "platform/Exporter.h"
 
 #include <QString>
 #include <atomic>
@@ -53,28 +54,14 @@ private:
     bool m_started = false;
 };
 
-// An export to a file: the target is replaced only when the export is complete.
-class CExportFile {
+// An export of a data-log document to a file (one implementation per format): the target is
+// replaced only when the export is complete.
+class CExportFile : public IExporter {
 public:
-    virtual ~CExportFile() = default; // an unfinished export leaves the target as it was
     // Opens `path` for `log` in `format`. Null with a one-line `message` when the target cannot
     // be written or (".xls") the document holds no reading.
     static std::unique_ptr<CExportFile> Open(
         const QString& path, const CDataLog& log, Format format, QString* message = nullptr);
-    // Writes up to `points` more readings; false on failure (Finish then says why).
-    virtual bool Step(qsizetype points) = 0;
-    virtual bool AtEnd() const = 0;
-    virtual qsizetype Done() const = 0;
-    virtual qsizetype Total() const = 0;
-    // After the last Step, on the thread that reads the document: hands on the last bytes.
-    // False with `message` (and the file dropped) when something failed or the document lost
-    // points under the export.
-    virtual bool Complete(QString* message = nullptr) = 0;
-    // Then puts the file in place of the target. Reads nothing of the document, so it may run
-    // on a worker thread; `stop` set meanwhile leaves the target as it was.
-    virtual bool Commit(QString* message = nullptr, const std::atomic<bool>* stop = nullptr) = 0;
-    // Both.
-    bool Finish(QString* message = nullptr) { return Complete(message) && Commit(message); }
 };
 
 // The whole export in one go.

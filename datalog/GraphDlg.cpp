@@ -2,7 +2,6 @@
 
 #include "datalog/GraphPainter.h"
 #include "datalog/MyOrvelDoc.h"
-#include "display/ShowData.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,6 +12,12 @@ const CDataSeries& emptySeries()
 {
     static const CDataSeries s;
     return s;
+}
+
+PointBoxMaker& pointBoxMaker()
+{
+    static PointBoxMaker make;
+    return make;
 }
 
 Qt::CursorShape cursorFor(int tool)
@@ -35,11 +40,14 @@ CGraphDlg::CGraphDlg(QWidget* parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
-    m_pShowData = new CShowData(this);
-    m_pShowData->move(0, 0);
-    // The box only shows; the mouse keeps working on the plot under it.
-    m_pShowData->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_pShowData->hide();
+    if (pointBoxMaker())
+        m_pShowData = pointBoxMaker()(this);
+    if (m_pShowData) {
+        m_pShowData->move(0, 0);
+        // The box only shows; the mouse keeps working on the plot under it.
+        m_pShowData->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_pShowData->hide();
+    }
     setCursor(cursorFor(m_nTool));
 }
 
@@ -49,6 +57,8 @@ void CGraphDlg::SetDocument(CMyOrvelDoc* doc)
     m_nCount = doc ? doc->m_arrSeries[0].Size() : 0;
     Invalidate();
 }
+
+void CGraphDlg::SetPointBoxMaker(PointBoxMaker make) { pointBoxMaker() = std::move(make); }
 
 const CDataLog* CGraphDlg::Document() const { return m_pDoc.data(); }
 
@@ -254,11 +264,12 @@ void CGraphDlg::Pick(QPoint at)
     const CDataSeries& s = m_pDoc ? m_pDoc->m_arrSeries[0] : emptySeries();
     const qsizetype i = m_model.PickIndex(at.x(), s);
     if (i < 0) {
-        m_nPicked = -1;
-        m_pShowData->hide();
+        HidePick();
         return;
     }
     m_nPicked = i;
+    if (!m_pShowData)
+        return;
     m_pShowData->SetData(int(i), s.DateTime(i), s.Value(i), s.Unit(i), s.Type(i));
     m_pShowData->show();
     m_pShowData->raise();
@@ -267,7 +278,8 @@ void CGraphDlg::Pick(QPoint at)
 void CGraphDlg::HidePick()
 {
     m_nPicked = -1;
-    m_pShowData->hide();
+    if (m_pShowData)
+        m_pShowData->hide();
 }
 
 void CGraphDlg::mousePressEvent(QMouseEvent* event)

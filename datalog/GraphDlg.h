@@ -9,6 +9,7 @@
 // recording, AppendLastPoint draws the newest point.
 #include "datalog/GraphModel.h"
 #include "datalog/GraphScene.h"
+#include "datalog/PointBox.h"
 
 #include <QImage>
 #include <QPointer>
@@ -16,7 +17,6 @@
 
 class CDataLog;
 class CMyOrvelDoc;
-class CShowData;
 
 class CGraphDlg : public QWidget {
     Q_OBJECT
@@ -71,7 +71,10 @@ public:
     int FullPaints() const { return m_nFullPaints; }
     int IncrementalDraws() const { return m_nIncremental; }
 
-    CShowData* ShowDataBox() const { return m_pShowData; }
+    // Makes the point box of every graph created afterwards.
+    static void SetPointBoxMaker(PointBoxMaker make);
+    // The point box, or null when no maker was registered.
+    CPointBox* ShowDataBox() const { return m_pShowData; }
     qsizetype Picked() const { return m_nPicked; }
 
     QSize sizeHint() const override { return QSize(600, 360); }
@@ -107,7 +110,7 @@ private:
     QPoint m_ptStart, m_ptCurrent, m_ptAnchor;
     qsizetype m_nPicked = -1;
     qsizetype m_nCount = 0;
-    CShowData* m_pShowData = nullptr;
+    CPointBox* m_pShowData = nullptr;
     QImage m_picture;
     bool m_bDirty = true;
     int m_nFullPaints = 0;

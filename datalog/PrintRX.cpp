@@ -75,9 +75,10 @@ QFont CPrintRX::Font(int slot, int which) const
 
 void CPrintRX::PrintGraph(const CGraphDlg& graph, const CDataLog& log, const QDateTime& now)
 {
-    QPainter p;
-    if (!p.begin(&m_printer))
+    CPrintout printout(m_printer);
+    if (!printout.Begin())
         return;
+    QPainter& p = printout.Painter();
     const int pw = PageWidth(), ph = PageHeight();
     const int fh = print_layout::FontHeight(ph);
     const int left = pw / 10, top = ph / 20;
@@ -91,8 +92,8 @@ void CPrintRX::PrintGraph(const CGraphDlg& graph, const CDataLog& log, const QDa
     p.setFont(font);
     p.setPen(Qt::black);
     const QFontMetrics fm(font, p.device());
-    DrawPrintPage(p, print_layout::GraphPage(log, pw, ph, fm.lineSpacing(), now));
-    p.end();
+    printout.SetPages({ print_layout::GraphPage(log, pw, ph, fm.lineSpacing(), now) });
+    printout.Run();
 }
 
 QFont CPrintRX::DataFont()
@@ -122,40 +123,32 @@ CDataPrintJob::CDataPrintJob(CPrintRX* printer, const CDataLog& log, const QObje
     , m_owner(owner)
     , m_watchOwner(owner != nullptr)
     , m_now(now)
+    , m_printout(printer->Printer())
 {
 }
 
-CDataPrintJob::~CDataPrintJob()
-{
-    if (m_painter.isActive()) {
-        m_printer->Printer().abort();
-        m_painter.end();
-    }
-}
+CDataPrintJob::~CDataPrintJob() = default;
 
 bool CDataPrintJob::Begin()
 {
-    if (!m_painter.begin(&m_printer->Printer()))
+    if (!m_printout.Begin())
         return false;
+    QPainter& p = m_printout.Painter();
     const int pw = m_printer->PageWidth(), ph = m_printer->PageHeight();
     const QFont font = m_printer->DataFont();
-    m_painter.setFont(font);
-    m_painter.setPen(Qt::black);
-    const QFontMetrics fm(font, m_painter.device());
-    m_pager = std::make_unique<print_layout::CDataTablePager>(m_log, pw, ph, fm.lineSpacing(), m_now);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    const QFontMetrics fm(font, p.device());
+    m_printout.SetPager(std::make_unique<print_layout::CDataTablePager>(m_log, pw, ph, fm.lineSpacing(), m_now));
     return true;
 }
 
 bool CDataPrintJob::PrintPages(int pages)
 {
-    for (int n = 0; n < pages && !m_pager->AtEnd(); ++n) {
-        if (m_pages++ > 0)
-            m_printer->Printer().newPage();
-        DrawPrintPage(m_painter, m_pager->Next());
-    }
-    if (!m_pager->AtEnd())
+    m_printout.Step(pages);
+    if (!m_printout.AtEnd())
         return true;
-    m_painter.end();
+    m_printout.Complete();
     return false;
 }
 
@@ -169,16 +162,15 @@ bool CDataPrintJob::Start()
 
 void CDataPrintJob::Cancel()
 {
-    if (!m_painter.isActive())
+    if (!m_printout.IsActive())
         return;
-    m_printer->Printer().abort();
-    m_painter.end();
+    m_printout.Abort();
     emit finished(false);
 }
 
 void CDataPrintJob::Step()
 {
-    if (!m_painter.isActive())
+    if (!m_printout.IsActive())
         return; // cancelled
     if (m_watchOwner && !m_owner) {
         Cancel();
@@ -190,7 +182,7 @@ void CDataPrintJob::Step()
     bool more = true;
     while (more && t.elapsed() < 100)
         more = PrintPages(1);
-    emit progress(m_pager->Done(), m_pager->Total());
+    emit progress(m_printout.Done(), m_printout.Total());
     if (more)
         QTimer::singleShot(0, this, &CDataPrintJob::Step);
     else

@@ -1,6 +1,8 @@
 #pragma once
 // Printing of a data-log document: the print dialog, the printer it chose, the fonts handed out
 // per slot, and the two printouts ("Print Graph", "Print Data") laid out by print_layout.
+#include "datalog/PrintPainter.h"
+
 #include <QDateTime>
 #include <QFont>
 #include <QObject>
@@ -13,9 +15,6 @@
 class CDataLog;
 class CGraphDlg;
 class QWidget;
-namespace print_layout {
-class CDataTablePager;
-}
 
 class CPrintRX {
 public:
@@ -72,7 +71,7 @@ public:
     // Begin, then pages from the event loop.
     bool Start();
     void Cancel();
-    bool IsRunning() const { return m_painter.isActive(); }
+    bool IsRunning() const { return m_printout.IsActive(); }
 
 signals:
     void progress(qsizetype done, qsizetype total);
@@ -87,7 +86,5 @@ private:
     QPointer<const QObject> m_owner;
     bool m_watchOwner;
     QDateTime m_now;
-    QPainter m_painter;
-    std::unique_ptr<print_layout::CDataTablePager> m_pager;
-    int m_pages = 0;
+    CPrintout m_printout; // ended (or aborted) before the printer it draws on goes
 };

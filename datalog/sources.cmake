@@ -38,6 +38,7 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/GraphPainter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PointBox.h
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.h
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.h
@@ -49,12 +50,4 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/PrintRX.h
     ${CMAKE_CURRENT_LIST_DIR}/PrintRX.cpp
   )
-endif()
-
-if(METER_BUILD_GUI)
-  # graph-gallery: renders the data-log view, its tools, dialogs and printouts to PNG files.
-  add_executable(graph-gallery ${CMAKE_CURRENT_LIST_DIR}/gallery/GraphGallery.cpp)
-  target_link_libraries(graph-gallery PRIVATE meter_gui meter_sim)
-  target_compile_definitions(graph-gallery PRIVATE METER_GRAPH_GALLERY_DIR="${CMAKE_BINARY_DIR}/gallery/graph")
-  meter_warnings(graph-gallery)
 endif()

@@ -8,7 +8,7 @@
 #include <QLineEdit>
 
 CShowData::CShowData(QWidget* parent)
-    : QWidget(parent)
+    : CPointBox(parent)
 {
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(255, 255, 202));

@@ -8,28 +8,9 @@ CDirectLink::CDirectLink(IBleCentral& central, HexText& frameText, QObject* pare
     , m_frameText(frameText)
 {
     connect(&m_central, &IBleCentral::ready, this, &CDirectLink::OnReady);
-    connect(&m_central, &IBleCentral::failed, this, [this](const QString& reason) {
-        if (m_state == State::Idle)
-            return;
-        const bool wasConnected = m_state == State::Connected;
-        StopThread();
-        m_state = State::Idle;
-        if (wasConnected)
-            emit linkLost();
-        else
-            emit connectFailed(reason);
-    });
-    connect(&m_central, &IBleCentral::disconnected, this, [this] {
-        if (m_state == State::Idle)
-            return;
-        const bool wasConnected = m_state == State::Connected;
-        StopThread();
-        m_state = State::Idle;
-        if (wasConnected)
-            emit linkLost();
-        else
-            emit connectFailed(QStringLiteral("The meter closed the connection."));
-    });
+    connect(&m_central, &IBleCentral::failed, this, &CDirectLink::Ended);
+    connect(&m_central, &IBleCentral::disconnected, this,
+        [this] { Ended(QStringLiteral("The meter closed the connection.")); });
     connect(&m_central, &IBleCentral::notification, this, &CDirectLink::OnNotification);
 }
 
@@ -44,6 +25,19 @@ void CDirectLink::Connect(const QString& address)
     m_strAddress = address.trimmed().toLower();
     m_state = State::Connecting;
     m_central.ConnectTo(m_strAddress);
+}
+
+void CDirectLink::Ended(const QString& reason)
+{
+    if (m_state == State::Idle)
+        return;
+    const bool wasConnected = m_state == State::Connected;
+    StopThread();
+    m_state = State::Idle;
+    if (wasConnected)
+        emit linkLost();
+    else
+        emit connectFailed(reason);
 }
 
 void CDirectLink::OnReady()

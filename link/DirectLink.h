@@ -49,6 +49,9 @@ signals:
     void linkLost();
 
 private:
+    // The adapter failed or the meter closed the connection: a connected link is lost, a
+    // connection being made failed for `reason`.
+    void Ended(const QString& reason);
     void OnReady();
     void OnNotification(const QByteArray& value);
     void StartThread();

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QThread>
+#include <algorithm>
 
 namespace {
 
@@ -39,7 +40,7 @@ CLinkController::CLinkController(QObject* parent)
     connect(&m_watchdog, &QTimer::timeout, this, &CLinkController::OnWatchdog);
 
     m_pReconnector = new CReconnector(m_link, {}, this);
-    m_pReconnector->SetSilence([this] { return Now() - LastArrival(); });
+    m_pReconnector->SetSilence([this] { return SilentSeconds(); });
     connect(m_pReconnector, &CReconnector::statusChanged, this, [this](const QString& text) {
         emit reconnectingChanged(m_pReconnector->Active());
         if (text.isEmpty())
@@ -62,9 +63,10 @@ CLinkController::~CLinkController()
     m_pDirect.reset();
 }
 
-void CLinkController::SetClock(Clock now)
+void CLinkController::SetClock(Clock now, int ticksPerSecond)
 {
     m_fnNow = std::move(now);
+    m_nTicksPerSecond = std::max(1, ticksPerSecond);
 }
 
 std::shared_ptr<CDirectLink> CLinkController::Direct() const
@@ -239,7 +241,7 @@ void CLinkController::OscModeEntered()
 void CLinkController::OnWatchdog()
 {
     emit watchdogTick();
-    const qint64 silent = Now() - m_timeLastRx.load();
+    const qint64 silent = SilentSeconds();
     if (m_pSavedReadings && m_pSavedReadings->load()) {
         // Saved readings come in bursts with long pauses; give the meter longer.
         if (silent >= kSavedReadingsSeconds) {

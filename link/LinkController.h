@@ -45,8 +45,12 @@ public:
     // which gives the meter the longer pause and is cleared when that runs out.
     void SetFrameHook(std::function<void()> frame) { m_fnFrameHook = std::move(frame); }
     void SetSavedReadingsFlag(std::atomic<bool>* savedReadings) { m_pSavedReadings = savedReadings; }
-    void SetClock(Clock now);
+    // ticksPerSecond: the clock's resolution, for a clock finer than seconds (the command-line
+    // tool ends a run within a quarter second of the silence rule).
+    void SetClock(Clock now, int ticksPerSecond = 1);
     qint64 Now() const { return m_fnNow(); }
+    // Whole seconds since the last arrival, by which the watchdog judges the silence.
+    qint64 SilentSeconds() const { return (Now() - m_timeLastRx.load()) / m_nTicksPerSecond; }
     // Makes the computer's Bluetooth adapter on first use (the window's Qt one).
     void SetCentralFactory(std::function<IBleCentral*()> make) { m_fnMakeCentral = std::move(make); }
     // Replaces the adapter (tests put the simulated meter behind it); closes the direct link.
@@ -91,8 +95,9 @@ public:
     void FrameDecoded();
     void OscModeEntered();
 
-    // Timer 2, every second while a link is up.
+    // Timer 2, every second while a link is up (or as often as set here, for a finer clock).
     void OnWatchdog();
+    void SetWatchdogInterval(int ms) { m_watchdog.setInterval(ms); }
     bool WatchdogRunning() const { return m_watchdog.isActive(); }
     int LostCount() const { return m_nLostCount; }
     const CLinkStatus& Status() const { return m_status; }
@@ -123,6 +128,7 @@ private:
     std::function<void()> m_fnFrameHook;
     std::atomic<bool>* m_pSavedReadings = nullptr;
     Clock m_fnNow;
+    int m_nTicksPerSecond = 1;
     std::function<IBleCentral*()> m_fnMakeCentral;
     IBleCentral* m_pCentral = nullptr;
     // The direct link is replaced on the owner's thread while the command writer and the receive

@@ -13,6 +13,7 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ArchiveFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChunkBuffer.h
   ${CMAKE_CURRENT_LIST_DIR}/ExactJson.h
+  ${CMAKE_CURRENT_LIST_DIR}/Exporter.h
   ${CMAKE_CURRENT_LIST_DIR}/FileTarget.h
   ${CMAKE_CURRENT_LIST_DIR}/FileTarget.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SafeSave.h

@@ -179,16 +179,32 @@ void COSCDlg::OnExportToExcel()
     }
 }
 
+namespace {
+
+// Opens the print run with the printouts' "Arial" at a `linesPerPage`th of the page height (8
+// pixels at the least). Gives the page and the line height.
+bool BeginPrintout(CPrintout& printout, QPrinter& printer, int linesPerPage, QRect* page, int* lineHeight)
+{
+    if (!printout.Begin())
+        return false;
+    QPainter& p = printout.Painter();
+    *page = printer.pageLayout().paintRectPixels(printer.resolution());
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(std::max(8, page->height() / linesPerPage));
+    p.setFont(font);
+    *lineHeight = p.fontMetrics().lineSpacing();
+    return true;
+}
+
+} // namespace
+
 void COSCDlg::PrintGraph(QPrinter& printer, const QDateTime& now) const
 {
-    QPainter p(&printer);
-    if (!p.isActive())
+    CPrintout printout(printer, Qt::black);
+    QRect page;
+    int L = 0;
+    if (!BeginPrintout(printout, printer, 60, &page, &L))
         return;
-    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(std::max(8, page.height() / 60));
-    p.setFont(font);
-    const int L = p.fontMetrics().lineSpacing();
     const osc_print::GraphPage layout
         = osc_print::GraphPageLayout(m_pGraph->Model().Info(), page.width(), page.height(), L, now);
     // The graph keeps its on-screen proportions inside the place the layout gives it.
@@ -200,29 +216,23 @@ void COSCDlg::PrintGraph(QPrinter& printer, const QDateTime& now) const
     else
         target.setHeight(target.width() / aspect);
     target.moveLeft((page.width() - target.width()) / 2);
-    m_pGraph->Draw(p, target, true);
-    DrawPrintPage(p, layout.page, Qt::black);
+    m_pGraph->Draw(printout.Painter(), target, true);
+    printout.SetPages({ layout.page });
+    printout.Run();
 }
 
 void COSCDlg::PrintData(QPrinter& printer, const QDateTime& now) const
 {
-    QPainter p(&printer);
-    if (!p.isActive())
+    CPrintout printout(printer, Qt::black);
+    QRect page;
+    int L = 0;
+    if (!BeginPrintout(printout, printer, 80, &page, &L))
         return;
-    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(std::max(8, page.height() / 80));
-    p.setFont(font);
-    const int L = p.fontMetrics().lineSpacing();
     const COscGraphModel& m = m_pGraph->Model();
     const bool spectrum = m.Count() == OSCData::kSpectrumPoints;
-    const QVector<PrintPage> pages = osc_print::DataPages(m.Info(),
-        spectrum ? m_data.fSpectrum.data() : m_data.fWave.data(), m.Count(), page.width(), page.height(), L, now);
-    for (int i = 0; i < pages.size(); ++i) {
-        if (i > 0)
-            printer.newPage();
-        DrawPrintPage(p, pages[i], Qt::black);
-    }
+    printout.SetPages(osc_print::DataPages(m.Info(), spectrum ? m_data.fSpectrum.data() : m_data.fWave.data(),
+        m.Count(), page.width(), page.height(), L, now));
+    printout.Run();
 }
 
 void COSCDlg::OnPrintGraph()

@@ -90,22 +90,64 @@ bool WorkbookSupported()
     return CWorkbook::Supported();
 }
 
+namespace {
+
+class CSheetExport : public IExporter {
+public:
+    explicit CSheetExport(QVector<SheetCell> cells)
+        : m_cells(std::move(cells))
+    {
+    }
+    bool Open(const QString& path, QString* message)
+    {
+        return m_book.Open(path, QString::fromLatin1(kSheetName), message, false);
+    }
+    bool Step(qsizetype cells) override
+    {
+        // Every cell is checked; values that are not a number or infinite are left empty (the
+        // format has no cell for them).
+        for (; cells > 0 && m_done < m_cells.size(); --cells, ++m_done) {
+            const SheetCell& c = m_cells[m_done];
+            if (c.isNumber)
+                m_book.Number(c.row - 1, c.col - 1, c.number, c.decimals);
+            else
+                m_book.Text(c.row - 1, c.col - 1, c.text);
+        }
+        return !m_book.Failed();
+    }
+    bool AtEnd() const override { return m_done == m_cells.size(); }
+    qsizetype Done() const override { return m_done; }
+    qsizetype Total() const override { return m_cells.size(); }
+    bool Complete(QString* message) override
+    {
+        if (m_book.Failed())
+            return m_book.Close(message); // says why and drops the workbook
+        m_book.ColumnWidth(0, 12);
+        m_book.ColumnWidth(2, 22);
+        return true;
+    }
+    bool Commit(QString* message, const std::atomic<bool>* stop) override { return m_book.Close(message, stop); }
+
+private:
+    QVector<SheetCell> m_cells;
+    qsizetype m_done = 0;
+    CWorkbook m_book;
+};
+
+} // namespace
+
+std::unique_ptr<IExporter> OpenSheetExport(const QString& path, QVector<SheetCell> cells, QString* message)
+{
+    auto file = std::make_unique<CSheetExport>(std::move(cells));
+    if (!file->Open(path, message))
+        return nullptr;
+    return file;
+}
+
 bool WriteWorkbook(const QString& path, const QVector<SheetCell>& cells, QString* message)
 {
-    // Every cell is checked; values that are not a number or infinite are left empty (the
-    // format has no cell for them).
-    CWorkbook book;
-    if (!book.Open(path, QString::fromLatin1(kSheetName), message, false))
-        return false;
-    for (const SheetCell& c : cells) {
-        if (c.isNumber)
-            book.Number(c.row - 1, c.col - 1, c.number, c.decimals);
-        else
-            book.Text(c.row - 1, c.col - 1, c.text);
-    }
-    book.ColumnWidth(0, 12);
-    book.ColumnWidth(2, 22);
-    return book.Close(message);
+    const std::unique_ptr<IExporter> file = OpenSheetExport(path, cells, message);
+    return file && file->Run(message);
 }
 
 } // namespace osc

@@ -156,6 +156,8 @@ private slots:
     {
         // The graph preferences of these tests go to a settings file of their own.
         CPortSettings::OverrideDefaultFolder(m_settingsDir.path());
+        // The window registers the point box; these views are made without it.
+        CGraphDlg::SetPointBoxMaker([](QWidget* graph) { return new CShowData(graph); });
     }
     void init()
     {
@@ -339,8 +341,10 @@ private slots:
         const QPoint atThree(70 + int(std::ceil(3.2 / g->Model().State(0).m_dXPerPixel)), 100);
         QTest::mousePress(g, Qt::LeftButton, {}, atThree);
         QVERIFY(g->ShowDataBox()->isVisible());
-        QCOMPARE(g->ShowDataBox()->NumberText(), QStringLiteral("3"));
-        QCOMPARE(g->ShowDataBox()->ValueText(), QStringLiteral("OL"));
+        const auto* box = qobject_cast<const CShowData*>(g->ShowDataBox());
+        QVERIFY(box);
+        QCOMPARE(box->NumberText(), QStringLiteral("3"));
+        QCOMPARE(box->ValueText(), QStringLiteral("OL"));
         QCOMPARE(g->ShowDataBox()->pos(), QPoint(0, 0));
         QTest::mouseRelease(g, Qt::LeftButton, {}, atThree);
         QVERIFY(!g->ShowDataBox()->isVisible());

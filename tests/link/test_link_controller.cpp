@@ -106,6 +106,37 @@ private slots:
         QCOMPARE(r.links.LostCount(), 1);
     }
 
+    // A clock in milliseconds (the command-line tool's) keeps the same rule in whole seconds
+    // since the last arrival: 3.999 s keep the meter, 4 s lose it; 21 s with saved readings.
+    void finerClockKeepsTheRuleInWholeSeconds()
+    {
+        Rig r;
+        r.now = 1000500;
+        r.links.SetClock([&r] { return r.now.load(); }, 1000);
+        r.links.Heard();
+        r.links.LinkUp();
+        r.now += 3999;
+        QCOMPARE(r.links.SilentSeconds(), qint64(3));
+        r.links.OnWatchdog();
+        QCOMPARE(r.lost.count(), 0);
+        r.now += 1;
+        r.links.OnWatchdog();
+        QCOMPARE(r.lost.count(), 1);
+
+        std::atomic<bool> savedReadings { true };
+        r.links.SetSavedReadingsFlag(&savedReadings);
+        r.links.Heard();
+        r.now += 20999;
+        r.links.OnWatchdog();
+        QVERIFY(savedReadings);
+        r.now += 1;
+        r.links.OnWatchdog();
+        QVERIFY(!savedReadings);
+        QCOMPARE(r.lost.count(), 1);
+        r.links.OnWatchdog();
+        QCOMPARE(r.lost.count(), 2);
+    }
+
     void statusWaitsForTheFirstFrameAndDisconnectEndsIt()
     {
         Rig r;

@@ -98,6 +98,46 @@ private slots:
             QSKIP("this build has no spreadsheet writer (libxlsxwriter)");
     }
 
+    // Through the exporter face: stepped a few cells at a time with its progress, the sheet is
+    // the one the one-go export writes; a stop before the commit leaves the target as it was.
+    void sheetExportSteps()
+    {
+        QTemporaryDir dir;
+        const OSCData d = osc_samples::Record(4, 9);
+        const QVector<osc::SheetCell> cells = osc::ExportCells(d.info, d.fWave.data(), 300);
+        const QString whole = dir.filePath(QStringLiteral("whole.xlsx"));
+        QVERIFY(osc::WriteWorkbook(whole, cells));
+        const QString stepped = dir.filePath(QStringLiteral("stepped.xlsx"));
+        QString message;
+        std::unique_ptr<IExporter> file = osc::OpenSheetExport(stepped, cells, &message);
+        QVERIFY2(file, qPrintable(message));
+        QCOMPARE(file->Total(), qsizetype(cells.size()));
+        int steps = 0;
+        while (!file->AtEnd()) {
+            QVERIFY(file->Step(100));
+            ++steps;
+            QCOMPARE(file->Done(), std::min<qsizetype>(100 * steps, cells.size()));
+        }
+        QCOMPARE(steps, int((cells.size() + 99) / 100));
+        QVERIFY(!QFile::exists(stepped));
+        QVERIFY2(file->Finish(&message), qPrintable(message));
+        for (const char* member : { "xl/worksheets/sheet1.xml", "xl/sharedStrings.xml" }) {
+            const QByteArray xml = unzipMember(whole, QString::fromLatin1(member));
+            QVERIFY(!xml.isEmpty());
+            QCOMPARE(unzipMember(stepped, QString::fromLatin1(member)), xml);
+        }
+
+        const QByteArray before = testFileBytes(stepped);
+        file = osc::OpenSheetExport(stepped, osc::ExportCells(d.info, d.fSpectrum.data(), 120));
+        QVERIFY(file);
+        QVERIFY(file->Step(file->Total()) && file->Complete());
+        const std::atomic<bool> stop { true };
+        QVERIFY(!file->Commit(nullptr, &stop));
+        file.reset();
+        QCOMPARE(testFileBytes(stepped), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
     void waveformWorkbook()
     {
         QTemporaryDir dir;

@@ -11,6 +11,7 @@
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
 #include "datalog/PrintRX.h"
+#include "display/ShowData.h"
 #include "link/PortSettings.h"
 
 #include <QApplication>
@@ -99,6 +100,8 @@ int main(int argc, char** argv)
     // The pictures show the default graph settings, whatever the user chose.
     QTemporaryDir settings;
     CPortSettings::OverrideDefaultFolder(settings.path());
+    // The view below is made without the main window, which registers the point box.
+    CGraphDlg::SetPointBoxMaker([](QWidget* graph) { return new CShowData(graph); });
 
     CMyOrvelDoc doc;
     fill(doc, 240);
