@@ -75,7 +75,7 @@ void CMainFrame::OnConnectBle()
     // The user picks the meter again: no retry or direct link of the old connection stays.
     m_pLinks->ResetLinks();
     // Each showing starts with an empty list and enabled buttons.
-    QPointer<CLinkController> links(m_pLinks.get());
+    QPointer<CLinkController> links(m_pLinks);
     auto* dlg = new CBleScan(&m_pLinks->Dongle(), &m_settings, [links] {
         if (links)
             links->LinkUp();
