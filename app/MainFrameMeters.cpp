@@ -369,14 +369,7 @@ QString CMainFrame::LegendName(const CMyOrvelDoc* doc) const
     QString text = QStringLiteral("Meter %1").arg(index + 1);
     if (const CMeterSession* session = MeterOfDocument(doc); session && !session->Id().name.isEmpty())
         text += QStringLiteral(" (%1)").arg(session->Id().name);
-    const CDataSeries& s = doc->m_arrSeries[0];
-    for (qsizetype i = 0; i < s.Size(); ++i) {
-        if (!s.IsNull(i)) {
-            text += QStringLiteral(", ") + s.Unit(i);
-            break;
-        }
-    }
-    return text;
+    return text; // the graph adds the unit of the document's readings
 }
 
 bool CMainFrame::ShowTogether(CMyOrvelDoc* doc, bool on)

@@ -143,6 +143,15 @@ QVector<double> AlignedPositions(const CDataSeries& base, const CDataSeries& oth
     return out;
 }
 
+QString GraphLegendText(const QString& name, const CDataSeries& series)
+{
+    for (qsizetype i = 0; i < series.Size(); ++i) {
+        if (!series.IsNull(i))
+            return name + QStringLiteral(", ") + series.Unit(i);
+    }
+    return name;
+}
+
 GraphOverlayScene BuildGraphOverlay(const GraphAxisState& st, const GraphDrawParams& p, const CDataSeries& base,
     const QString& baseName, uint32_t baseColor, const QVector<GraphOverlaySeries>& others)
 {
@@ -151,7 +160,7 @@ GraphOverlayScene BuildGraphOverlay(const GraphAxisState& st, const GraphDrawPar
     const int ph = std::max(1, p.rect.height() - 2 * p.top);
     scene.plot = QRect(p.rect.left() + p.left, p.rect.top() + p.top, pw, ph);
     scene.fontHeight = p.fontHeight;
-    scene.legend.append({ baseName, baseColor });
+    scene.legend.append({ GraphLegendText(baseName, base), baseColor });
 
     const double xpp = p.xPerPixel > 0.0 ? p.xPerPixel : 1.0;
     // Position 0 on the screen, and the positions the plot shows (with a point to spare).
@@ -182,7 +191,7 @@ GraphOverlayScene BuildGraphOverlay(const GraphAxisState& st, const GraphDrawPar
         }
         scene.traces.append(lines);
         scene.colors.append(o.color);
-        scene.legend.append({ o.name, o.color });
+        scene.legend.append({ o.series ? GraphLegendText(o.name, *o.series) : o.name, o.color });
     }
 
     // The legend in the plot's top right corner: a short line of the colour, then the name.

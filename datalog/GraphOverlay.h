@@ -47,5 +47,9 @@ QVector<double> SecondsFromStart(const CDataSeries& series);
 // second takes, and seconds that base has not reached are carried on at its average rate.
 QVector<double> AlignedPositions(const CDataSeries& base, const CDataSeries& other);
 
+// A legend row: the document's name, then the unit of its first reading once it has one
+// ("Meter 2 (SimMeter 2), ADC").
+QString GraphLegendText(const QString& name, const CDataSeries& series);
+
 GraphOverlayScene BuildGraphOverlay(const GraphAxisState& st, const GraphDrawParams& p, const CDataSeries& base,
     const QString& baseName, uint32_t baseColor, const QVector<GraphOverlaySeries>& others);
