@@ -33,6 +33,7 @@
 #include "protocol/MeterProtocol.h"
 #include "recording/Recorder.h"
 #include "recording/RecordingRules.h"
+#include "session/MeterSession.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -81,9 +82,11 @@ void CMainFrame::OnConnectBle()
             links->LinkUp();
     }, this);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
-    dlg->SetDirectCentral(m_pLinks->Central(), [links](const QString& address) {
-        if (links)
-            links->ConnectDirect(address);
+    // Through the session, which takes the address as the meter's.
+    QPointer<CMeterSession> first(meter(0));
+    dlg->SetDirectCentral(m_pLinks->Central(), [first](const QString& address) {
+        if (first)
+            first->ConnectDirect(address);
     });
     m_pBleScan = dlg;
     dlg->open();
