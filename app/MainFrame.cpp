@@ -31,6 +31,7 @@
 #include "protocol/MeterProtocol.h"
 #include "recording/Recorder.h"
 #include "recording/RecordingRules.h"
+#include "session/MeterSession.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -76,41 +77,6 @@ CMainFrame::CMainFrame(QWidget* parent)
     setWindowTitle(QStringLiteral("Multimeter"));
     setObjectName(QStringLiteral("MainFrame"));
 
-    m_pLinks = std::make_unique<CLinkController>();
-    CLinkController* links = m_pLinks.get();
-    links->SetCentralFactory([this]() -> IBleCentral* { return new CQtBleCentral(this); });
-    m_pProtocol = std::make_unique<CMeterProtocol>(
-        links->FrameText(), [links](const uint8_t* bytes, int count) { return links->SendToMeter(bytes, count); },
-        [links](int size) { links->Dongle().m_ComPort.SetReadSize(size); });
-    links->SetFrameHook([this] { m_pProtocol->MeterFrameDispatcher(); });
-    links->SetSavedReadingsFlag(&m_pProtocol->Dispatcher().m_bStoreMarker);
-    // Decoded frames cross to the GUI thread in order; the receive thread never waits for them.
-    connect(&m_pProtocol->Decoder(), &CLiveDecoder::frameDecoded, this, &CMainFrame::OnMeterEvent,
-        Qt::QueuedConnection);
-    // The logger download's and the oscilloscope's requests go out through the link's command
-    // writer, in order with the keys and over whichever link is up.
-    m_pLogger = new CLoggerDownload(
-        m_pProtocol->Dispatcher(),
-        [links](const meter_cmd::Command& c) {
-            links->SendLater(CommandBytes(c));
-            return true;
-        },
-        [links] { return links->MeterSeen(); }, this);
-    m_pLogger->Attach();
-    // A link that ends stops a transfer at once, with where it stopped; the watchdog waits longer
-    // while the logger is being read.
-    connect(links, &CLinkController::linkEnded, m_pLogger, &CLoggerDownload::OnLinkLost, Qt::QueuedConnection);
-    // The oscilloscope asks the meter only while it is heard and in its oscilloscope mode, over
-    // whichever link is up, as the keys do.
-    m_pOsc = new COscController(
-        m_pProtocol->Dispatcher(),
-        [links](const uint8_t* bytes, int count) {
-            links->SendLater(QByteArray(reinterpret_cast<const char*>(bytes), count));
-            return true;
-        },
-        [links] { return links->MeterSeen() && links->OscMode(); }, this);
-    m_pOsc->AttachTo(m_pProtocol->Hooks());
-
     m_pMdiArea = new QMdiArea(this);
     m_pMdiArea->setViewMode(QMdiArea::SubWindowView);
     setCentralWidget(m_pMdiArea);
@@ -119,6 +85,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     connect(m_pDocManager, &CDocManager::documentOpened, this, &CMainFrame::ShowDocument);
     // The hint gives way to the first document and comes back after the last one.
     connect(m_pDocManager, &CDocManager::activeDocumentChanged, this, &CMainFrame::UpdateEmptyHint);
+    connect(m_pDocManager, &CDocManager::activeDocumentChanged, this, &CMainFrame::UpdateShowTogether);
     connect(m_pDocManager, &CDocManager::documentActivated, this, [this](CMyOrvelDoc* doc) {
         for (QMdiSubWindow* w : m_pMdiArea->subWindowList()) {
             if (auto* dw = qobject_cast<CChildFrame*>(w); dw && dw->document() == doc)
@@ -145,18 +112,18 @@ CMainFrame::CMainFrame(QWidget* parent)
         }
     });
 
-    // Recording: the document windows are its views; every live point is also journalled.
-    m_pRecordingHost = std::make_unique<CWindowRecordingHost>(m_pMdiArea, m_pDocManager);
-    m_pRecorder = new CRecorder(*m_pRecordingHost, [links] { return links->MeterSeen(); }, this);
-    m_pRecorder->SetMaxReadings(recording::MaxReadingsSetting(m_settings.FilePath()));
+    // Meter 1: its link controller, protocol, logger download, oscilloscope and recorder. The
+    // document windows are the recorders' views; every live point is also journalled.
     m_pJournals = new CRecordingJournals(journal::DefaultFolder(), this);
-    connect(m_pRecorder, &CRecorder::recordingChanged, this, &CMainFrame::UpdateRecordingActions);
-    connect(m_pRecorder, &CRecorder::livePointAdded, m_pJournals, &CRecordingJournals::OnLivePoint);
-    connect(m_pRecorder, &CRecorder::liveRecordingEnded, m_pJournals, &CRecordingJournals::OnRecordingEnded);
     connect(m_pDocManager, &CDocManager::documentClosed, m_pJournals, &CRecordingJournals::OnDocumentClosed);
-    connect(m_pRecorder, &CRecorder::savedReadingLost, this, [this] {
-        m_pStatusMessage->setText(QStringLiteral("A saved reading was lost: no document could be made for it"));
-    });
+    CMeterSession* first = MakeMeter(0);
+    m_pLinks = &first->Links();
+    m_pProtocol = &first->Protocol();
+    m_pLogger = &first->Logger();
+    m_pOsc = &first->Osc();
+    m_pRecorder = first->Recorder();
+    CLinkController* links = m_pLinks;
+    links->SetCentralFactory([this]() -> IBleCentral* { return new CQtBleCentral(this); });
     connect(m_pJournals, &CRecordingJournals::journalFailed, this,
         [this](const QString& why) { m_pStatusMessage->setText(why); });
     QTimer::singleShot(0, this, [this] { OfferJournalRestore(this, m_pDocManager, m_pJournals); });
@@ -170,27 +137,32 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_pKeyLocks = new CKeyLockIndicators(statusBar());
 
     CreatePanes();
+    m_meters.front().panel = m_pLeftDlg;
+    m_meters.front().pane = m_pDisplayPane;
+    m_meters.front().dock = m_pDockPageBar;
+    connect(first, &CMeterSession::meterEvent, m_pLeftDlg, &CLeftDlg::OnMeterEvent);
+    connect(first, &CMeterSession::identityChanged, this, &CMainFrame::UpdateMeterLabels);
 
     m_timer1.setSingleShot(true);
     m_timer1.setInterval(500);
     connect(&m_timer1, &QTimer::timeout, this, &CMainFrame::BlankDisplay);
     m_timer1.start();
     WireLinks();
+    emit meterAdded(first);
 }
 
 CMainFrame::~CMainFrame()
 {
     if (m_pSearch)
         m_pSearch->Cancel();
-    // The receive threads run the dispatcher: they stop before the members go.
-    m_pLinks->Close();
-    // No receive thread runs now: the record hook may go before the controller does.
-    m_pProtocol->Hooks().oscRecord = nullptr;
+    // The receive threads run the dispatchers: they stop before the members go.
+    for (MeterPanel& m : m_meters)
+        m.session->Links().Close();
 }
 
 void CMainFrame::WireLinks()
 {
-    CLinkController* links = m_pLinks.get();
+    CLinkController* links = m_pLinks;
     connect(links, &CLinkController::statusChanged, m_pStatusMessage, &QLabel::setText);
     connect(links, &CLinkController::connected, this, &CMainFrame::BlankDisplay);
     connect(links, &CLinkController::linkLost, this, &CMainFrame::OnLinkLost);
@@ -226,13 +198,6 @@ void CMainFrame::BlankDisplay()
     m_pLeftDlg->Blank();
 }
 
-void CMainFrame::OnMeterEvent(const MeterEvent& event)
-{
-    m_pLeftDlg->OnMeterEvent(event);
-    m_pRecorder->OnMeterEvent(event);
-    m_pLinks->FrameDecoded();
-}
-
 void CMainFrame::ShowLinkStatus()
 {
     m_pStatusMessage->setText(m_pLinks->Status().Text());
@@ -258,8 +223,7 @@ void CMainFrame::OnLinkLost(int lostCount)
     if (lostCount == 1)
         BlankDisplay();
     m_pLogger->OnLinkLost();
-    // A running recording gets a visible gap; the link is tried again.
-    m_pRecorder->MarkGap(QDateTime::currentDateTime().toString(QStringLiteral("d/M/yy H:m:s")));
+    // The meter's recorder gives a running recording its visible gap; the link is tried again.
 }
 
 void CMainFrame::OnDownloadLogger()
@@ -330,44 +294,44 @@ void CMainFrame::OnAbout()
 void CMainFrame::OnStart()
 {
     // Without a meter talking there is nothing to record: say so rather than do nothing.
-    if (!m_pLinks->MeterSeen() && m_pRecorder->CanStart()) {
+    bool anySeen = false;
+    bool canStart = true;
+    for (const MeterPanel& m : m_meters) {
+        anySeen = anySeen || m.session->Links().MeterSeen();
+        canStart = canStart && m.session->Recorder()->CanStart();
+    }
+    if (!anySeen && canStart) {
         msgbox::Show(this,
             QStringLiteral("No meter is connected, so there is nothing to record yet.\n"
                            "Connect one with Com Port > ConnectBle, then choose Start."),
             QStringLiteral("Tip"));
         return;
     }
-    m_pRecorder->OnStart();
+    // Every meter that talks records into a document of its own; they form one group, which
+    // the graph can show together.
+    ++m_nRecordingGroup;
+    for (MeterPanel& m : m_meters)
+        m.session->Recorder()->OnStart();
 }
 
 void CMainFrame::OnStop()
 {
-    m_pRecorder->OnStop();
+    for (MeterPanel& m : m_meters)
+        m.session->Recorder()->OnStop();
 }
 
 void CMainFrame::UpdateRecordingActions()
 {
-    action(QStringLiteral("start"))->setEnabled(m_pRecorder->CanStart());
-    action(QStringLiteral("stop"))->setEnabled(m_pRecorder->CanStop());
+    bool recording = false;
+    for (const MeterPanel& m : m_meters)
+        recording = recording || m.session->Recorder()->IsRecording();
+    action(QStringLiteral("start"))->setEnabled(!recording);
+    action(QStringLiteral("stop"))->setEnabled(recording);
 }
 
 void CMainFrame::StartDemo()
 {
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    CBleLink& dongle = m_pLinks->Dongle();
-    *connection = connect(&dongle, &CBleLink::scanRow, this, [this, connection](const QStringList& row) {
-        // The first device that advertises a name is the meter.
-        if (row.size() < 3 || row[1] == QLatin1String("Device Name:"))
-            return;
-        disconnect(*connection);
-        m_pLinks->Dongle().Connect(row[2], [this] { m_pLinks->LinkUp(); });
-    }, Qt::QueuedConnection);
-    // The simulated meter's port is the last one used: the Scan Device dialog offers it next.
-    QPointer<CMainFrame> self(this);
-    dongle.Scan(QStringLiteral("sim"), [self](int result) {
-        if (self && result == CBleLink::OpenOk)
-            self->m_settings.WritePort(QStringLiteral("sim"));
-    });
+    ConnectDemoMeter(meter(0), QStringLiteral("sim"));
 
     // The simulated meter can be switched to its oscilloscope, so waveforms show without hardware.
     if (!action(QStringLiteral("demoOscMode"))) {
@@ -396,6 +360,12 @@ void CMainFrame::StartDemo()
                 m_pOsc->OnGetOscCurrentData();
         });
         connect(live, &QAction::toggled, refresh, [refresh](bool on) { on ? refresh->start() : refresh->stop(); });
+        // A current meter beside the voltage one: several meters at once without hardware.
+        demo->addSeparator();
+        auto* second = demo->addAction(QStringLiteral("Add a second meter"));
+        second->setObjectName(QStringLiteral("demoSecondMeter"));
+        m_actions.insert(second->objectName(), second);
+        connect(second, &QAction::triggered, this, &CMainFrame::AddDemoMeter);
     }
 }
 
@@ -410,7 +380,8 @@ void CMainFrame::OpenFile(const QString& path)
 void CMainFrame::ShowDocument(CMyOrvelDoc* doc)
 {
     auto* window = new CChildFrame(doc, m_pDocManager);
-    connect(window, &CChildFrame::stopRequested, m_pRecorder, &CRecorder::OnStop);
+    // Closing a live document's window stops its meter's recording.
+    connect(window, &CChildFrame::stopRequested, this, [this, doc] { StopMeterOf(doc); });
     // The graph's FFT tool hands over the stretch it was dragged across.
     CMyOrvelView* view = window->view();
     connect(view, &CMyOrvelView::fftRangeChosen, this, [this, view](int from, int to) {
@@ -432,9 +403,11 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     SaveWindowPlace();
+    RememberMeters();
     if (m_pSearch)
         m_pSearch->Cancel();
-    // The receive threads run the dispatcher: they stop before the members go.
-    m_pLinks->Close();
+    // The receive threads run the dispatchers: they stop before the members go.
+    for (MeterPanel& m : m_meters)
+        m.session->Links().Close();
     event->accept();
 }

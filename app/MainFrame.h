@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <memory>
+#include <vector>
 
 class CBleScan;
 class CDocManager;
@@ -29,6 +30,8 @@ class CRecorder;
 class CLinkController;
 class CRecordingJournals;
 class CWindowRecordingHost;
+class CMeterSession;
+struct LiveReading;
 
 // The size a first start opens at on a screen with `available` room.
 QSize MainWindowStartSize(const QSize& available);
@@ -63,6 +66,25 @@ public:
 
     // Opens the built-in simulated meter, scans and connects to it (the --demo start).
     void StartDemo();
+    // Demo > "Add a second meter": the simulated current meter on "sim2" as a further meter.
+    void AddDemoMeter();
+
+    // The meters connected now, meter 1 first; meter 1 is always there. A meter's panel and
+    // documents go with it.
+    int MeterCount() const { return int(m_meters.size()); }
+    CMeterSession* meter(int i) const;
+    CLeftDlg* meterPanel(int i) const;
+    QDockWidget* meterDock(int i) const;
+    // A further meter with its own link, panel and recording; returns it (null beyond the most
+    // the settings file keeps).
+    CMeterSession* AddMeter();
+    // Disconnects meter i (> 0) and removes it with its panel (what closing its panel does).
+    void RemoveMeter(int i);
+    // The documents other meters recorded from the same Start as `doc` (the first of each).
+    QList<CMyOrvelDoc*> RecordedTogetherWith(const CMyOrvelDoc* doc) const;
+    // Graph > "Show Together": the graph of `doc` also draws those documents, or (again) only
+    // its own. False when there is nothing to show with it.
+    bool ShowTogether(CMyOrvelDoc* doc, bool on = true);
 
     CLinkController& links() { return *m_pLinks; }
     // The size and place of the last run (its maximised state included); on a first start a size
@@ -92,6 +114,8 @@ public:
 
 public slots:
     void OnConnectBle();
+    // Com Port > "Add meter...": the Scan Device dialog for a further meter on its own port.
+    void OnAddMeter();
     void OnPortOther();
     void OnSearchBluetooth();
     // After a Bluetooth port search that heard no meter: says so and offers the Port dialog.
@@ -109,6 +133,11 @@ public slots:
 signals:
     // A MAX/MIN or PEAK frame carried an unset clock (shown once as a message box).
     void dateWarning();
+    // A meter was added (its session is made and wired) or is about to be removed.
+    void meterAdded(CMeterSession* meter);
+    void meterRemoved(CMeterSession* meter);
+    // Each live reading of every meter, on the GUI thread.
+    void reading(const LiveReading& r);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -125,16 +154,42 @@ private:
     void CreateEmptyHint();
     void UpdateEmptyHint();
     void BlankDisplay();
-    void OnMeterEvent(const MeterEvent& event);
     void OnLinkLost(int lostCount);
     void ShowLinkStatus();
     void WireLinks();
     void UpdateTitle();
     void UpdateRecordingActions();
+    // Several meters (MainFrameMeters.cpp).
+    struct MeterPanel {
+        std::unique_ptr<CMeterSession> session;
+        CWindowRecordingHost* host = nullptr; // owned by the session
+        CLeftDlg* panel = nullptr;
+        CDisplayPane* pane = nullptr;
+        QDockWidget* dock = nullptr;
+        QLabel* status = nullptr; // the link status of a further meter, under its panel
+        std::unique_ptr<CPortSettings> settings; // its port and address in the settings file
+    };
+    CMeterSession* MakeMeter(int index);
+    void WireRecorder(CMeterSession* meter);
+    void CreateMeterPanel(MeterPanel& m);
+    void UpdateMeterLabels();
+    void RememberMeters();
+    void StopMeterOf(CMyOrvelDoc* doc);
+    QString LegendName(const CMyOrvelDoc* doc) const;
+    void UpdateShowTogether();
+    int IndexOf(const CMeterSession* meter) const;
+    // Scans the simulated dongle on `port` and connects to the first meter it lists.
+    void ConnectDemoMeter(CMeterSession* meter, const QString& port);
+    // The closing of a further meter's panel (MainFrameWindow.cpp's event filter).
+    bool OnMeterDockClosing(QObject* watched);
+    CMeterSession* MeterOfDocument(const CMyOrvelDoc* doc) const;
 
-    std::unique_ptr<CMeterProtocol> m_pProtocol;
-    // Declared after the protocol: its receive threads, which run the dispatcher, stop first.
-    std::unique_ptr<CLinkController> m_pLinks;
+    std::vector<MeterPanel> m_meters;
+    int m_nNextMeter = 1; // the index the next added meter gets
+    int m_nRecordingGroup = 0; // the documents of one Start share it
+    // Meter 1's parts, which the keys, the logger and the oscilloscope use.
+    CMeterProtocol* m_pProtocol = nullptr;
+    CLinkController* m_pLinks = nullptr;
     CPortSettings m_settings;
     int m_nComPort = 1;
 
@@ -158,8 +213,7 @@ private:
     QMap<QString, QAction*> m_actions;
     QMenu* m_pViewMenu = nullptr;
     QMetaObject::Connection m_titleConnection; // the active document's renames
-    // Recording of readings into documents, and its crash journals.
-    std::unique_ptr<CWindowRecordingHost> m_pRecordingHost;
+    // Recording of readings into documents (meter 1's recorder), and the crash journals.
     CRecorder* m_pRecorder = nullptr;
     CRecordingJournals* m_pJournals = nullptr;
     CReadableWatch m_readableWatch;

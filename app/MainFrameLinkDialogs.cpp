@@ -33,6 +33,7 @@
 #include "protocol/MeterProtocol.h"
 #include "recording/Recorder.h"
 #include "recording/RecordingRules.h"
+#include "session/MeterSession.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -75,15 +76,17 @@ void CMainFrame::OnConnectBle()
     // The user picks the meter again: no retry or direct link of the old connection stays.
     m_pLinks->ResetLinks();
     // Each showing starts with an empty list and enabled buttons.
-    QPointer<CLinkController> links(m_pLinks.get());
+    QPointer<CLinkController> links(m_pLinks);
     auto* dlg = new CBleScan(&m_pLinks->Dongle(), &m_settings, [links] {
         if (links)
             links->LinkUp();
     }, this);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
-    dlg->SetDirectCentral(m_pLinks->Central(), [links](const QString& address) {
-        if (links)
-            links->ConnectDirect(address);
+    // Through the session, which takes the address as the meter's.
+    QPointer<CMeterSession> first(meter(0));
+    dlg->SetDirectCentral(m_pLinks->Central(), [first](const QString& address) {
+        if (first)
+            first->ConnectDirect(address);
     });
     m_pBleScan = dlg;
     dlg->open();

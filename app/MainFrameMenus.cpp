@@ -73,6 +73,8 @@ void CMainFrame::CreateActions()
         (ToolbarIcons::Connect));
     add(QStringLiteral("portOther"), QStringLiteral("Other"), &CMainFrame::OnPortOther);
     add(QStringLiteral("searchBluetooth"), QStringLiteral("Search Bluetooth Ports"), &CMainFrame::OnSearchBluetooth);
+    add(QStringLiteral("addMeter"), QStringLiteral("Add meter\u2026"), &CMainFrame::OnAddMeter)
+        ->setStatusTip(QStringLiteral("Connect a further meter on its own port, with a panel of its own"));
     add(QStringLiteral("disconnect"), QStringLiteral("Disconnect"), &CMainFrame::OnDisconnect);
     add(QStringLiteral("cancelReconnect"), QStringLiteral("Stop Reconnecting"), &CMainFrame::OnDisconnect)
         ->setEnabled(false);
@@ -96,6 +98,13 @@ void CMainFrame::CreateActions()
     add(QStringLiteral("help"), QStringLiteral("&Help"), &CMainFrame::OnHelp);
     add(QStringLiteral("about"), QStringLiteral("&About Multimeter..."), &CMainFrame::OnAbout,
         (ToolbarIcons::About));
+    auto* together = add(QStringLiteral("showTogether"), QStringLiteral("Show Together"), [this](bool on) {
+        if (CMyOrvelDoc* doc = m_pDocManager->ActiveDocument())
+            ShowTogether(doc, on);
+    });
+    together->setCheckable(true);
+    together->setVisible(false);
+    together->setStatusTip(QStringLiteral("Show the documents the meters recorded together on one time axis"));
     auto* exit = add(QStringLiteral("exit"), QStringLiteral("E&xit"), &QWidget::close);
     exit->setShortcut(QKeySequence::Quit);
     UpdateRecordingActions();
@@ -119,6 +128,8 @@ void CMainFrame::CreateMenus()
     com->addAction(action(QStringLiteral("portOther")));
     com->addAction(action(QStringLiteral("searchBluetooth")));
     com->addSeparator();
+    com->addAction(action(QStringLiteral("addMeter")));
+    com->addSeparator();
     com->addAction(action(QStringLiteral("disconnect")));
     com->addAction(action(QStringLiteral("cancelReconnect")));
 
@@ -134,6 +145,7 @@ void CMainFrame::CreateMenus()
     QMenu* graph = menuBar()->addMenu(QStringLiteral("&Graph"));
     graph->setObjectName(QStringLiteral("graphMenu"));
     CMyOrvelView::AddMenuCommands(graph);
+    graph->addAction(action(QStringLiteral("showTogether")));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(action(QStringLiteral("help")));

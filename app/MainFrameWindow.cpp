@@ -72,6 +72,8 @@ void CMainFrame::UpdateEmptyHint()
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Close && OnMeterDockClosing(watched))
+        return false;
     if (m_pEmptyHint && watched == m_pMdiArea->viewport() && event->type() == QEvent::Resize)
         m_pEmptyHint->setGeometry(m_pMdiArea->viewport()->rect().adjusted(24, 24, -24, -24));
     return QMainWindow::eventFilter(watched, event);

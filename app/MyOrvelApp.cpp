@@ -2,9 +2,13 @@
 
 #include "app/DocManager.h"
 #include "app/MainFrame.h"
+#include "app/WindowRecordingHost.h"
+#include "datalog/MyOrvelDoc.h"
+#include "link/LinkController.h"
 #include "packaging/AppIcon.h"
 #include "protocol/MeterProtocol.h"
 #include "recording/Recorder.h"
+#include "session/MeterSession.h"
 #include "sim/SimSerialPort.h"
 
 #include <QCommandLineParser>
@@ -44,7 +48,10 @@ bool CMyOrvelApp::InitInstance()
         QStringLiteral("Milliseconds to wait before the screenshot (default 3000)."), QStringLiteral("MS"),
         QStringLiteral("3000"));
     QCommandLineOption record(QStringLiteral("record"), QStringLiteral("Start recording once the meter sends data."));
-    parser.addOptions({ demo, shot, after, record });
+    QCommandLineOption second(QStringLiteral("second-meter"),
+        QStringLiteral("With --demo: also connect the simulated current meter as meter 2; with --record, its "
+                       "graph is shown together with meter 1's."));
+    parser.addOptions({ demo, shot, after, record, second });
     // What the shell passes when a document is opened from Explorer.
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Data-log files (.mLog) to open."),
         QStringLiteral("[files...]"));
@@ -96,19 +103,32 @@ bool CMyOrvelApp::InitInstance()
     }
     if (m_nExitCode >= 0)
         return true;
-    if (parser.isSet(demo))
+    if (parser.isSet(demo)) {
         m_pMainFrame->StartDemo();
+        if (parser.isSet(second))
+            m_pMainFrame->AddDemoMeter();
+    }
     if (parser.isSet(record)) {
-        // The first decoded frame shows the meter is there: Start, once.
+        // Once every meter has been heard: Start, once. With several, meter 1's graph shows the
+        // others' documents too.
         auto once = std::make_shared<QMetaObject::Connection>();
         CMainFrame* frame = m_pMainFrame.get();
-        *once = connect(
-            &frame->protocol().Decoder(), &CLiveDecoder::frameDecoded, frame,
-            [frame, once] {
-                QObject::disconnect(*once);
-                frame->recorder().OnStart();
-            },
-            Qt::QueuedConnection);
+        *once = connect(frame, &CMainFrame::reading, frame, [frame, once] {
+            for (int i = 0; i < frame->MeterCount(); ++i) {
+                if (!frame->meter(i)->Links().MeterSeen())
+                    return;
+            }
+            QObject::disconnect(*once);
+            frame->OnStart();
+            if (frame->MeterCount() < 2)
+                return;
+            for (CMyOrvelDoc* doc : frame->docManager()->Documents()) {
+                if (CWindowRecordingHost::MeterOf(doc) == 0 && CWindowRecordingHost::GroupOf(doc) != 0) {
+                    frame->ShowTogether(doc);
+                    break;
+                }
+            }
+        });
     }
     return true;
 }

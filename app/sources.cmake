@@ -13,6 +13,7 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/MainFrameWindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainFrameMenus.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainFrameLinkDialogs.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MainFrameMeters.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UserGuide.cpp
     ${PROJECT_SOURCE_DIR}/packaging/AppIcon.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelApp.cpp

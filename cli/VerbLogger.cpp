@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <atomic>
+#include <memory>
 #include <cstdio>
 
 namespace {
@@ -61,14 +62,18 @@ int RunLogger(const QStringList& argv)
     cli::PrepareLinkSession();
     CLinkController links;
     CBleLink& link = links.Dongle();
+    std::unique_ptr<CLoggerDownload> made;
     CMeterProtocol protocol(
         links.FrameText(), [&links](const uint8_t* bytes, int count) { return links.SendToMeter(bytes, count); },
-        [&link](int size) { link.m_ComPort.SetReadSize(size); });
-    CLoggerDownload logger(
-        protocol.Dispatcher(),
-        [&links](const meter_cmd::Command& c) { return links.SendToMeter(c.data(), int(c.size())); },
-        [&links] { return links.MeterSeen(); });
-    logger.Attach();
+        [&link](int size) { link.m_ComPort.SetReadSize(size); },
+        [&links, &made](CFrameDispatcher& dispatcher, FrameDispatcherHooks& hooks) {
+            made = std::make_unique<CLoggerDownload>(
+                dispatcher,
+                [&links](const meter_cmd::Command& c) { return links.SendToMeter(c.data(), int(c.size())); },
+                [&links] { return links.MeterSeen(); });
+            made->Attach(hooks);
+        });
+    CLoggerDownload& logger = *made;
     links.SetFrameHook([&protocol] { protocol.MeterFrameDispatcher(); });
     // The dongle says when the meter's link ends: a transfer stops there, not ten seconds later.
     QObject::connect(&links, &CLinkController::linkEnded, &logger, &CLoggerDownload::OnLinkLost, Qt::QueuedConnection);

@@ -48,28 +48,33 @@ int decode(const QString& path)
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(fromStdin ? nullptr : input, &std::fclose);
 
     HexText text;
-    CMeterProtocol protocol(
-        text, [](const uint8_t*, int) { return true; }, [](int) {});
     // The slots keep their records between frames, as the program's eleven do.
-    COscController scope(
-        protocol.Dispatcher(), [](const uint8_t*, int) { return true; }, [] { return true; });
-    QObject::connect(
-        &scope, &COscController::messageDue, &scope,
-        [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }, Qt::DirectConnection);
+    std::unique_ptr<COscController> scopePtr;
     bool outputFailed = false;
     osc::StoredArrivals arrived {};
     bool storedSeen = false;
-    protocol.Hooks().oscRecord = [&](HexText& t) {
-        const osc::OscFrame frame = osc::FrameFromText(t.view());
-        scope.OnOscFrame(frame);
-        const int slot = frame.Slot();
-        if (slot >= osc::kSlotCount)
-            return;
-        if (slot > 0)
-            storedSeen = arrived[size_t(slot)] = true;
-        const QByteArray line = "{\"slot\":" + QByteArray::number(slot) + ",\"data\":" + osc::RecordToJson(scope.Slot(slot)) + "}\n";
-        outputFailed = outputFailed || !writeOut(line);
-    };
+    CMeterProtocol protocol(
+        text, [](const uint8_t*, int) { return true; }, [](int) {},
+        [&](CFrameDispatcher& dispatcher, FrameDispatcherHooks& hooks) {
+            scopePtr = std::make_unique<COscController>(
+                dispatcher, [](const uint8_t*, int) { return true; }, [] { return true; });
+            hooks.oscRecord = [&](HexText& t) {
+                COscController& scope = *scopePtr;
+                const osc::OscFrame frame = osc::FrameFromText(t.view());
+                scope.OnOscFrame(frame);
+                const int slot = frame.Slot();
+                if (slot >= osc::kSlotCount)
+                    return;
+                if (slot > 0)
+                    storedSeen = arrived[size_t(slot)] = true;
+                const QByteArray line = "{\"slot\":" + QByteArray::number(slot) + ",\"data\":" + osc::RecordToJson(scope.Slot(slot)) + "}\n";
+                outputFailed = outputFailed || !writeOut(line);
+            };
+        });
+    COscController& scope = *scopePtr;
+    QObject::connect(
+        &scope, &COscController::messageDue, &scope,
+        [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }, Qt::DirectConnection);
 
     QString error;
     const bool read = cli::ReplayPayloads(input, name, [&](const uint8_t* bytes, size_t count) {

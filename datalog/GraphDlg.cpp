@@ -1,6 +1,7 @@
 #include "datalog/GraphDlg.h"
 
 #include "datalog/GraphPainter.h"
+#include "datalog/GraphOverlayPainter.h"
 #include "datalog/MyOrvelDoc.h"
 
 #include <QMouseEvent>
@@ -145,6 +146,41 @@ void CGraphDlg::DrawGraph(QPainter& p, const QRect& rect, double xPerPixel, doub
     if (print)
         p.fillRect(scene.plot, GraphPainter::ToColor(m_colors.plotBack));
     GraphPainter::Render(p, scene, m_colors, raster);
+    if (!m_overlay.isEmpty())
+        GraphPainter::RenderOverlay(p, BuildOverlay(params));
+}
+
+void CGraphDlg::SetOverlay(const QString& baseName, const QList<OverlayDoc>& others)
+{
+    m_strOverlayBase = baseName;
+    m_overlay = others;
+    Invalidate();
+}
+
+bool CGraphDlg::Overlays(const CMyOrvelDoc* doc) const
+{
+    for (const OverlayDoc& o : m_overlay) {
+        if (doc && o.doc == doc)
+            return true;
+    }
+    return false;
+}
+
+GraphOverlayScene CGraphDlg::BuildOverlay(const GraphDrawParams& params) const
+{
+    QVector<GraphOverlaySeries> others;
+    for (const OverlayDoc& o : m_overlay) {
+        // A document closed meanwhile drops out of the picture and the legend.
+        if (o.doc)
+            others.append({ &o.doc->m_arrSeries[0], o.name, o.color });
+    }
+    const CDataSeries& s = m_pDoc ? m_pDoc->m_arrSeries[0] : emptySeries();
+    return BuildGraphOverlay(m_model.State(0), params, s, m_strOverlayBase, m_colors.line, others);
+}
+
+GraphOverlayScene CGraphDlg::OverlayScene() const
+{
+    return BuildOverlay(ScreenParams());
 }
 
 QImage CGraphDlg::CopyImage() const
@@ -181,6 +217,11 @@ void CGraphDlg::AppendLastPoint()
     const CDataSeries& s = m_pDoc ? m_pDoc->m_arrSeries[0] : emptySeries();
     const qsizetype before = m_nCount;
     m_nCount = s.Size();
+    // The other documents' lines are redrawn with the whole picture.
+    if (!m_overlay.isEmpty()) {
+        Invalidate();
+        return;
+    }
     const bool overlay = m_bDragging || (m_nTool == CGraphModel::ShowNumber && m_nPicked >= 0);
     if (m_bDirty || overlay || m_picture.isNull() || !m_model.CanAppendIncrementally(s) || before + 1 != s.Size()) {
         Invalidate();

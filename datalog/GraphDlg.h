@@ -10,6 +10,7 @@
 #include "datalog/GraphModel.h"
 #include "datalog/GraphScene.h"
 #include "datalog/PointBox.h"
+#include "datalog/GraphOverlay.h"
 
 #include <QImage>
 #include <QPointer>
@@ -79,6 +80,20 @@ public:
 
     QSize sizeHint() const override { return QSize(600, 360); }
 
+    // Further documents drawn over this one on its time axis (the documents several meters
+    // recorded from one Start), each in its colour, with a legend that names `baseName` (this
+    // graph's document) and them. An empty list is the one-document graph again. Repaints.
+    struct OverlayDoc {
+        QPointer<CMyOrvelDoc> doc;
+        QString name;
+        uint32_t color = 0;
+    };
+    void SetOverlay(const QString& baseName, const QList<OverlayDoc>& others);
+    bool HasOverlay() const { return !m_overlay.isEmpty(); }
+    bool Overlays(const CMyOrvelDoc* doc) const;
+    // What the overlay of the present view holds (tests, the gallery).
+    GraphOverlayScene OverlayScene() const;
+
 signals:
     // The visible window changed by a tool: the view updates its scroll bars.
     void scrollStateChanged();
@@ -100,6 +115,7 @@ private:
     void Pick(QPoint at);
     void HidePick();
     GraphDrawParams ScreenParams() const;
+    GraphOverlayScene BuildOverlay(const GraphDrawParams& params) const;
 
     CGraphModel m_model;
     QPointer<CMyOrvelDoc> m_pDoc;
@@ -115,4 +131,6 @@ private:
     bool m_bDirty = true;
     int m_nFullPaints = 0;
     int m_nIncremental = 0;
+    QList<OverlayDoc> m_overlay;
+    QString m_strOverlayBase;
 };

@@ -25,6 +25,8 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/GraphModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphScene.h
   ${CMAKE_CURRENT_LIST_DIR}/GraphScene.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GraphOverlay.h
+  ${CMAKE_CURRENT_LIST_DIR}/GraphOverlay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphPreferences.h
   ${CMAKE_CURRENT_LIST_DIR}/GraphPreferences.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PrintLayout.h
@@ -36,6 +38,8 @@ if(METER_BUILD_GUI)
   target_sources(meter_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/GraphPainter.h
     ${CMAKE_CURRENT_LIST_DIR}/GraphPainter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GraphOverlayPainter.h
+    ${CMAKE_CURRENT_LIST_DIR}/GraphOverlayPainter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PointBox.h

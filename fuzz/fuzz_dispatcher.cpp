@@ -46,15 +46,13 @@ void Check(bool ok, const char* what, size_t size)
 
 struct Rig {
     HexText text;
-    CMeterProtocol protocol { text, [](const uint8_t*, int) { return true; }, [](int) {} };
+    CMeterProtocol protocol { text, [](const uint8_t*, int) { return true; }, [](int) {}, &Rig::Consumers };
     bool idleBefore = true;
     size_t sizeBefore = 0;
 
-    Rig()
+    // Stand-ins for the GUI handlers, doing to the dispatcher what the real ones do.
+    static void Consumers(CFrameDispatcher& d, FrameDispatcherHooks& h)
     {
-        CFrameDispatcher& d = protocol.Dispatcher();
-        FrameDispatcherHooks& h = protocol.Hooks();
-        // Stand-ins for the GUI handlers, doing to the dispatcher what the real ones do.
         h.loggerHeader = [&d](const uint8_t* b) { d.SetTotalBlocks(b[21] | b[22] << 8); };
         h.loggerList = [](HexText& t) { t.clear(); };
         h.listHeader = [&d](std::string_view entry, HexText& t) {
@@ -70,6 +68,10 @@ struct Rig {
         };
         h.loggerBlock = [](std::string_view t, int records) { Check(records > 0 || t.size() >= 6, "block", t.size()); };
         h.oscRecord = [](HexText& t) { Check(t.size() >= 1028 && t.view().substr(0, 4) == "e0e0", "osc", t.size()); };
+    }
+
+    Rig()
+    {
         QObject::connect(&protocol.Decoder(), &CLiveDecoder::frameDecoded, [](const MeterEvent& e) {
             Check(e.m_nMode >= 1 && e.m_nMode <= 7, "mode", 0);
             Check(!MeterEventToJson(e).empty() && !MeterEventToText(e).empty(), "format", 0);

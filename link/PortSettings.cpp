@@ -3,6 +3,7 @@
 #include "link/ComPort.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -17,6 +18,7 @@ QString& overrideFolder()
 }
 
 QString key(const char* name) { return QStringLiteral("%1/%2").arg(QLatin1String(kSection), QLatin1String(name)); }
+const char kMetersKey[] = "SESSION/METERS";
 } // namespace
 
 QString CPortSettings::DefaultFolder()
@@ -33,6 +35,34 @@ QString CPortSettings::DefaultFolder()
 
 void CPortSettings::OverrideDefaultFolder(const QString& folder) { overrideFolder() = folder; }
 
+QString CPortSettings::PortKey(const char* name) const
+{
+    if (m_nMeter <= 1)
+        return key(name);
+    return QStringLiteral("%1_%2/%3").arg(QLatin1String(kSection)).arg(m_nMeter).arg(QLatin1String(name));
+}
+
+CPortSettings CPortSettings::ForMeter(int meter) const
+{
+    CPortSettings other(*this);
+    other.m_nMeter = std::max(1, meter);
+    return other;
+}
+
+int CPortSettings::ReadMeterCount() const
+{
+    QSettings s(m_strPath, QSettings::IniFormat);
+    bool ok = false;
+    const int count = s.value(QLatin1String(kMetersKey)).toInt(&ok);
+    return ok ? std::clamp(count, 1, kMaxMeters) : 1;
+}
+
+void CPortSettings::WriteMeterCount(int count)
+{
+    QSettings s(m_strPath, QSettings::IniFormat);
+    s.setValue(QLatin1String(kMetersKey), QString::number(std::clamp(count, 1, kMaxMeters)));
+}
+
 CPortSettings::CPortSettings(const QString& folder)
 {
     const QString dir = folder.isEmpty() ? DefaultFolder() : folder;
@@ -44,19 +74,19 @@ int CPortSettings::ReadComPort() const
 {
     QSettings s(m_strPath, QSettings::IniFormat);
     bool ok = false;
-    const int port = s.value(key("COMPORT")).toInt(&ok);
+    const int port = s.value(PortKey("COMPORT")).toInt(&ok);
     return ok ? port : kDefaultComPort;
 }
 
 QString CPortSettings::ReadPort() const
 {
     QSettings s(m_strPath, QSettings::IniFormat);
-    const QString path = s.value(key("COMPORT_PATH")).toString();
+    const QString path = s.value(PortKey("COMPORT_PATH")).toString();
     if (!path.isEmpty())
         return path;
     // A port name written where the number belongs ("sim", a device path) is still the last
     // port used, and better than the default.
-    const QString text = s.value(key("COMPORT")).toString().trimmed();
+    const QString text = s.value(PortKey("COMPORT")).toString().trimmed();
     bool isNumber = false;
     text.toInt(&isNumber);
     if (!text.isEmpty() && !isNumber)
@@ -75,31 +105,31 @@ void CPortSettings::WritePort(const QString& port)
         CComPort::ResolvePortName(text, &device, &number);
         WriteComPort(number);
         QSettings s(m_strPath, QSettings::IniFormat);
-        s.remove(key("COMPORT_PATH"));
+        s.remove(PortKey("COMPORT_PATH"));
         return;
     }
     QSettings s(m_strPath, QSettings::IniFormat);
-    s.setValue(key("COMPORT_PATH"), text);
+    s.setValue(PortKey("COMPORT_PATH"), text);
 }
 
 void CPortSettings::WriteComPort(int port)
 {
     QDir().mkpath(QFileInfo(m_strPath).absolutePath());
     QSettings s(m_strPath, QSettings::IniFormat);
-    s.setValue(key("COMPORT"), QString::asprintf("%d", port));
+    s.setValue(PortKey("COMPORT"), QString::asprintf("%d", port));
 }
 
 void CPortSettings::WriteMac(const QString& mac)
 {
     QDir().mkpath(QFileInfo(m_strPath).absolutePath());
     QSettings s(m_strPath, QSettings::IniFormat);
-    s.setValue(key("MAC"), mac);
+    s.setValue(PortKey("MAC"), mac);
 }
 
 QString CPortSettings::ReadMac() const
 {
     QSettings s(m_strPath, QSettings::IniFormat);
-    return s.value(key("MAC")).toString();
+    return s.value(PortKey("MAC")).toString();
 }
 
 QString CPortSettings::ReadLastFolder() const

@@ -48,9 +48,8 @@ CLoggerDownload::~CLoggerDownload() = default;
 // ---------------------------------------------------------------------------------------------
 // Receive half: runs in the dispatcher's hooks on the receive thread.
 
-void CLoggerDownload::Attach()
+void CLoggerDownload::Attach(FrameDispatcherHooks& h)
 {
-    FrameDispatcherHooks& h = m_dispatcher.Hooks();
     m_rx->send = h.send;
     h.listHeader = [this](std::string_view entry, HexText& text) { OnListHeader(entry, text); };
     h.loggerList = [this](HexText& text) { OnList(text); };

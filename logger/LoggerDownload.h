@@ -19,6 +19,7 @@
 #include <vector>
 
 class CFrameDispatcher;
+struct FrameDispatcherHooks;
 class HexText;
 
 // What the progress window shows.
@@ -50,9 +51,10 @@ public:
         CFrameDispatcher& dispatcher, SendFn send, std::function<bool()> meterSeen, QObject* parent = nullptr);
     ~CLoggerDownload() override;
 
-    // Installs the receive half on the dispatcher's logger hooks. Call while no receive thread
-    // runs; the dispatcher's own send hook must be set (the empty-list answer goes through it).
-    void Attach();
+    // Adds the receive half to the logger hooks of a dispatcher being made (see
+    // CFrameDispatcher::ComposeFn); `hooks.send` must be set already (the empty-list answer goes
+    // through it).
+    void Attach(FrameDispatcherHooks& hooks);
 
     // "Download Multimeter Logger": asks for the list (B0 95 00 B1) after forgetting the previous
     // list and records. ListOnly stops after the list (and ends the meter's logger dialogue).

@@ -32,10 +32,12 @@ size_t FindAtFront(const HexText& text, std::string_view marker)
 
 } // namespace
 
-CFrameDispatcher::CFrameDispatcher(HexText& text, FrameDispatcherHooks hooks)
+CFrameDispatcher::CFrameDispatcher(HexText& text, FrameDispatcherHooks hooks, const ComposeFn& compose)
     : m_text(text)
     , m_hooks(std::move(hooks))
 {
+    if (compose)
+        compose(*this, m_hooks);
 }
 
 bool CFrameDispatcher::Send(const uint8_t* bytes)

@@ -68,9 +68,13 @@ public:
     // grows far beyond that is no longer being served by the meter.
     static constexpr size_t kMaxTransferText = 8192;
 
-    explicit CFrameDispatcher(HexText& text, FrameDispatcherHooks hooks = {});
+    // The hooks are given once, here, and never change while a receive thread may call them.
+    // A consumer that needs the dispatcher itself (its flags) is made by `compose`, which gets
+    // the dispatcher and the hooks so far and adds its own before the constructor returns.
+    using ComposeFn = std::function<void(CFrameDispatcher& dispatcher, FrameDispatcherHooks& hooks)>;
+    explicit CFrameDispatcher(HexText& text, FrameDispatcherHooks hooks = {}, const ComposeFn& compose = {});
 
-    FrameDispatcherHooks& Hooks() { return m_hooks; }
+    const FrameDispatcherHooks& Hooks() const { return m_hooks; }
 
     // Processes the frame text once; call after each appended notification.
     void MeterFrameDispatcher();

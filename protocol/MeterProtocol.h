@@ -17,18 +17,21 @@ public:
 
     // text: the frame text (the link's m_strMeterRx); send: the link's SendToMeter;
     // setReadSize: the port reader's SetReadSize. Live frames and the oscilloscope mode marker
-    // go to Decoder() (connect to its signals); the logger and oscilloscope consumers are set
-    // on Hooks().
-    CMeterProtocol(HexText& text, SendFn send, ReadSizeFn setReadSize);
+    // go to Decoder() (connect to its signals). The logger and oscilloscope consumers are added
+    // by `consumers` while the dispatcher is made (it sees send, setReadSize, liveFrame and
+    // oscMode already set); the hooks never change afterwards.
+    CMeterProtocol(HexText& text, SendFn send, ReadSizeFn setReadSize, const CFrameDispatcher::ComposeFn& consumers = {});
 
     void MeterFrameDispatcher() { m_dispatcher.MeterFrameDispatcher(); }
 
     CFrameDispatcher& Dispatcher() { return m_dispatcher; }
-    FrameDispatcherHooks& Hooks() { return m_dispatcher.Hooks(); }
+    const FrameDispatcherHooks& Hooks() const { return m_dispatcher.Hooks(); }
     CLiveDecoder& Decoder() { return m_decoder; }
     const CMeterCommander& Commander() const { return m_commander; }
 
 private:
+    FrameDispatcherHooks OwnHooks(SendFn send, ReadSizeFn setReadSize);
+
     CLiveDecoder m_decoder;
     CMeterCommander m_commander;
     CFrameDispatcher m_dispatcher;

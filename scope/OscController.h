@@ -41,9 +41,10 @@ public:
     // The dispatcher's download and activity flags are the ones the controller sets and clears.
     COscController(CFrameDispatcher& dispatcher, SendFn send, GuardFn canAsk, QObject* parent = nullptr);
 
-    // Installs the oscilloscope-record hook: each whole record at the front of the frame text is
-    // copied out as a value and queued to this object's thread. Detach (reset the hook) before
-    // destroying the controller while the receive thread runs.
+    // Adds the oscilloscope-record hook to the hooks of a dispatcher being made (see
+    // CFrameDispatcher::ComposeFn): each whole record at the front of the frame text is copied
+    // out as a value and queued to this object's thread. The controller must outlive the receive
+    // threads that run the dispatcher.
     void AttachTo(FrameDispatcherHooks& hooks);
     // Any thread: queues a frame for OnOscFrame on this object's thread.
     void PostFrame(const osc::OscFrame& frame);

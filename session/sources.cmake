@@ -1,5 +1,5 @@
-# Several meters at once: alarm limits and their watch, power, energy and charge from a voltage
-# and a current meter (core).
+# Several meters at once: one meter's session (link, protocol, identity, recording hand-off), alarm
+# limits and their watch, power, energy and charge from a voltage and a current meter (core).
 target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/LiveReading.h
   ${CMAKE_CURRENT_LIST_DIR}/LiveReading.cpp
@@ -9,4 +9,6 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/EnergyIntegrator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MultilogTable.h
   ${CMAKE_CURRENT_LIST_DIR}/MultilogTable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MeterSession.h
+  ${CMAKE_CURRENT_LIST_DIR}/MeterSession.cpp
 )

@@ -3,6 +3,7 @@
 #include "link/ComPort.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace sim {
 
@@ -133,6 +134,7 @@ namespace {
 
 std::mutex g_sharedMutex;
 std::shared_ptr<CSimRunner> g_shared;
+std::shared_ptr<CSimRunner> g_second;
 
 } // namespace
 
@@ -144,6 +146,30 @@ std::shared_ptr<CSimRunner> SharedSimulator()
         g_shared->Start();
     }
     return g_shared;
+}
+
+SimConfig SecondMeterConfig()
+{
+    SimConfig config;
+    const uint8_t address[6] = { 0x23, 0x11, 0x00, 0x38, 0xC1, 0xA4 }; // a4:c1:38:00:11:23
+    std::copy(std::begin(address), std::end(address), std::begin(config.meterAddress));
+    config.meterName = "SimMeter 2";
+    config.meterRssi = -61;
+    const uint8_t dongle[6] = { 0x67, 0x55, 0x44, 0x33, 0x22, 0x11 };
+    std::copy(std::begin(dongle), std::end(dongle), std::begin(config.dongleAddress));
+    config.function = "adc";
+    config.seed = 2;
+    return config;
+}
+
+std::shared_ptr<CSimRunner> SecondSimulator()
+{
+    std::lock_guard<std::mutex> lock(g_sharedMutex);
+    if (!g_second) {
+        g_second = std::make_shared<CSimRunner>(SecondMeterConfig());
+        g_second->Start();
+    }
+    return g_second;
 }
 
 std::shared_ptr<CSimRunner> ResetSharedSimulator(const SimConfig& config)
@@ -165,6 +191,8 @@ void RegisterSimPort()
     std::call_once(once, [] {
         CComPort::RegisterVirtualPort(
             QStringLiteral("sim"), [] { return std::make_unique<CSimSerialPort>(SharedSimulator()); });
+        CComPort::RegisterVirtualPort(
+            QStringLiteral("sim2"), [] { return std::make_unique<CSimSerialPort>(SecondSimulator()); });
     });
 }
 

@@ -51,7 +51,12 @@ private:
 std::shared_ptr<CSimRunner> SharedSimulator();
 // Replaces it with a fresh one made from config (tests; ports already open keep the old one).
 std::shared_ptr<CSimRunner> ResetSharedSimulator(const SimConfig& config = SimConfig());
-// Makes "sim" a port name that CComPort::Open accepts. Safe to call more than once.
+// The process's second simulated dongle, with a DC current meter behind it ("ADC", about 1.2 A,
+// as a load on the first meter's 5 V would draw), its own address and name; started on first use.
+std::shared_ptr<CSimRunner> SecondSimulator();
+SimConfig SecondMeterConfig();
+// Makes "sim" (the shared simulator) and "sim2" (the second one) port names that CComPort::Open
+// accepts. Safe to call more than once.
 void RegisterSimPort();
 
 } // namespace sim

@@ -40,9 +40,10 @@ Run PlayLossy(const sim::FaultSwitches& faults, int64_t durationMs)
 
     CBleLink link;
     link.SetState(BleConnected);
-    CFrameDispatcher dispatcher(link.m_strMeterRx);
     Run run;
-    dispatcher.Hooks().liveFrame = [&run](int, std::string_view frame, bool) { run.decoded.emplace_back(frame); };
+    FrameDispatcherHooks hooks;
+    hooks.liveFrame = [&run](int, std::string_view frame, bool) { run.decoded.emplace_back(frame); };
+    CFrameDispatcher dispatcher(link.m_strMeterRx, hooks);
     link.SetFrameHook([&dispatcher] { dispatcher.MeterFrameDispatcher(); });
 
     // Each delivery reaches the link as one read of the port, as the reader thread hands it on.
@@ -116,16 +117,19 @@ OscRun PlayOscDownload(const sim::FaultSwitches& faults)
 
     CBleLink link;
     link.SetState(BleConnected);
-    CFrameDispatcher dispatcher(link.m_strMeterRx);
-    COscController ctl(dispatcher, nullptr, [] { return true; });
     OscRun run;
-    dispatcher.Hooks().oscRecord = [&](HexText& t) {
+    COscController* scope = nullptr; // made with the dispatcher, which it needs
+    FrameDispatcherHooks hooks;
+    hooks.oscRecord = [&](HexText& t) {
         run.decoded.emplace_back(t.substr(0, CFrameDispatcher::kOscRecordChars - 4));
         const osc::OscFrame frame = osc::FrameFromText(t.view());
         if (frame.Slot() < osc::kSlotCount)
             run.arrived.back()[size_t(frame.Slot())] = true;
-        ctl.OnOscFrame(frame);
+        scope->OnOscFrame(frame);
     };
+    CFrameDispatcher dispatcher(link.m_strMeterRx, hooks);
+    COscController ctl(dispatcher, nullptr, [] { return true; });
+    scope = &ctl;
     link.SetFrameHook([&dispatcher] { dispatcher.MeterFrameDispatcher(); });
     QObject::connect(&ctl, &COscController::messageDue, [&run](const QString& m) { run.messages << m; });
 

@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <deque>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -54,20 +56,29 @@ LoggerRecordHeader DecodedHeader(const StoredRecord& r)
 // with the meter's frames cut into notifications of at most 20 bytes.
 struct Loop {
     HexText text;
-    CFrameDispatcher disp { text };
+    std::function<void(int mode)> onLive; // live frames that reach the dispatcher's live hook
+    std::unique_ptr<CLoggerDownload> download; // made with the dispatcher, as the program does
+    CFrameDispatcher disp { text, {}, [this](CFrameDispatcher& d, FrameDispatcherHooks& h) {
+                               h.send = [this](const uint8_t* b, int n) { return Write(b, n); };
+                               h.liveFrame = [this](int mode, std::string_view, bool) {
+                                   if (onLive)
+                                       onLive(mode);
+                               };
+                               download = std::make_unique<CLoggerDownload>(
+                                   d, [this](const meter_cmd::Command& c) { return Write(c.data(), int(c.size())); },
+                                   [this] { return meterSeen; });
+                               download->Attach(h);
+                           } };
+    CLoggerDownload& dl = *download;
     CSimLogger meter;
     std::vector<std::string> sent; // every command the host wrote, as hex
     std::deque<Bytes> pending; // frames the meter is about to send
     bool meterSeen = true;
     bool deaf = false; // the meter hears nothing (a lost link)
     qint64 now = 0;
-    CLoggerDownload dl { disp, [this](const meter_cmd::Command& c) { return Write(c.data(), int(c.size())); },
-        [this] { return meterSeen; } };
 
     Loop()
     {
-        disp.Hooks().send = [this](const uint8_t* b, int n) { return Write(b, n); };
-        dl.Attach();
         dl.SetClock([this] { return now; });
     }
 
@@ -441,7 +452,7 @@ private slots:
 
         // live frames flow again (the stalled block's leftovers may cost the first one)
         std::vector<int> modes;
-        l.disp.Hooks().liveFrame = [&](int mode, std::string_view, bool) { modes.push_back(mode); };
+        l.onLive = [&](int mode) { modes.push_back(mode); };
         for (int i = 0; i < 3; ++i)
             l.Notify(FrameBuilder(1).bytes());
         QVERIFY(!modes.empty());

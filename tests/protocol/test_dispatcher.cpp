@@ -12,17 +12,25 @@ namespace {
 const std::string kAck = "f30001f4";
 
 struct Harness {
+    // Without a list taker the dispatcher drops a logger list itself.
+    enum ListTaker { TakesLists, NoListTaker };
+
     HexText text;
-    CFrameDispatcher disp { text };
+    CFrameDispatcher disp;
     std::vector<std::string> log; // what the hooks were handed, in order
     std::vector<std::string> frames;
     std::vector<bool> savedFlags;
     std::vector<std::string> sent;
     int readSize = 0;
 
-    Harness()
+    explicit Harness(ListTaker lists = TakesLists)
+        : disp(text, Hooks(lists))
     {
-        FrameDispatcherHooks& h = disp.Hooks();
+    }
+
+    FrameDispatcherHooks Hooks(ListTaker lists)
+    {
+        FrameDispatcherHooks h;
         h.liveFrame = [this](int mode, std::string_view f, bool saved) {
             log.push_back("live" + std::to_string(mode));
             frames.emplace_back(f);
@@ -45,15 +53,18 @@ struct Harness {
             log.push_back("block " + std::to_string(records) + " " + std::string(t));
         };
         h.transferComplete = [this](HexText&) { log.push_back("complete"); };
-        h.loggerList = [this](HexText& t) {
-            log.push_back("list " + t.str());
-            t.clear();
-        };
+        if (lists == TakesLists) {
+            h.loggerList = [this](HexText& t) {
+                log.push_back("list " + t.str());
+                t.clear();
+            };
+        }
         h.listHeader = [this](std::string_view entry, HexText&) { log.push_back("listHeader " + std::string(entry)); };
         // An oscilloscope record is logged by its slot byte (payload byte 52).
         h.oscRecord = [this](HexText& t) { log.push_back("osc " + std::string(t.substr(4 + 2 * 52, 2))); };
         h.oscMode = [this] { log.push_back("oscMode"); };
         h.transferAbandoned = [this] { log.push_back("abandoned"); };
+        return h;
     }
 
     // Appends a payload and runs the dispatcher, as the link does per notification.
@@ -196,15 +207,13 @@ private slots:
         for (const char* look : { "e0e0", "a2a2", "a0aa" }) {
             const std::vector<uint8_t> b = HexBytes(std::string(look) + "1234");
             const std::string f = FrameBuilder(2).byte(8, b[0]).byte(9, b[1]).byte(10, b[2]).hex();
-            Harness h;
-            h.disp.Hooks().loggerList = nullptr;
+            Harness h(Harness::NoListTaker);
             h.notify(f);
             QCOMPARE(h.log, std::vector<std::string>({ "live2" }));
             QCOMPARE(h.frames, std::vector<std::string>({ f }));
         }
         // A stray "a0aa" with nobody asking for a list does not hold up the frames after it.
-        Harness h;
-        h.disp.Hooks().loggerList = nullptr;
+        Harness h(Harness::NoListTaker);
         h.feed("5a0aa5");
         h.notify(Normal());
         h.notify(Normal());

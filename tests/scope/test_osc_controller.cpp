@@ -9,21 +9,36 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 #include <thread>
 
 namespace {
 
 struct Rig {
+    // Attached: the controller takes the dispatcher's records, as in the program.
+    enum Hook { Detached, Attached };
+
+    explicit Rig(Hook hook = Detached)
+        : dispatcher(text, {}, [this, hook](CFrameDispatcher& d, FrameDispatcherHooks& h) {
+            scope = std::make_unique<COscController>(
+                d,
+                [this](const uint8_t* b, int n) {
+                    sent.push_back(BytesToHex(b, static_cast<size_t>(n)));
+                    return true;
+                },
+                [this] { return allowed; });
+            if (hook == Attached)
+                scope->AttachTo(h);
+        })
+    {
+    }
+
     HexText text;
-    CFrameDispatcher dispatcher { text };
     std::vector<std::string> sent;
     bool allowed = true;
-    COscController ctl { dispatcher,
-        [this](const uint8_t* b, int n) {
-            sent.push_back(BytesToHex(b, static_cast<size_t>(n)));
-            return true;
-        },
-        [this] { return allowed; } };
+    std::unique_ptr<COscController> scope;
+    CFrameDispatcher dispatcher;
+    COscController& ctl = *scope;
 
     // Feeds a frame's text in notifications of 20 bytes, running the dispatcher after each.
     void Notify(const std::string& hex)
@@ -174,8 +189,7 @@ private slots:
 
     void framesFromTheReceiveThreadArriveAsValues()
     {
-        Rig rig;
-        rig.ctl.AttachTo(rig.dispatcher.Hooks());
+        Rig rig(Rig::Attached);
         QSignalSpy show(&rig.ctl, &COscController::recordToShow);
         std::thread receiver([&rig] { rig.Notify(OscFrameBuilder(0, 4, 9, 9).byte(80, 185).hex()); });
         receiver.join();
@@ -194,8 +208,7 @@ private slots:
     void flatTracesThatReadLikeTheStoreMarker()
     {
         QFETCH(int, raw);
-        Rig rig;
-        rig.ctl.AttachTo(rig.dispatcher.Hooks());
+        Rig rig(Rig::Attached);
         rig.ctl.OnDownloadOscLogger();
         OscFrameBuilder b(1, 1, 4, 7);
         b.flat(raw).byte(7, raw).byte(8, raw);

@@ -12,14 +12,17 @@ namespace {
 
 struct Host {
     HexText text;
-    CFrameDispatcher dispatcher { text };
-    COscController ctl { dispatcher, nullptr, [] { return true; } };
     bool oscMode = false;
+    // The hooks reach the controller made after the dispatcher: they run only once it is there.
+    CFrameDispatcher dispatcher { text, Hooks() };
+    COscController ctl { dispatcher, nullptr, [] { return true; } };
 
-    Host()
+    FrameDispatcherHooks Hooks()
     {
-        dispatcher.Hooks().oscRecord = [this](HexText& t) { ctl.OnOscFrame(osc::FrameFromText(t.view())); };
-        dispatcher.Hooks().oscMode = [this] { oscMode = true; };
+        FrameDispatcherHooks h;
+        h.oscRecord = [this](HexText& t) { ctl.OnOscFrame(osc::FrameFromText(t.view())); };
+        h.oscMode = [this] { oscMode = true; };
+        return h;
     }
     // Each notification as the link hands it over, the dispatcher after each.
     void Feed(simtest::Harness& h)
