@@ -8,3 +8,11 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/EnergyIntegrator.h
   ${CMAKE_CURRENT_LIST_DIR}/EnergyIntegrator.cpp
 )
+
+# Alarms per meter: their settings in the settings file, and the monitor that raises them.
+target_sources(meter_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/AlarmSettings.h
+  ${CMAKE_CURRENT_LIST_DIR}/AlarmSettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AlarmMonitor.h
+  ${CMAKE_CURRENT_LIST_DIR}/AlarmMonitor.cpp
+)
