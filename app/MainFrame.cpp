@@ -170,6 +170,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_pKeyLocks = new CKeyLockIndicators(statusBar());
 
     CreatePanes();
+    CreateSession();
 
     m_timer1.setSingleShot(true);
     m_timer1.setInterval(500);
@@ -230,6 +231,7 @@ void CMainFrame::OnMeterEvent(const MeterEvent& event)
 {
     m_pLeftDlg->OnMeterEvent(event);
     m_pRecorder->OnMeterEvent(event);
+    FeedSession(event);
     m_pLinks->FrameDecoded();
 }
 

@@ -29,6 +29,7 @@ class CRecorder;
 class CLinkController;
 class CRecordingJournals;
 class CWindowRecordingHost;
+class CSessionUi;
 
 // The size a first start opens at on a screen with `available` room.
 QSize MainWindowStartSize(const QSize& available);
@@ -89,6 +90,7 @@ public:
     CLoggerUi* loggerUi() const { return m_pLoggerUi; }
     COscController* oscController() const { return m_pOsc; }
     COscUi* oscUi() const { return m_pOscUi; }
+    CSessionUi* sessionUi() const { return m_pSessionUi; }
 
 public slots:
     void OnConnectBle();
@@ -131,6 +133,9 @@ private:
     void WireLinks();
     void UpdateTitle();
     void UpdateRecordingActions();
+    // Alarms and derived readings over the meters' live readings (MainFrameSession.cpp).
+    void CreateSession();
+    void FeedSession(const MeterEvent& event);
 
     std::unique_ptr<CMeterProtocol> m_pProtocol;
     // Declared after the protocol: its receive threads, which run the dispatcher, stop first.
@@ -163,4 +168,5 @@ private:
     CRecorder* m_pRecorder = nullptr;
     CRecordingJournals* m_pJournals = nullptr;
     CReadableWatch m_readableWatch;
+    CSessionUi* m_pSessionUi = nullptr;
 };

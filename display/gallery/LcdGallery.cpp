@@ -358,6 +358,20 @@ int main(int argc, char** argv)
         return 1;
     panel.SetZoom(1.0);
 
+    // A meter whose alarm is on: the red border leaves the reading readable.
+    {
+        MeterEvent e;
+        e.m_nMode = 1;
+        e.m_data = Base();
+        e.m_data.m_fValue = 11.43f;
+        e.m_nDialPos = 6;
+        panel.OnMeterEvent(e);
+        panel.SetAlarm(true);
+        if (!Save(panel, dir, QStringLiteral("alarm-panel")))
+            return 1;
+        panel.SetAlarm(false);
+    }
+
     CShowData box;
     box.SetData(41, QStringLiteral("2026-05-12 14:07:33"), 500000.0, QStringLiteral("VDC"), QStringLiteral("VDC"));
     if (!Save(box, dir, QString::asprintf("%02d-info-box", ++n)))

@@ -1,0 +1,74 @@
+// The main window's side of alarms and derived readings: the live readings of its meter go to
+// the session's parts, which reach the meter's panel and recorder through hooks.
+#include "app/MainFrame.h"
+
+#include "app/SessionUi.h"
+#include "display/LeftDlg.h"
+#include "link/BleLink.h"
+#include "link/DirectLink.h"
+#include "link/LinkController.h"
+#include "recording/Recorder.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <cmath>
+
+namespace {
+
+// A decoded live frame as the session sees it: the value in the unit shown, not a number when
+// the LCD shows it over range.
+LiveReading LiveReadingOf(const MeterEvent& event, int meter, const QDateTime& time)
+{
+    const MeterData& d = event.m_data;
+    LiveReading r;
+    r.meter = meter;
+    r.unit = d.m_strUnit;
+    r.time = time;
+    // A frequency frame carries no range limit of its own.
+    const bool limited = event.m_nMode != 7 && d.m_fLimit > 0;
+    if (std::isfinite(d.m_fValue) && !(limited && std::fabs(d.m_fValue) > d.m_fLimit))
+        r.value = d.m_fValue;
+    return r;
+}
+
+} // namespace
+
+void CMainFrame::CreateSession()
+{
+    CSessionUi::Hooks hooks;
+    hooks.panel = [this](int meter) { return meter == 0 ? m_pLeftDlg : nullptr; };
+    hooks.recorder = [this](int meter) { return meter == 0 ? m_pRecorder : nullptr; };
+    hooks.address = [this](int meter) {
+        if (meter != 0)
+            return QString();
+        // The meter the link reaches now: the direct link's, else the dongle's last one.
+        if (const auto direct = m_pLinks->Direct(); direct && direct->IsConnected())
+            return direct->Address();
+        const QString dongle = m_pLinks->Dongle().LastAddress();
+        return dongle.isEmpty() ? m_settings.ReadMac() : dongle;
+    };
+    hooks.status = [this](const QString& text) { m_pStatusMessage->setText(text); };
+    m_pSessionUi = new CSessionUi(m_settings.FilePath(), std::move(hooks), this);
+    connect(m_pLinks.get(), &CLinkController::disconnected, m_pSessionUi, [this] { m_pSessionUi->OnMeterGone(0); });
+
+    auto* alarms = new QAction(QStringLiteral("&Alarms..."), this);
+    alarms->setObjectName(QStringLiteral("alarms"));
+    alarms->setStatusTip(QStringLiteral("Set the meter's alarm limits"));
+    connect(alarms, &QAction::triggered, m_pSessionUi, [this] { m_pSessionUi->OpenAlarmDialog(0); });
+    m_actions.insert(alarms->objectName(), alarms);
+    for (QAction* a : menuBar()->actions()) {
+        if (a->menu() && a->text() == QLatin1String("&Real Time")) {
+            a->menu()->addSeparator();
+            a->menu()->addAction(alarms);
+        }
+    }
+}
+
+void CMainFrame::FeedSession(const MeterEvent& event)
+{
+    if (event.m_bSavedFrame || event.m_nMode < 1 || event.m_nMode > 7)
+        return;
+    m_pSessionUi->OnReading(LiveReadingOf(event, 0, QDateTime::currentDateTime()));
+}
