@@ -3,6 +3,8 @@
 #include "app/MainFrame.h"
 
 #include "app/SessionUi.h"
+#include "app/WindowRecordingHost.h"
+#include "display/DerivedPanel.h"
 #include "display/LeftDlg.h"
 #include "link/BleLink.h"
 #include "link/DirectLink.h"
@@ -10,6 +12,7 @@
 #include "recording/Recorder.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -50,8 +53,27 @@ void CMainFrame::CreateSession()
         return dongle.isEmpty() ? m_settings.ReadMac() : dongle;
     };
     hooks.status = [this](const QString& text) { m_pStatusMessage->setText(text); };
-    m_pSessionUi = new CSessionUi(m_settings.FilePath(), std::move(hooks), this);
+    m_pSessionUi = new CSessionUi(m_settings.FilePath(), *m_pRecordingHost, std::move(hooks), this);
     connect(m_pLinks.get(), &CLinkController::disconnected, m_pSessionUi, [this] { m_pSessionUi->OnMeterGone(0); });
+    connect(m_pLinks.get(), &CLinkController::linkLost, m_pSessionUi, [this] { m_pSessionUi->Derived().OnMeterGone(0); });
+    connect(m_pRecorder, &CRecorder::recordingChanged, &m_pSessionUi->DerivedRecorder(),
+        &CDerivedRecorder::OnRecordingChanged);
+
+    // Power, energy and charge: a pane under the live display, out of the way until a meter on
+    // DC volts and another on DC amps give it something to show.
+    auto* dock = new QDockWidget(QStringLiteral("Power / Energy"), this);
+    dock->setObjectName(QStringLiteral("DerivedPane"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetClosable);
+    dock->setWidget(m_pSessionUi->DerivedPanel());
+    addDockWidget(Qt::LeftDockWidgetArea, dock);
+    splitDockWidget(m_pDockPageBar, dock, Qt::Vertical);
+    dock->hide();
+    QAction* toggle = dock->toggleViewAction();
+    toggle->setText(QStringLiteral("&Power / Energy"));
+    toggle->setObjectName(QStringLiteral("derivedPane"));
+    m_actions.insert(toggle->objectName(), toggle);
+    m_pViewMenu->addAction(toggle);
+    connect(m_pSessionUi, &CSessionUi::derivedPaired, dock, &QDockWidget::show);
 
     auto* alarms = new QAction(QStringLiteral("&Alarms..."), this);
     alarms->setObjectName(QStringLiteral("alarms"));

@@ -1,18 +1,29 @@
 #include "app/SessionUi.h"
 
 #include "app/AlarmDlg.h"
+#include "display/DerivedPanel.h"
 #include "display/LeftDlg.h"
 #include "recording/Recorder.h"
 
 #include <QApplication>
 #include <QLocale>
 
-CSessionUi::CSessionUi(const QString& settingsFile, Hooks hooks, QWidget* window)
+CSessionUi::CSessionUi(const QString& settingsFile, IRecordingHost& host, Hooks hooks, QWidget* window)
     : QObject(window)
     , m_strSettingsFile(settingsFile)
     , m_hooks(std::move(hooks))
     , m_pWindow(window)
+    , m_derivedRecorder(host)
+    , m_pDerivedPanel(new CDerivedPanel(window))
 {
+    connect(&m_derived, &CDerivedReadings::updated, m_pDerivedPanel, &CDerivedPanel::OnUpdate);
+    connect(&m_derived, &CDerivedReadings::updated, &m_derivedRecorder, &CDerivedRecorder::OnUpdate);
+    connect(&m_derived, &CDerivedReadings::updated, this, [this](const DerivedState& state) {
+        if (state.Paired() && !m_bPairedOnce) {
+            m_bPairedOnce = true;
+            emit derivedPaired();
+        }
+    });
     connect(&m_alarms, &CAlarmMonitor::alarm, this, &CSessionUi::OnAlarm);
     connect(&m_alarms, &CAlarmMonitor::commandFailed, this, [this](int meter, const QString& program) {
         if (m_hooks.status)
@@ -43,11 +54,13 @@ void CSessionUi::OnReading(const LiveReading& reading)
 {
     FollowAddress(reading.meter);
     m_alarms.OnReading(reading);
+    m_derived.OnReading(reading);
 }
 
 void CSessionUi::OnMeterGone(int meter)
 {
     m_alarms.ResetMeter(meter);
+    m_derived.OnMeterGone(meter);
 }
 
 void CSessionUi::OnAlarm(int meter, AlarmCrossing crossing, double value, const QString& unit, const QDateTime& time)

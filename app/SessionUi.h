@@ -1,9 +1,13 @@
 #pragma once
 // The window side of what a session does with its meters' live readings beyond showing them:
 // alarms (the meter's panel turns red, a sound, a marked row in its recording, the Alarms
-// dialog). It takes readings through OnReading and reaches each meter's panel and recorder
-// through the hooks the main window gives, so it serves one meter or several alike.
+// dialog) and the derived readings (power, energy and charge in their panel, and their own
+// document while a recording runs). It takes readings through OnReading and reaches each
+// meter's panel and recorder through the hooks the main window gives, so it serves one meter or
+// several alike.
 #include "session/AlarmMonitor.h"
+#include "session/DerivedReadings.h"
+#include "session/DerivedRecorder.h"
 #include "session/LiveReading.h"
 
 #include <QObject>
@@ -12,8 +16,10 @@
 #include <functional>
 #include <map>
 
+class CDerivedPanel;
 class CLeftDlg;
 class CRecorder;
+class IRecordingHost;
 
 class CSessionUi : public QObject {
     Q_OBJECT
@@ -26,10 +32,15 @@ public:
         std::function<void()> beep; // the alarm sound (QApplication::beep when not given)
     };
 
-    // `settingsFile`: the program's settings file; `window`: the parent of the dialogs.
-    CSessionUi(const QString& settingsFile, Hooks hooks, QWidget* window);
+    // `settingsFile`: the program's settings file; `host`: where the derived readings' document
+    // is made (it outlives this object); `window`: the parent of the dialogs and the panel.
+    CSessionUi(const QString& settingsFile, IRecordingHost& host, Hooks hooks, QWidget* window);
 
     CAlarmMonitor& Alarms() { return m_alarms; }
+    CDerivedReadings& Derived() { return m_derived; }
+    CDerivedRecorder& DerivedRecorder() { return m_derivedRecorder; }
+    // The power/energy/charge panel, for the window to place.
+    CDerivedPanel* DerivedPanel() const { return m_pDerivedPanel; }
 
     // "Alarms" for meter `meter` (0-based): shown without blocking; OK stores the settings for
     // the meter's address and the monitor takes them at once.
@@ -43,8 +54,13 @@ public:
 public slots:
     // One live reading of one meter, on the GUI thread.
     void OnReading(const LiveReading& reading);
-    // The meter is gone: its alarm ends.
+    // The meter is gone: its alarm ends, and the integration does not bridge its absence.
     void OnMeterGone(int meter);
+
+signals:
+    // A meter on DC volts and another on DC amps were paired for the first time: the panel has
+    // something to show.
+    void derivedPaired();
 
 private:
     void OnAlarm(int meter, AlarmCrossing crossing, double value, const QString& unit, const QDateTime& time);
@@ -55,6 +71,10 @@ private:
     Hooks m_hooks;
     QWidget* m_pWindow;
     CAlarmMonitor m_alarms;
+    CDerivedReadings m_derived;
+    CDerivedRecorder m_derivedRecorder;
+    CDerivedPanel* m_pDerivedPanel;
+    bool m_bPairedOnce = false;
     std::map<int, QString> m_addresses; // the address whose settings each meter has
     QPointer<QWidget> m_pAlarmDlg;
 };

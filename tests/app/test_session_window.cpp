@@ -8,6 +8,7 @@
 #include "datalog/DataListModel.h"
 #include "datalog/MyOrvelDoc.h"
 #include "datalog/MyOrvelView.h"
+#include "display/DerivedPanel.h"
 #include "display/LeftDlg.h"
 #include "link/LinkController.h"
 #include "platform/MessageBox.h"
@@ -17,6 +18,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -61,6 +63,16 @@ CMyOrvelView* FirstView(CMainFrame& frame)
             return dw->view();
     }
     return nullptr;
+}
+
+LiveReading At(int meter, double seconds, double value, const char* unit)
+{
+    LiveReading r;
+    r.meter = meter;
+    r.value = value;
+    r.unit = QLatin1String(unit);
+    r.time = QDateTime(QDate(2026, 12, 7), QTime(15, 0, 0)).addMSecs(qint64(seconds * 1000));
+    return r;
 }
 
 } // namespace
@@ -169,6 +181,54 @@ private slots:
         // Taken at once: the next reading below the new low limit raises the alarm.
         Send(frame, Reading(4.0f));
         QVERIFY(frame.leftDlg()->IsAlarmOn());
+    }
+
+    void derivedReadingsShowInTheirPaneAndRecordTheirOwnDocument()
+    {
+        CMainFrame frame;
+        frame.show();
+        auto* dock = frame.findChild<QDockWidget*>(QStringLiteral("DerivedPane"));
+        QVERIFY(dock);
+        QVERIFY(!dock->isVisible()); // one meter: nothing to show, out of the way
+        CSessionUi* session = frame.sessionUi();
+        frame.links().Heard();
+        frame.action(QStringLiteral("start"))->trigger();
+        const int documents = frame.mdiArea()->subWindowList().size();
+
+        session->OnReading(At(0, 0, 12.0, "VDC"));
+        session->OnReading(At(1, 0, 2500, "mADC"));
+        QTRY_VERIFY(dock->isVisible());
+        const QStringList texts = session->DerivedPanel()->Texts();
+        QCOMPARE(texts.at(0), QStringLiteral("30.000 W"));
+        QCOMPARE(texts.at(3), QStringLiteral("meter 1 (V) x meter 2 (A)"));
+        for (double t : { 2.0, 4.0, 6.0 }) // meter 2 falls silent
+            session->OnReading(At(0, t, 12.0, "VDC"));
+        QCOMPARE(session->DerivedPanel()->Texts().at(3), QStringLiteral("integration stopped: gap in meter 2's readings"));
+        session->OnReading(At(1, 7, 2500, "mADC"));
+        session->OnReading(At(0, 9, 12.0, "VDC")); // 4 s + 2 s at 30 W = 180 Ws
+        QCOMPARE(session->DerivedPanel()->Texts().at(1), QStringLiteral("0.0500 Wh"));
+
+        // The power went into a document of its own, which takes no meter readings.
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), documents + 1);
+        CMyOrvelDoc* power = session->DerivedRecorder().Document();
+        QVERIFY(power);
+        QCOMPARE(power->m_arrSeries[0].Size(), qsizetype(6)); // 30 W at 0, 2, 4 s, the gap, 7, 9 s
+        QVERIFY(power->m_arrSeries[0].IsNull(3));
+        // Meter 1's frame goes to its own recording (and, read now, is a gap for the power).
+        Send(frame, Reading(12.0f));
+        for (qsizetype i = 0; i < power->m_arrSeries[0].Size(); ++i)
+            QVERIFY(power->m_arrSeries[0].IsNull(i) || power->m_arrSeries[0].Unit(i) == QLatin1String("W"));
+        QCOMPARE(FirstView(frame)->GetDocument()->m_arrSeries[0].Size(), qsizetype(1));
+        frame.action(QStringLiteral("stop"))->trigger();
+        QCOMPARE(power->m_arrSeries[1].Size(), qsizetype(2)); // the energy and the charge
+        QCOMPARE(power->m_arrSeries[1].Type(0), QStringLiteral("Energy"));
+        QCOMPARE(power->m_arrSeries[1].Value(0) * 3600, 180.0);
+        QVERIFY(!session->DerivedRecorder().Document());
+
+        // A picture of the pane for a person to look at.
+        const QString out = qEnvironmentVariable("METER_TEST_OUTPUT");
+        if (!out.isEmpty())
+            session->DerivedPanel()->grab().save(out + QStringLiteral("/derived-panel.png"));
     }
 };
 
