@@ -32,7 +32,7 @@ QString Status(const DerivedState& s)
         return GapText(s.gapMeter);
     if (!s.Paired())
         return QStringLiteral("needs one meter on DC volts and another on DC amps");
-    return QStringLiteral("meter %1 (V) x meter %2 (A)").arg(s.voltsMeter + 1).arg(s.ampsMeter + 1);
+    return QStringLiteral("meter %1 (V) \u00d7 meter %2 (A)").arg(s.voltsMeter + 1).arg(s.ampsMeter + 1);
 }
 
 } // namespace derived_text

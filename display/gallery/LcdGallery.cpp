@@ -1,6 +1,7 @@
 // lcd-gallery: renders the live panel in every display mode and its main variants into PNG
 // files, at device pixel ratio 1 and 2, for a person to look at.
 //   lcd-gallery [output folder]     (default: <build>/gallery)
+#include "display/DerivedPanel.h"
 #include "display/LcdArtwork.h"
 #include "display/LeftDlg.h"
 #include "display/MeterKeys.h"
@@ -370,6 +371,28 @@ int main(int argc, char** argv)
         if (!Save(panel, dir, QStringLiteral("alarm-panel")))
             return 1;
         panel.SetAlarm(false);
+    }
+
+    // The power / energy / charge panel: integrating, and stopped at a gap.
+    {
+        CDerivedPanel derived;
+        derived.resize(derived.sizeHint().expandedTo(QSize(300, 160)));
+        DerivedState s;
+        s.voltsMeter = 0;
+        s.ampsMeter = 1;
+        s.hasPower = true;
+        s.power = 30.012;
+        s.energyWh = 1.2345;
+        s.chargeAh = 0.1029;
+        derived.OnUpdate(s);
+        if (!Save(derived, dir, QStringLiteral("derived-panel")))
+            return 1;
+        s.hasPower = false;
+        s.stopped = true;
+        s.gapMeter = 1;
+        derived.OnUpdate(s);
+        if (!Save(derived, dir, QStringLiteral("derived-panel-stopped")))
+            return 1;
     }
 
     CShowData box;

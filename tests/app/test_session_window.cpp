@@ -200,7 +200,7 @@ private slots:
         QTRY_VERIFY(dock->isVisible());
         const QStringList texts = session->DerivedPanel()->Texts();
         QCOMPARE(texts.at(0), QStringLiteral("30.000 W"));
-        QCOMPARE(texts.at(3), QStringLiteral("meter 1 (V) x meter 2 (A)"));
+        QCOMPARE(texts.at(3), QStringLiteral("meter 1 (V) \u00d7 meter 2 (A)"));
         for (double t : { 2.0, 4.0, 6.0 }) // meter 2 falls silent
             session->OnReading(At(0, t, 12.0, "VDC"));
         QCOMPARE(session->DerivedPanel()->Texts().at(3), QStringLiteral("integration stopped: gap in meter 2's readings"));

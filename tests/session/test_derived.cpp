@@ -43,7 +43,7 @@ private slots:
         QVERIFY(d.State().hasPower);
         QCOMPARE(d.State().power, 6.0);
         QCOMPARE(derived_text::Power(d.State()), QStringLiteral("6.000 W"));
-        QCOMPARE(derived_text::Status(d.State()), QStringLiteral("meter 3 (V) x meter 1 (A)"));
+        QCOMPARE(derived_text::Status(d.State()), QStringLiteral("meter 3 (V) \u00d7 meter 1 (A)"));
         d.OnReading(At(1, 0, 500, "mADC"));
         d.OnReading(At(2, 2, 12000, "mVDC"));
         // 6 W for 2 s = 12 Ws; 0.5 A for 2 s = 1 As.
