@@ -51,20 +51,21 @@ void CDerivedRecorder::OnRecordingChanged(bool recording)
     m_bRecording = recording;
     if (!recording)
         Finish();
+    m_energyWh = m_chargeAh = 0;
 }
 
 void CDerivedRecorder::Finish()
 {
     IRecordingView* view = View();
-    if (view && m_last.Paired()) {
+    if (view && !m_pDoc->m_arrSeries[0].IsEmpty()) {
         const CDataSeries& power = m_pDoc->m_arrSeries[0];
         const int index = std::max<int>(0, int(power.PointCount()) - 1);
         const QString time = TimeText(m_last.time);
         const float noLimit = std::numeric_limits<float>::max();
-        m_pDoc->AddPoint(1, m_last.energyWh, QStringLiteral("Wh"), 0.0, index, time, EnergyLabel(), noLimit);
-        view->AddListRow(PointRow(view, m_pDoc, 1, time, QStringLiteral("Wh"), m_last.energyWh, EnergyLabel()), true);
-        m_pDoc->AddPoint(1, m_last.chargeAh, QStringLiteral("Ah"), 0.0, index, time, ChargeLabel(), noLimit);
-        view->AddListRow(PointRow(view, m_pDoc, 1, time, QStringLiteral("Ah"), m_last.chargeAh, ChargeLabel()), true);
+        m_pDoc->AddPoint(1, m_energyWh, QStringLiteral("Wh"), 0.0, index, time, EnergyLabel(), noLimit);
+        view->AddListRow(PointRow(view, m_pDoc, 1, time, QStringLiteral("Wh"), m_energyWh, EnergyLabel()), true);
+        m_pDoc->AddPoint(1, m_chargeAh, QStringLiteral("Ah"), 0.0, index, time, ChargeLabel(), noLimit);
+        view->AddListRow(PointRow(view, m_pDoc, 1, time, QStringLiteral("Ah"), m_chargeAh, ChargeLabel()), true);
         view->InvalidateGraph();
     }
     if (view)
@@ -76,21 +77,37 @@ void CDerivedRecorder::Finish()
 
 void CDerivedRecorder::OnUpdate(const DerivedState& state)
 {
-    if (!m_bRecording || m_bClosed)
-        return;
     const bool newGap = state.stopped && !m_last.stopped;
+    if (state.Paired()) {
+        // The totals run from when the pair formed: what this recording integrated is their
+        // growth while it runs (another pair starts its totals from zero).
+        const bool samePair
+            = state.voltsMeter == m_lastPaired.voltsMeter && state.ampsMeter == m_lastPaired.ampsMeter;
+        if (m_bRecording) {
+            m_energyWh += state.energyWh - (samePair ? m_lastPaired.energyWh : 0.0);
+            m_chargeAh += state.chargeAh - (samePair ? m_lastPaired.chargeAh : 0.0);
+        }
+        m_lastPaired = state;
+    }
+    if (!m_bRecording || m_bClosed) {
+        m_last = state;
+        return;
+    }
     const bool newPoint = state.hasPower && state.time != m_lastPoint;
     IRecordingView* view = View();
     if (m_pDoc && !view) {
         // The user closed the document: this recording's derived readings end with it.
         m_pDoc = nullptr;
         m_bClosed = true;
+        m_last = state;
         return;
     }
     if (newPoint && !m_pDoc) {
         view = m_host.OpenNewDocument();
-        if (!view)
+        if (!view) {
+            m_last = state;
             return;
+        }
         // Its own readings only: the meters' readings go to their own documents.
         view->SetLiveView(false);
         view->SetSavedTarget(false);
@@ -98,8 +115,10 @@ void CDerivedRecorder::OnUpdate(const DerivedState& state)
             if (t.view == view)
                 m_pDoc = t.doc;
         }
-        if (!m_pDoc)
+        if (!m_pDoc) {
+            m_last = state;
             return;
+        }
         m_pDoc->SetTitle(QStringLiteral("Power"));
     }
     m_last = state;

@@ -3,7 +3,7 @@
 // first power point, with the power as its readings (unit "W", label "Power"). A gap in the
 // integration is a null element there and a list row that says whose readings had it, as a lost
 // link is in a meter's recording. When the recording stops, the energy and charge integrated
-// go in as two labelled points of series 1 ("Energy" in Wh, "Charge" in Ah) beside the last
+// while it ran (from the last power point before it) go in as two labelled points of series 1 ("Energy" in Wh, "Charge" in Ah) beside the last
 // power point: the list shows them, and the .mLog file keeps them. The document's view takes no
 // meter readings (it is neither a live nor a saved-readings target).
 #include "recording/RecordingView.h"
@@ -38,5 +38,7 @@ private:
     CMyOrvelDoc* m_pDoc = nullptr; // compared only: reached through the host's targets
     bool m_bClosed = false; // the user closed this recording's document
     QDateTime m_lastPoint;
-    DerivedState m_last;
+    DerivedState m_last; // the last state seen
+    DerivedState m_lastPaired; // the last state with a pair
+    double m_energyWh = 0, m_chargeAh = 0; // integrated while this recording runs
 };

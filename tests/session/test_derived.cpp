@@ -163,10 +163,16 @@ private slots:
         QVERIFY(!doc.m_bLive);
         QCOMPARE(view.rows.size(), size_t(7));
 
-        // The next recording makes the next document.
+        // The next recording makes the next document, and its totals are its own: from the last
+        // power point before it (24 W at 9.5 s) to 12 s, 60 Ws.
         rec.OnRecordingChanged(true);
         d.OnReading(At(10, 0, 12, "VDC"));
         QCOMPARE(host.open.size(), size_t(2));
+        d.OnReading(At(11, 1, 2, "ADC"));
+        d.OnReading(At(12, 0, 12, "VDC"));
+        rec.OnRecordingChanged(false);
+        QCOMPARE(host.Doc(1).m_arrSeries[1].Value(0) * 3600, 60.0);
+        QCOMPARE(host.Doc(1).m_arrSeries[1].Value(1) * 3600, 5.0);
     }
 };
 
