@@ -43,14 +43,16 @@ void CMainFrame::CreateSession()
     CSessionUi::Hooks hooks;
     hooks.panel = [this](int meter) { return meter == 0 ? m_pLeftDlg : nullptr; };
     hooks.recorder = [this](int meter) { return meter == 0 ? m_pRecorder : nullptr; };
-    hooks.address = [this](int meter) {
+    // Asked for every reading: the file is read once, for a meter on its own serial port.
+    const QString lastChosen = m_settings.ReadMac();
+    hooks.address = [this, lastChosen](int meter) {
         if (meter != 0)
             return QString();
         // The meter the link reaches now: the direct link's, else the dongle's last one.
         if (const auto direct = m_pLinks->Direct(); direct && direct->IsConnected())
             return direct->Address();
         const QString dongle = m_pLinks->Dongle().LastAddress();
-        return dongle.isEmpty() ? m_settings.ReadMac() : dongle;
+        return dongle.isEmpty() ? lastChosen : dongle;
     };
     hooks.status = [this](const QString& text) { m_pStatusMessage->setText(text); };
     m_pSessionUi = new CSessionUi(m_settings.FilePath(), *m_pRecordingHost, std::move(hooks), this);
