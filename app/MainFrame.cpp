@@ -142,6 +142,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_meters.front().dock = m_pDockPageBar;
     connect(first, &CMeterSession::meterEvent, m_pLeftDlg, &CLeftDlg::OnMeterEvent);
     connect(first, &CMeterSession::identityChanged, this, &CMainFrame::UpdateMeterLabels);
+    CreateSession();
 
     m_timer1.setSingleShot(true);
     m_timer1.setInterval(500);

@@ -32,6 +32,7 @@ class CRecordingJournals;
 class CWindowRecordingHost;
 class CMeterSession;
 struct LiveReading;
+class CSessionUi;
 
 // The size a first start opens at on a screen with `available` room.
 QSize MainWindowStartSize(const QSize& available);
@@ -111,6 +112,7 @@ public:
     CLoggerUi* loggerUi() const { return m_pLoggerUi; }
     COscController* oscController() const { return m_pOsc; }
     COscUi* oscUi() const { return m_pOscUi; }
+    CSessionUi* sessionUi() const { return m_pSessionUi; }
 
 public slots:
     void OnConnectBle();
@@ -183,6 +185,10 @@ private:
     // The closing of a further meter's panel (MainFrameWindow.cpp's event filter).
     bool OnMeterDockClosing(QObject* watched);
     CMeterSession* MeterOfDocument(const CMyOrvelDoc* doc) const;
+    // Alarms and derived readings over the meters' live readings (MainFrameSession.cpp).
+    void CreateSession();
+    // Real Time > Alarms...: the dialog of the one meter, or of the meter the user picks.
+    void OnAlarms();
 
     std::vector<MeterPanel> m_meters;
     int m_nNextMeter = 1; // the index the next added meter gets
@@ -217,4 +223,6 @@ private:
     CRecorder* m_pRecorder = nullptr;
     CRecordingJournals* m_pJournals = nullptr;
     CReadableWatch m_readableWatch;
+    CSessionUi* m_pSessionUi = nullptr;
+    std::unique_ptr<CWindowRecordingHost> m_pDerivedHost; // makes the power document
 };

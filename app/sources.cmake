@@ -14,6 +14,11 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/MainFrameMenus.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainFrameLinkDialogs.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainFrameMeters.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MainFrameSession.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SessionUi.h
+    ${CMAKE_CURRENT_LIST_DIR}/SessionUi.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/AlarmDlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/AlarmDlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UserGuide.cpp
     ${PROJECT_SOURCE_DIR}/packaging/AppIcon.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelApp.cpp

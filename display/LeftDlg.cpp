@@ -196,6 +196,14 @@ void CLeftDlg::SetDialPos(int pos)
     update();
 }
 
+void CLeftDlg::SetAlarm(bool on)
+{
+    if (on == m_bAlarm)
+        return;
+    m_bAlarm = on;
+    update();
+}
+
 void CLeftDlg::SetDisplayMode(int mode)
 {
     m_nDisplayMode = mode;
@@ -232,8 +240,20 @@ void CLeftDlg::paintEvent(QPaintEvent*)
     if (m_nDisplayMode >= 1 && m_nDisplayMode <= 7)
         HideStoreSlotWindow();
     m_scene = LcdLayout(m_MeterData, frame.size(), Measure()).ForMode(m_nDisplayMode);
+    if (m_bAlarm) {
+        // Outside the display frame, so not one segment of the reading is covered.
+        p.setPen(QPen(AlarmColor(), 6));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(frame).adjusted(-6, -6, 6, 6), 6, 6);
+    }
     p.translate(frame.topLeft());
     LcdPainter::Render(p, m_scene);
+    if (m_bAlarm) {
+        p.resetTransform();
+        p.setPen(QPen(AlarmColor(), 8));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(4, 4, -4, -4));
+    }
 }
 
 QMenu* CLeftDlg::CreateFunctionMenu(QWidget* parent) const

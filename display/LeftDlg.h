@@ -5,6 +5,7 @@
 #include "display/LcdLayout.h"
 #include "protocol/MeterEvent.h"
 
+#include <QColor>
 #include <QPointer>
 #include <QWidget>
 
@@ -74,6 +75,12 @@ public:
     // The display frame as it stands on the zoomed panel.
     QRect ScaledFrame() const;
 
+    // The meter's alarm is on: a red border round the panel and round the display frame, which
+    // leaves the readout as it is. Off again when the alarm clears.
+    void SetAlarm(bool on);
+    bool IsAlarmOn() const { return m_bAlarm; }
+    static QColor AlarmColor() { return QColor(220, 0, 0); }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -105,4 +112,5 @@ private:
     CMeterBtn* m_pKeys[4] = {};
     QPointer<QWidget> m_pStoreSlots;
     double m_fZoom = 1.0;
+    bool m_bAlarm = false;
 };

@@ -29,6 +29,8 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/ShowData.h
     ${CMAKE_CURRENT_LIST_DIR}/ShowData.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StoreBtn.h
+    ${CMAKE_CURRENT_LIST_DIR}/DerivedPanel.h
+    ${CMAKE_CURRENT_LIST_DIR}/DerivedPanel.cpp
   )
 
   # lcd-gallery: renders the panel in every display mode to PNG files for a person to look at.

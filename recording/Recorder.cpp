@@ -182,6 +182,25 @@ void CRecorder::MarkGap(const QString& timeText)
     }
 }
 
+void CRecorder::MarkAlarm(const QString& timeText, double value, const QString& unit, const QString& label)
+{
+    if (!m_bRecording)
+        return;
+    for (const RecordingTarget& t : m_host.RecordingTargets()) {
+        if (!t.view || !t.doc || !t.view->IsLiveView())
+            continue;
+        const CDataSeries& readings = t.doc->m_arrSeries[0];
+        qsizetype last = readings.Size() - 1;
+        while (last >= 0 && readings.IsNull(last))
+            --last;
+        const int index = last >= 0 ? readings.Index(last) : 0;
+        const QString time = last >= 0 ? readings.DateTime(last) : timeText;
+        // Series 1 leaves the statistics, the graph and the reading numbers as they were.
+        t.doc->AddPoint(1, value, unit, 0.0, index, time, label, std::numeric_limits<float>::max());
+        AddListRow(t.view, t.doc, 1, time, unit, value, label, true);
+    }
+}
+
 void CRecorder::AddListRow(IRecordingView* view, CMyOrvelDoc* doc, int series, const QString& timeText,
     const QString& unit, double value, const QString& label, bool live)
 {

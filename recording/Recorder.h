@@ -63,6 +63,13 @@ public:
     // The text of the marker row's label column.
     static QString GapLabel() { return QStringLiteral("(link lost)"); }
 
+    // An alarm of the meter ("ALARM low", "ALARM high", "ALARM cleared" as `label`, with the
+    // reading that raised or cleared it): a marked row in each live document, kept in the file
+    // as a labelled point of series 1 beside the reading it belongs to, the way statistics are,
+    // so that a loaded file lists it again and a recording without alarms is saved as before.
+    // The row takes the time of the reading it belongs to; `timeText` when there is none yet.
+    void MarkAlarm(const QString& timeText, double value, const QString& unit, const QString& label);
+
     // Saved readings that could not be stored because no document could be made for them.
     int LostSavedReadings() const { return m_nLostSaved; }
 

@@ -1,6 +1,7 @@
 // lcd-gallery: renders the live panel in every display mode and its main variants into PNG
 // files, at device pixel ratio 1 and 2, for a person to look at.
 //   lcd-gallery [output folder]     (default: <build>/gallery)
+#include "display/DerivedPanel.h"
 #include "display/LcdArtwork.h"
 #include "display/LeftDlg.h"
 #include "display/MeterKeys.h"
@@ -357,6 +358,42 @@ int main(int argc, char** argv)
     if (!Save(panel, dir, QStringLiteral("zoom200-panel")))
         return 1;
     panel.SetZoom(1.0);
+
+    // A meter whose alarm is on: the red border leaves the reading readable.
+    {
+        MeterEvent e;
+        e.m_nMode = 1;
+        e.m_data = Base();
+        e.m_data.m_fValue = 11.43f;
+        e.m_nDialPos = 6;
+        panel.OnMeterEvent(e);
+        panel.SetAlarm(true);
+        if (!Save(panel, dir, QStringLiteral("alarm-panel")))
+            return 1;
+        panel.SetAlarm(false);
+    }
+
+    // The power / energy / charge panel: integrating, and stopped at a gap.
+    {
+        CDerivedPanel derived;
+        derived.resize(derived.sizeHint().expandedTo(QSize(300, 160)));
+        DerivedState s;
+        s.voltsMeter = 0;
+        s.ampsMeter = 1;
+        s.hasPower = true;
+        s.power = 30.012;
+        s.energyWh = 1.2345;
+        s.chargeAh = 0.1029;
+        derived.OnUpdate(s);
+        if (!Save(derived, dir, QStringLiteral("derived-panel")))
+            return 1;
+        s.hasPower = false;
+        s.stopped = true;
+        s.gapMeter = 1;
+        derived.OnUpdate(s);
+        if (!Save(derived, dir, QStringLiteral("derived-panel-stopped")))
+            return 1;
+    }
 
     CShowData box;
     box.SetData(41, QStringLiteral("2026-05-12 14:07:33"), 500000.0, QStringLiteral("VDC"), QStringLiteral("VDC"));

@@ -4,7 +4,10 @@
 #include "recording/Recorder.h"
 #include "recording/RecordingRules.h"
 
+#include "datalog/DataListModel.h"
+
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
 
@@ -245,6 +248,48 @@ private slots:
         limited.rec.OnMeterEvent(Live(5.1f));
         QVERIFY(limited.rec.IsRecording());
         QCOMPARE(limited.host.Doc(0).m_arrSeries[0].PointCount(), qsizetype(2));
+    }
+
+    void anAlarmIsAMarkedRowThatTheFileKeeps()
+    {
+        Rig r;
+        r.rec.MarkAlarm(QStringLiteral("t"), 1.0, QStringLiteral("VDC"), QStringLiteral("ALARM low")); // not recording
+        r.rec.OnStart();
+        r.rec.OnMeterEvent(Live(5.0f));
+        r.rec.OnMeterEvent(Live(1.25f));
+        r.rec.MarkAlarm(QStringLiteral("pc time"), 1.25, QStringLiteral("VDC"), QStringLiteral("ALARM low"));
+        r.rec.OnMeterEvent(Live(5.1f));
+        r.rec.MarkAlarm(QStringLiteral("pc time"), 5.1, QStringLiteral("VDC"), QStringLiteral("ALARM cleared"));
+        CMyOrvelDoc& doc = r.host.Doc(0);
+        // The readings, their numbers and statistics are as without the alarm.
+        QCOMPARE(doc.m_arrSeries[0].Size(), qsizetype(3));
+        QCOMPARE(doc.m_nDataNumber, 3);
+        QCOMPARE(doc.m_dMin, double(1.25f));
+        const CDataSeries& marks = doc.m_arrSeries[1];
+        QCOMPARE(marks.Size(), qsizetype(2));
+        QCOMPARE(marks.Index(0), 1); // beside the reading that raised it
+        QCOMPARE(marks.Index(1), 2);
+        QCOMPARE(marks.DateTime(0), doc.m_arrSeries[0].DateTime(1));
+        const FakeView& v = r.host.View(0);
+        QCOMPARE(v.ListRowCount(), 5);
+        QCOMPARE(v.rows[2].label, QStringLiteral("ALARM low"));
+        QCOMPARE(v.rows[2].value, QStringLiteral("1.2500"));
+        QCOMPARE(v.rows[2].unit, QStringLiteral("VDC"));
+        QCOMPARE(v.rows[2].series, 1);
+        QCOMPARE(v.rows[2].point, qint64(0));
+
+        // Saved and loaded, the alarm rows are listed again after their readings.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alarm.mLog"));
+        QVERIFY(doc.OnSaveDocument(path));
+        CMyOrvelDoc loaded;
+        QVERIFY(loaded.OnOpenDocument(path));
+        CDataListModel list;
+        list.ShowDocument(&loaded, datalog_text::Place::LoadedList);
+        QCOMPARE(list.rowCount(), 5);
+        QCOMPARE(list.RowTexts(2).at(CDataListModel::ColType), QStringLiteral("ALARM low"));
+        QCOMPARE(list.RowTexts(4).at(CDataListModel::ColType), QStringLiteral("ALARM cleared"));
+        QCOMPARE(list.RowTexts(4).at(CDataListModel::ColValue), QStringLiteral("5.1000"));
     }
 
     void limitStopsTheRecording()
