@@ -5,6 +5,7 @@
 #include "app/ChildFrame.h"
 #include "app/DocManager.h"
 #include "app/MainFrame.h"
+#include "app/SessionUi.h"
 #include "app/WindowRecordingHost.h"
 #include "datalog/GraphDlg.h"
 #include "datalog/MyOrvelDoc.h"
@@ -138,6 +139,16 @@ private slots:
         QCOMPARE(amps->m_arrSeries[0].Unit(0), QStringLiteral("ADC"));
         QVERIFY(!frame.action(QStringLiteral("start"))->isEnabled());
 
+        // A voltage and a current meter: power, energy and charge, and a document of their own.
+        const DerivedState& derived = frame.sessionUi()->Derived().State();
+        QCOMPARE(derived.voltsMeter, 0);
+        QCOMPARE(derived.ampsMeter, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(derived.hasPower && derived.energyWh > 0 && derived.chargeAh > 0, 5000);
+        QVERIFY(derived.power > 1 && derived.power < 20); // about 5 V times about 1.2 A
+        QTRY_VERIFY_WITH_TIMEOUT(frame.action(QStringLiteral("derivedPane"))->isChecked(), 5000);
+        QTRY_VERIFY(std::any_of(frame.docManager()->Documents().begin(), frame.docManager()->Documents().end(),
+            [](CMyOrvelDoc* d) { return d->m_arrSeries[0].Size() > 0 && d->m_arrSeries[0].Unit(0) == QLatin1String("W"); }));
+
         // One graph with both: the voltage graph draws the current's readings too, with a legend.
         frame.docManager()->SetActiveDocument(volts);
         QCoreApplication::processEvents();
@@ -224,7 +235,10 @@ private slots:
         // No second panel, the pane's own name, documents without a meter in their titles and
         // no "Show Together" in the Graph menu.
         QCOMPARE(frame.MeterCount(), 1);
-        QCOMPARE(frame.findChildren<QDockWidget*>().size(), 1);
+        int shownDocks = 0;
+        for (QDockWidget* dock : frame.findChildren<QDockWidget*>())
+            shownDocks += dock->isVisible() ? 1 : 0;
+        QCOMPARE(shownDocks, 1);
         QCOMPARE(frame.dockPane()->windowTitle(), QStringLiteral("RealTime Show"));
         frame.links().Heard();
         frame.action(QStringLiteral("start"))->trigger();
