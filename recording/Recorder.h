@@ -85,10 +85,14 @@ signals:
     // No document could be made for a saved reading; it was not stored.
     void savedReadingLost(int kind);
 
+public:
+    // The list row of the point just added to `series` of `doc`, handed to its view, with the
+    // value text every list uses. Also for documents that other recorders fill.
+    static void AddListRow(IRecordingView* view, CMyOrvelDoc* doc, int series, const QString& timeText,
+        const QString& unit, double value, const QString& label, bool live);
+
 private:
     void SetRecording(bool on);
-    void AddListRow(IRecordingView* view, CMyOrvelDoc* doc, int series, const QString& timeText, const QString& unit,
-        double value, const QString& label, bool live);
     void AddSavedPoint(IRecordingView* view, CMyOrvelDoc* doc, int series, double value, const QString& unit, int index,
         const QString& timeText, const QString& label, const MeterData& record);
     bool StoreInSavedTargets(int kind, const QString& timeText, MeterData& record);

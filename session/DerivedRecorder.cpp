@@ -1,7 +1,7 @@
 #include "session/DerivedRecorder.h"
 
-#include "datalog/DataLogText.h"
 #include "datalog/MyOrvelDoc.h"
+#include "recording/Recorder.h"
 
 #include <algorithm>
 #include <limits>
@@ -9,21 +9,6 @@
 namespace {
 
 QString TimeText(const QDateTime& t) { return t.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")); }
-
-RecordingListRow PointRow(IRecordingView* view, const CMyOrvelDoc* doc, int series, const QString& time,
-    const QString& unit, double value, const QString& label)
-{
-    RecordingListRow row;
-    row.series = series;
-    row.point = doc->m_arrSeries[static_cast<size_t>(series)].Size() - 1;
-    row.live = true;
-    row.number = QString::number(view->ListRowCount() + 1);
-    row.time = time;
-    row.unit = unit;
-    row.value = datalog_text::ValueText(value, datalog_text::Place::LiveList);
-    row.label = label;
-    return row;
-}
 
 } // namespace
 
@@ -63,9 +48,9 @@ void CDerivedRecorder::Finish()
         const QString time = TimeText(m_last.time);
         const float noLimit = std::numeric_limits<float>::max();
         m_pDoc->AddPoint(1, m_energyWh, QStringLiteral("Wh"), 0.0, index, time, EnergyLabel(), noLimit);
-        view->AddListRow(PointRow(view, m_pDoc, 1, time, QStringLiteral("Wh"), m_energyWh, EnergyLabel()), true);
+        CRecorder::AddListRow(view, m_pDoc, 1, time, QStringLiteral("Wh"), m_energyWh, EnergyLabel(), true);
         m_pDoc->AddPoint(1, m_chargeAh, QStringLiteral("Ah"), 0.0, index, time, ChargeLabel(), noLimit);
-        view->AddListRow(PointRow(view, m_pDoc, 1, time, QStringLiteral("Ah"), m_chargeAh, ChargeLabel()), true);
+        CRecorder::AddListRow(view, m_pDoc, 1, time, QStringLiteral("Ah"), m_chargeAh, ChargeLabel(), true);
         view->InvalidateGraph();
     }
     if (view)
@@ -143,7 +128,7 @@ void CDerivedRecorder::OnUpdate(const DerivedState& state)
     m_pDoc->AddPoint(0, state.power, QStringLiteral("W"), 0.0, int(power.PointCount()), time, PowerLabel(),
         std::numeric_limits<float>::max());
     view->RefreshAfterLivePoint();
-    view->AddListRow(PointRow(view, m_pDoc, 0, time, QStringLiteral("W"), state.power, PowerLabel()), true);
+    CRecorder::AddListRow(view, m_pDoc, 0, time, QStringLiteral("W"), state.power, PowerLabel(), true);
     // No meter function gives the power's scale: it follows the readings, with a margin.
     if (view->IsAutoScale() && !view->IsZoomedOrMoved() && m_pDoc->m_dMax >= m_pDoc->m_dMin) {
         const double margin = std::max(0.1, (m_pDoc->m_dMax - m_pDoc->m_dMin) * 0.1);
