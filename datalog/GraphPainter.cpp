@@ -3,6 +3,9 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+#include <climits>
+#include <vector>
 
 namespace GraphPainter {
 
@@ -73,17 +76,52 @@ bool stampDirect(QPainter& p, const QVector<QPoint>& marks, const QImage& stamp)
     const int ox = int(t.dx()) - 4 * scale, oy = int(t.dy()) - 4 * scale;
     uchar* bits = img->bits();
     const qsizetype bpl = img->bytesPerLine();
-    for (const QPoint& m : marks) {
-        const int bx = m.x() * scale + ox, by = m.y() * scale + oy;
-        for (const Run& r : runs) {
-            const int y = by + r.dy;
-            if (y < 0 || y >= h)
-                continue;
-            QRgb* line = reinterpret_cast<QRgb*>(bits + y * bpl);
-            const int x0 = std::max(0, bx + r.x0), x1 = std::min(w, bx + r.x1);
-            for (int x = x0; x < x1; ++x)
-                line[x] = color;
+    auto fill = [&](int y, int x0, int x1) {
+        if (y < 0 || y >= h)
+            return;
+        QRgb* line = reinterpret_cast<QRgb*>(bits + y * bpl);
+        for (int x = std::max(0, x0), end = std::min(w, x1); x < end; ++x)
+            line[x] = color;
+    };
+    // A column of markers on consecutive rows (a dense graph gives long ones) is written row by
+    // row: a row whose every stamp row is covered gets the stamp's overall width once, when the
+    // stamp's columns make one stretch; only the rows at its ends are stamped run by run.
+    int dyMin = INT_MAX, dyMax = INT_MIN, ux0 = INT_MAX, ux1 = INT_MIN;
+    std::vector<bool> used(size_t(stamp.width()), false);
+    for (const Run& r : runs) {
+        dyMin = std::min(dyMin, r.dy);
+        dyMax = std::max(dyMax, r.dy);
+        ux0 = std::min(ux0, r.x0);
+        ux1 = std::max(ux1, r.x1);
+        for (int x = r.x0; x < r.x1; ++x)
+            used[size_t(x)] = true;
+    }
+    const bool mergeRuns = scale == 1 && !runs.isEmpty() && std::find(used.begin() + ux0, used.begin() + ux1, false) == used.begin() + ux1;
+    for (qsizetype k = 0; k < marks.size();) {
+        const QPoint& m = marks[k];
+        qsizetype n = 1;
+        if (mergeRuns) {
+            while (k + n < marks.size() && marks[k + n].x() == m.x() && marks[k + n].y() == m.y() + int(n))
+                ++n;
         }
+        const int bx = m.x() * scale + ox, by = m.y() * scale + oy;
+        if (n == 1) {
+            for (const Run& r : runs)
+                fill(by + r.dy, bx + r.x0, bx + r.x1);
+        } else {
+            const int byLast = by + int(n) - 1;
+            for (int y = std::max(0, by + dyMin), yEnd = std::min(h - 1, byLast + dyMax); y <= yEnd; ++y) {
+                if (y - byLast <= dyMin && y - by >= dyMax) {
+                    fill(y, bx + ux0, bx + ux1);
+                    continue;
+                }
+                for (const Run& r : runs) {
+                    if (y - r.dy >= by && y - r.dy <= byLast)
+                        fill(y, bx + r.x0, bx + r.x1);
+                }
+            }
+        }
+        k += n;
     }
     return true;
 }

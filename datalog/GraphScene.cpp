@@ -114,15 +114,51 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
         if (yTop != yBottom)
             scene.trace.append(QLine(colX, yTop, colX, yBottom));
     };
-    // A whole span of plain values inside one column whose neighbours lie less than half a pixel
-    // apart is taken from its summary: its pixel rows move by at most one from point to point, so
-    // they are exactly the rows from its largest to its smallest value, each marked once.
+    // Spans of plain values lying whole in one column are taken from their summaries, the longest
+    // that fits: the column's extent and its joins come from the span's extremes and its first and
+    // last value, the same as visiting each point. Its markers are the rows from its largest to its
+    // smallest value: exactly its points' rows where neighbours lie within half a pixel (they move
+    // by at most a row), and where they jump, a column holding a whole span of readings shows as a
+    // band of markers. Rows a summary already marked in the column are not marked again.
+    int bandTop = 0, bandBottom = -1, bandX = INT_MIN;
+    auto markRows = [&](int x, int yTop, int yBottom) {
+        yTop = std::max(yTop, markTop);
+        yBottom = std::min(yBottom, markBottom);
+        if (yTop > yBottom)
+            return;
+        if (bandX != x) {
+            bandX = x;
+            bandTop = 0;
+            bandBottom = -1;
+        }
+        for (int y = yTop; y <= yBottom; ++y) {
+            if (y >= bandTop && y <= bandBottom)
+                y = bandBottom;
+            else
+                addMark(x, y);
+        }
+        if (bandTop > bandBottom || (yTop <= bandBottom + 1 && yBottom >= bandTop - 1)) {
+            bandTop = bandTop > bandBottom ? yTop : std::min(bandTop, yTop);
+            bandBottom = std::max(bandBottom, yBottom);
+        } else if (yBottom - yTop > bandBottom - bandTop) {
+            bandTop = yTop;
+            bandBottom = yBottom;
+        }
+    };
     const qsizetype spanMask = CDataSeries::kSpanPoints - 1;
     for (qsizetype i = from; i < end; ++i) {
         if ((i & spanMask) == 0 && end - i > spanMask) {
-            const CDataSeries::Span& span = s.SpanFrom(i);
             const int x = m.x(i);
-            if (span.plain && span.maxStep * m.invY <= 0.5 && m.x(i + spanMask) == x) {
+            int level = CDataSeries::kSpanLevels - 1;
+            qsizetype length = 0;
+            for (; level >= 0; --level) {
+                length = qsizetype(1) << CDataSeries::SpanBitsAt(level);
+                if ((i & (length - 1)) == 0 && end - i >= length && m.x(i + length - 1) == x
+                    && s.SpanFrom(level, i).plain)
+                    break;
+            }
+            if (level >= 0) {
+                const CDataSeries::Span& span = s.SpanFrom(level, i);
                 const double first = s.Value(i);
                 if (open && x == colX) {
                     lo = std::min(lo, span.min);
@@ -137,13 +173,10 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
                     lo = span.min;
                     hi = span.max;
                 }
-                last = s.Value(i + spanMask);
-                if (p.maskPoints) {
-                    for (int y = std::max(m.yOf(span.max), markTop), yEnd = std::min(m.yOf(span.min), markBottom);
-                         y <= yEnd; ++y)
-                        addMark(x, y);
-                }
-                i += spanMask;
+                last = s.Value(i + length - 1);
+                if (p.maskPoints)
+                    markRows(x, m.yOf(span.max), m.yOf(span.min));
+                i += length - 1;
                 continue;
             }
         }
