@@ -132,8 +132,12 @@ private slots:
         QCOMPARE(page.First(), 9);
         QCOMPARE(scrolled.size(), 1);
         QCOMPARE(scrolled[0][0].toInt(), 1);
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(changed[0][0].value<QModelIndex>().row(), 4);
+        // Cell by cell: a table repaints its whole viewport for a range of cells.
+        QCOMPARE(changed.size(), page.columnCount());
+        for (const QList<QVariant>& change : changed) {
+            QCOMPARE(change[0].value<QModelIndex>(), change[1].value<QModelIndex>());
+            QCOMPARE(change[0].value<QModelIndex>().row(), 4);
+        }
         QCOMPARE(shown(4), QStringLiteral("13"));
         // Scrolled up, new rows below the page change nothing on it.
         page.SetFirst(2);

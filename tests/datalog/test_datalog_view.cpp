@@ -796,6 +796,15 @@ private slots:
         }
         QVERIFY(!moved.isNull());
         QVERIFY(moved == whole);
+
+        // The list's bar is left as drawn while its slider keeps its pixels, and is exact again
+        // the moment the user reaches for it.
+        record(400);
+        QScrollBar* bar = view.ListScroll();
+        QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, 2));
+        QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, 2));
+        QCOMPARE(bar->maximum(), view.ListWindow()->LastFirst());
+        QCOMPARE(bar->value(), view.ListWindow()->First());
     }
 
     void envelopeMatchesFullPolyline()
