@@ -141,6 +141,8 @@ int main(int argc, char** argv)
                 cpus.push_back(threadCpuMs() - c0);
                 lines = scene.trace.size();
                 points = scene.marks.size();
+                for (const QLine& run : scene.markRuns)
+                    points += run.y2() - run.y1() + 1;
             }
             std::sort(cpus.begin(), cpus.end());
             std::printf("         of which the scene (%lld lines, %lld marks)  %.2f ms CPU\n", static_cast<long long>(lines),

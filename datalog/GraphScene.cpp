@@ -119,31 +119,20 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
     // last value, the same as visiting each point. Its markers are the rows from its largest to its
     // smallest value: exactly its points' rows where neighbours lie within half a pixel (they move
     // by at most a row), and where they jump, a column holding a whole span of readings shows as a
-    // band of markers. Rows a summary already marked in the column are not marked again.
-    int bandTop = 0, bandBottom = -1, bandX = INT_MIN;
+    // band of markers. Overlapping rows of one column make one run.
     auto markRows = [&](int x, int yTop, int yBottom) {
         yTop = std::max(yTop, markTop);
         yBottom = std::min(yBottom, markBottom);
-        if (yTop > yBottom)
+        if (yTop > yBottom || x < markLeft || x > markRight)
             return;
-        if (bandX != x) {
-            bandX = x;
-            bandTop = 0;
-            bandBottom = -1;
+        if (!scene.markRuns.isEmpty()) {
+            QLine& run = scene.markRuns.last();
+            if (run.x1() == x && yTop <= run.y2() + 1 && yBottom >= run.y1() - 1) {
+                run.setLine(x, std::min(run.y1(), yTop), x, std::max(run.y2(), yBottom));
+                return;
+            }
         }
-        for (int y = yTop; y <= yBottom; ++y) {
-            if (y >= bandTop && y <= bandBottom)
-                y = bandBottom;
-            else
-                addMark(x, y);
-        }
-        if (bandTop > bandBottom || (yTop <= bandBottom + 1 && yBottom >= bandTop - 1)) {
-            bandTop = bandTop > bandBottom ? yTop : std::min(bandTop, yTop);
-            bandBottom = std::max(bandBottom, yBottom);
-        } else if (yBottom - yTop > bandBottom - bandTop) {
-            bandTop = yTop;
-            bandBottom = yBottom;
-        }
+        scene.markRuns.append(QLine(x, yTop, x, yBottom));
     };
     const qsizetype spanMask = CDataSeries::kSpanPoints - 1;
     for (qsizetype i = from; i < end; ++i) {

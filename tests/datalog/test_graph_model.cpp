@@ -406,11 +406,18 @@ private slots:
                 }
             }
             QSet<quint64> drawn;
-            for (const QPoint& m : scene.marks) {
+            QVector<QPoint> all = scene.marks;
+            for (const QLine& run : scene.markRuns) {
+                QVERIFY(run.x1() == run.x2() && run.y1() <= run.y2());
+                for (int y = run.y1(); y <= run.y2(); ++y)
+                    all.append(QPoint(run.x1(), y));
+            }
+            for (const QPoint& m : all) {
                 drawn.insert(quint64(quint32(m.x())) << 32 | quint32(m.y()));
                 QVERIFY(extent.contains(m.x()));
                 QVERIFY(m.y() >= extent[m.x()].first && m.y() <= extent[m.x()].second);
             }
+            QVERIFY(!scene.markRuns.isEmpty());
             const QRect plot = scene.plot.adjusted(-3, -3, 3, 3);
             for (quint64 k : pointMarks) {
                 const QPoint m(int(qint32(quint32(k >> 32))), int(qint32(quint32(k))));
