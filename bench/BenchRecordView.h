@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -53,9 +54,19 @@ inline double MsSince(ViewClock::time_point t0)
 // What the last readings left to paint is painted, as the event loop does before the next frame.
 inline void PaintPending() { QApplication::processEvents(); }
 
+// CPU time of this thread: a reading whose wall time is long while its CPU time is short waited
+// for a core (the machine was busy), it did no work.
+inline qint64 ThreadCpuNs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
 struct ViewRun {
     std::vector<int> all; // ns per reading; painted readings include their repaint
     std::vector<int> painted;
+    std::vector<int> cpu; // thread CPU ns per reading
     qint64 bytesPerReading = -1;
     int fullPaints = 0;
 };
@@ -84,10 +95,12 @@ inline ViewRun RecordIntoView(int count, const std::vector<MeterEvent>& events, 
         rec.SetMaxReadings(count);
         rec.OnStart();
         run.all.reserve(size_t(count));
+        run.cpu.reserve(size_t(count));
         run.painted.reserve(size_t(count / stride + 4096));
         CGraphDlg* graph = view->Graph();
         for (int i = 0; i < count; ++i) {
             const int incremental = graph->IncrementalDraws();
+            const qint64 c0 = ThreadCpuNs();
             const auto t0 = ViewClock::now();
             rec.OnMeterEvent(events[size_t(i) % events.size()]);
             const bool paint
@@ -96,6 +109,7 @@ inline ViewRun RecordIntoView(int count, const std::vector<MeterEvent>& events, 
                 PaintPending();
             const int ns = int(std::chrono::duration_cast<std::chrono::nanoseconds>(ViewClock::now() - t0).count());
             run.all.push_back(ns);
+            run.cpu.push_back(int(ThreadCpuNs() - c0));
             if (paint)
                 run.painted.push_back(ns);
         }
@@ -106,7 +120,7 @@ inline ViewRun RecordIntoView(int count, const std::vector<MeterEvent>& events, 
                 static_cast<long long>(doc->m_arrSeries[0].Size()), view->ListModel()->rowCount(), count);
         releaseFreed();
         const qint64 after = residentBytes();
-        const qint64 timing = qint64((run.all.capacity() + run.painted.capacity()) * sizeof(int));
+        const qint64 timing = qint64((run.all.capacity() + run.painted.capacity() + run.cpu.capacity()) * sizeof(int));
         if (before >= 0 && after >= 0)
             run.bytesPerReading = (after - before - timing) / count;
         if (!savePath.isEmpty())
@@ -122,6 +136,8 @@ inline void PrintRun(const char* name, const ViewRun& r)
     std::printf("  painted readings (%zu, repaint included)  p50 %d ns  p99 %d ns  worst %d ns\n", r.painted.size(),
         PercentileOf(r.painted, 0.5), PercentileOf(r.painted, 0.99),
         r.painted.empty() ? 0 : *std::max_element(r.painted.begin(), r.painted.end()));
+    std::printf("  thread CPU per reading  p99 %d ns  worst %d ns (a wall time far above it waited for a core)\n",
+        PercentileOf(r.cpu, 0.99), *std::max_element(r.cpu.begin(), r.cpu.end()));
     std::printf("  worst / 16 ms frame %.3f   p99 with repaint / 2 ms %.3f   full graph repaints %d\n",
         std::max(*std::max_element(r.all.begin(), r.all.end()), PercentileOf(r.painted, 1.0)) / 16e6,
         PercentileOf(r.painted, 0.99) / 2e6, r.fullPaints);

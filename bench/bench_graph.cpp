@@ -1,6 +1,6 @@
 // Redrawing the trend graph: the drawing step with the per-column envelope against the plain
 // polyline through every point, at 20,000 and 1,000,000 points, measured side by side in one run;
-// a zoomed window of the million; and opening a 1,000,000-point file up to the first painted
+// a zoomed window of the million; ten million readings that jump at every turn; and opening a 1,000,000-point file up to the first painted
 // picture of its view.
 //
 //   bench_graph [repeats]
@@ -110,6 +110,44 @@ int main(int argc, char** argv)
         const Timing full = redraw(m, large, false, std::max(1, repeats / 3));
         std::printf("%-8s %-25s %9.2f / %7.2f %9.2f / %7.2f %7.1fx\n", "1000000", withMarks ? "marks, zoomed x18" : "no marks, zoomed x18",
             env.wall, env.cpu, full.wall, full.cpu, full.cpu / env.cpu);
+    }
+
+    // Ten million readings that jump the whole height every 97 (as bench_record records them):
+    // no run of them is smooth, so only the summaries over longer spans spare visiting each.
+    {
+        CDataSeries jumpy;
+        jumpy.Reserve(10000000);
+        for (int i = 0; i < 10000000; ++i)
+            jumpy.Append(5.0 + 0.001 * (i % 97), u"VDC", 0, i, u"", u"VDC", 6);
+        CGraphModel m;
+        m.Init(kWidth, kHeight);
+        m.SetYRange(5.1, 4.99);
+        m.GrowX(jumpy.Size(), false, false);
+        for (bool withMarks : { true, false }) {
+            marks = withMarks;
+            const Timing env = redraw(m, jumpy, true, repeats);
+            const Timing full = redraw(m, jumpy, false, 1);
+            std::printf("%-8s %-25s %9.2f / %7.2f %9.2f / %7.2f %7.1fx   envelope / 16 ms frame %.2f\n", "10000000",
+                withMarks ? "jumpy, marks" : "jumpy, no marks", env.wall, env.cpu, full.wall, full.cpu,
+                full.cpu / env.cpu, env.cpu / 16.0);
+            // Of which the picture's numbers (the rest is painting them).
+            GraphDrawParams params { QRect(0, 0, kWidth, kHeight), m.State(0).m_dXPerPixel, m.State(0).m_dYPerPixel };
+            params.maskPoints = withMarks;
+            std::vector<double> cpus;
+            qsizetype lines = 0, points = 0;
+            for (int r = 0; r < repeats; ++r) {
+                const double c0 = threadCpuMs();
+                const GraphScene scene = BuildGraphScene(m.State(0), jumpy, params);
+                cpus.push_back(threadCpuMs() - c0);
+                lines = scene.trace.size();
+                points = scene.marks.size();
+                for (const QLine& run : scene.markRuns)
+                    points += run.y2() - run.y1() + 1;
+            }
+            std::sort(cpus.begin(), cpus.end());
+            std::printf("         of which the scene (%lld lines, %lld marks)  %.2f ms CPU\n", static_cast<long long>(lines),
+                static_cast<long long>(points), cpus[cpus.size() / 2]);
+        }
     }
 
     // Opening a file of a million points up to the first picture of its graph.

@@ -52,7 +52,12 @@ void CDataListWindow::OnRowsInserted(int first, int last)
         // A full page: the rows it keeps show the same texts; only new rows at its bottom change.
         if (shift > 0) {
             emit pageScrolled(shift);
-            emit dataChanged(index(m_nPage - shift, 0), index(m_nPage - 1, columnCount() - 1));
+            // Cell by cell: a table repaints only a changed cell's own rectangle, but its whole
+            // viewport for a range of them.
+            for (int row = m_nPage - shift; row < m_nPage; ++row) {
+                for (int column = 0; column < columnCount(); ++column)
+                    emit dataChanged(index(row, column), index(row, column));
+            }
         }
         emit pageChanged();
         return;

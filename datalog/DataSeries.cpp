@@ -120,18 +120,23 @@ void CDataSeries::PushRec(const Rec& r)
     const size_t i = m_recs.Size();
     m_recs.Append(r);
     const bool plain = r.unit != kNullId && std::isfinite(r.value) && r.value < kOverRange && r.value != -kOverRange;
-    if ((i & (size_t(kSpanPoints) - 1)) == 0) {
-        m_spans.Append(Span { r.value, r.value, 0.0, plain });
-        return;
+    // The step from the previous point counts in every span that holds both.
+    const double step = i > 0 ? std::abs(r.value - m_recs[i - 1].value) : 0.0;
+    for (int level = 0; level < kSpanLevels; ++level) {
+        const int bits = SpanBitsAt(level);
+        if ((i & ((size_t(1) << bits) - 1)) == 0) {
+            m_spans[level].Append(Span { r.value, r.value, 0.0, plain });
+            continue;
+        }
+        Span& span = m_spans[level][i >> bits];
+        if (!(span.plain && plain)) {
+            span.plain = false;
+            continue;
+        }
+        span.min = std::min(span.min, r.value);
+        span.max = std::max(span.max, r.value);
+        span.maxStep = std::max(span.maxStep, step);
     }
-    Span& span = m_spans[i >> kSpanBits];
-    if (!(span.plain && plain)) {
-        span.plain = false;
-        return;
-    }
-    span.min = std::min(span.min, r.value);
-    span.max = std::max(span.max, r.value);
-    span.maxStep = std::max(span.maxStep, std::abs(r.value - m_recs[i - 1].value));
 }
 
 void CDataSeries::Append(double value, QStringView unit, double sampleRate, qint32 index, QStringView dateTime,
@@ -168,14 +173,18 @@ void CDataSeries::Reserve(qsizetype points, qsizetype chars)
 {
     m_recs.Reserve(static_cast<size_t>(std::max<qsizetype>(0, points)));
     m_chars.Reserve(static_cast<size_t>(std::max<qsizetype>(0, chars)));
-    m_spans.Reserve(static_cast<size_t>((std::max<qsizetype>(0, points) + kSpanPoints - 1) >> kSpanBits));
+    for (int level = 0; level < kSpanLevels; ++level) {
+        const qsizetype span = qsizetype(1) << SpanBitsAt(level);
+        m_spans[level].Reserve(static_cast<size_t>((std::max<qsizetype>(0, points) + span - 1) / span));
+    }
 }
 
 void CDataSeries::Clear()
 {
     m_recs.Clear();
     m_chars.Clear();
-    m_spans.Clear();
+    for (auto& spans : m_spans)
+        spans.Clear();
     m_longTimes.clear();
     std::vector<QString>().swap(m_texts);
     m_textIds.clear();

@@ -79,7 +79,19 @@ public:
     static constexpr qsizetype kSpanPoints = qsizetype(1) << kSpanBits;
     // The summary of the points from `first` (a multiple of kSpanPoints) to the end of their
     // span or of the series, whichever comes first.
-    const Span& SpanFrom(qsizetype first) const { return m_spans[static_cast<size_t>(first >> kSpanBits)]; }
+    const Span& SpanFrom(qsizetype first) const { return m_spans[0][static_cast<size_t>(first >> kSpanBits)]; }
+
+    // The same summaries over longer spans, so that a picture of ten million points reads a few
+    // per pixel column: level 0 spans kSpanPoints points, each next level 16 times as many.
+    static constexpr int kSpanLevels = 4;
+    static constexpr int kLevelBits = 4;
+    static constexpr int SpanBitsAt(int level) { return kSpanBits + level * kLevelBits; }
+    // The summary at `level` of the points from `first` (a multiple of 1 << SpanBitsAt(level)) to
+    // the end of their span or of the series.
+    const Span& SpanFrom(int level, qsizetype first) const
+    {
+        return m_spans[level][static_cast<size_t>(first >> SpanBitsAt(level))];
+    }
 
 private:
     static constexpr quint32 kNullId = 0xFFFFFFFFu;
@@ -107,7 +119,7 @@ private:
     datalog_detail::ChunkedArray<char16_t, kTimeChunkBits> m_chars;
     // Time stamps longer than a block of characters, by point.
     std::map<qsizetype, QString> m_longTimes;
-    datalog_detail::ChunkedArray<Span, 12> m_spans;
+    datalog_detail::ChunkedArray<Span, 12> m_spans[kSpanLevels];
     std::vector<QString> m_texts;
     QHash<QString, quint32> m_textIds;
     quint32 m_lastUnit = kNullId;

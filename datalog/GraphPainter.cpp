@@ -3,6 +3,9 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+#include <climits>
+#include <vector>
 
 namespace GraphPainter {
 
@@ -35,7 +38,7 @@ const QImage& markStamp(const QColor& color, qreal dpr)
 
 // Writes every marker's opaque pixels straight into `img`, which the painter draws on with only an
 // integer scale and offset: the same pixels as copying the stamp, without a call per marker.
-bool stampDirect(QPainter& p, const QVector<QPoint>& marks, const QImage& stamp)
+bool stampDirect(QPainter& p, const QVector<QPoint>& marks, const QVector<QLine>& markRuns, const QImage& stamp)
 {
     if (p.device()->devType() != QInternal::Image)
         return false;
@@ -73,18 +76,58 @@ bool stampDirect(QPainter& p, const QVector<QPoint>& marks, const QImage& stamp)
     const int ox = int(t.dx()) - 4 * scale, oy = int(t.dy()) - 4 * scale;
     uchar* bits = img->bits();
     const qsizetype bpl = img->bytesPerLine();
-    for (const QPoint& m : marks) {
-        const int bx = m.x() * scale + ox, by = m.y() * scale + oy;
-        for (const Run& r : runs) {
-            const int y = by + r.dy;
-            if (y < 0 || y >= h)
-                continue;
-            QRgb* line = reinterpret_cast<QRgb*>(bits + y * bpl);
-            const int x0 = std::max(0, bx + r.x0), x1 = std::min(w, bx + r.x1);
-            for (int x = x0; x < x1; ++x)
-                line[x] = color;
-        }
+    auto fill = [&](int y, int x0, int x1) {
+        if (y < 0 || y >= h)
+            return;
+        QRgb* line = reinterpret_cast<QRgb*>(bits + y * bpl);
+        for (int x = std::max(0, x0), end = std::min(w, x1); x < end; ++x)
+            line[x] = color;
+    };
+    // A column of markers on consecutive rows (a dense graph gives long ones) is written row by
+    // row: a row whose every stamp row is covered gets the stamp's overall width once, when the
+    // stamp's columns make one stretch; only the rows at its ends are stamped run by run.
+    int dyMin = INT_MAX, dyMax = INT_MIN, ux0 = INT_MAX, ux1 = INT_MIN;
+    std::vector<bool> used(size_t(stamp.width()), false);
+    for (const Run& r : runs) {
+        dyMin = std::min(dyMin, r.dy);
+        dyMax = std::max(dyMax, r.dy);
+        ux0 = std::min(ux0, r.x0);
+        ux1 = std::max(ux1, r.x1);
+        for (int x = r.x0; x < r.x1; ++x)
+            used[size_t(x)] = true;
     }
+    const bool mergeRuns = scale == 1 && !runs.isEmpty() && std::find(used.begin() + ux0, used.begin() + ux1, false) == used.begin() + ux1;
+    // Markers on every row from `by` to `byLast` (device rows) of column `bx`.
+    auto stampRun = [&](int bx, int by, int byLast) {
+        if (by == byLast || !mergeRuns) {
+            for (int y = by; y <= byLast; y += scale) {
+                for (const Run& r : runs)
+                    fill(y + r.dy, bx + r.x0, bx + r.x1);
+            }
+            return;
+        }
+        for (int y = std::max(0, by + dyMin), yEnd = std::min(h - 1, byLast + dyMax); y <= yEnd; ++y) {
+            if (y - byLast <= dyMin && y - by >= dyMax) {
+                fill(y, bx + ux0, bx + ux1);
+                continue;
+            }
+            for (const Run& r : runs) {
+                if (y - r.dy >= by && y - r.dy <= byLast)
+                    fill(y, bx + r.x0, bx + r.x1);
+            }
+        }
+    };
+    for (qsizetype k = 0; k < marks.size();) {
+        const QPoint& m = marks[k];
+        qsizetype n = 1;
+        while (k + n < marks.size() && marks[k + n].x() == m.x() && marks[k + n].y() == m.y() + int(n))
+            ++n;
+        const int by = m.y() * scale + oy;
+        stampRun(m.x() * scale + ox, by, by + (int(n) - 1) * scale);
+        k += n;
+    }
+    for (const QLine& l : markRuns)
+        stampRun(l.x1() * scale + ox, l.y1() * scale + oy, l.y2() * scale + oy);
     return true;
 }
 
@@ -106,18 +149,26 @@ void RenderTrace(QPainter& p, const GraphScene& scene, const GraphColors& colors
     p.setPen(QPen(ToColor(colors.line), 1));
     if (!scene.trace.isEmpty())
         p.drawLines(scene.trace);
-    if (!scene.marks.isEmpty()) {
+    if (!scene.marks.isEmpty() || !scene.markRuns.isEmpty()) {
         if (raster) {
             const QImage& stamp = markStamp(ToColor(colors.point), p.device()->devicePixelRatioF());
-            if (!stampDirect(p, scene.marks, stamp)) {
+            if (!stampDirect(p, scene.marks, scene.markRuns, stamp)) {
                 for (const QPoint& m : scene.marks)
                     p.drawImage(QPoint(m.x() - 4, m.y() - 4), stamp);
+                for (const QLine& l : scene.markRuns) {
+                    for (int y = l.y1(); y <= l.y2(); ++y)
+                        p.drawImage(QPoint(l.x1() - 4, y - 4), stamp);
+                }
             }
         } else {
             p.setPen(QPen(ToColor(colors.point), 3));
             p.setBrush(Qt::NoBrush);
             for (const QPoint& m : scene.marks)
                 drawMark(p, m);
+            for (const QLine& l : scene.markRuns) {
+                for (int y = l.y1(); y <= l.y2(); ++y)
+                    drawMark(p, QPoint(l.x1(), y));
+            }
         }
     }
     p.restore();

@@ -114,15 +114,40 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
         if (yTop != yBottom)
             scene.trace.append(QLine(colX, yTop, colX, yBottom));
     };
-    // A whole span of plain values inside one column whose neighbours lie less than half a pixel
-    // apart is taken from its summary: its pixel rows move by at most one from point to point, so
-    // they are exactly the rows from its largest to its smallest value, each marked once.
+    // Spans of plain values lying whole in one column are taken from their summaries, the longest
+    // that fits: the column's extent and its joins come from the span's extremes and its first and
+    // last value, the same as visiting each point. Its markers are the rows from its largest to its
+    // smallest value: exactly its points' rows where neighbours lie within half a pixel (they move
+    // by at most a row), and where they jump, a column holding a whole span of readings shows as a
+    // band of markers. Overlapping rows of one column make one run.
+    auto markRows = [&](int x, int yTop, int yBottom) {
+        yTop = std::max(yTop, markTop);
+        yBottom = std::min(yBottom, markBottom);
+        if (yTop > yBottom || x < markLeft || x > markRight)
+            return;
+        if (!scene.markRuns.isEmpty()) {
+            QLine& run = scene.markRuns.last();
+            if (run.x1() == x && yTop <= run.y2() + 1 && yBottom >= run.y1() - 1) {
+                run.setLine(x, std::min(run.y1(), yTop), x, std::max(run.y2(), yBottom));
+                return;
+            }
+        }
+        scene.markRuns.append(QLine(x, yTop, x, yBottom));
+    };
     const qsizetype spanMask = CDataSeries::kSpanPoints - 1;
     for (qsizetype i = from; i < end; ++i) {
         if ((i & spanMask) == 0 && end - i > spanMask) {
-            const CDataSeries::Span& span = s.SpanFrom(i);
             const int x = m.x(i);
-            if (span.plain && span.maxStep * m.invY <= 0.5 && m.x(i + spanMask) == x) {
+            int level = CDataSeries::kSpanLevels - 1;
+            qsizetype length = 0;
+            for (; level >= 0; --level) {
+                length = qsizetype(1) << CDataSeries::SpanBitsAt(level);
+                if ((i & (length - 1)) == 0 && end - i >= length && m.x(i + length - 1) == x
+                    && s.SpanFrom(level, i).plain)
+                    break;
+            }
+            if (level >= 0) {
+                const CDataSeries::Span& span = s.SpanFrom(level, i);
                 const double first = s.Value(i);
                 if (open && x == colX) {
                     lo = std::min(lo, span.min);
@@ -137,13 +162,10 @@ void trace(GraphScene& scene, const Mapper& m, const CDataSeries& s, qsizetype f
                     lo = span.min;
                     hi = span.max;
                 }
-                last = s.Value(i + spanMask);
-                if (p.maskPoints) {
-                    for (int y = std::max(m.yOf(span.max), markTop), yEnd = std::min(m.yOf(span.min), markBottom);
-                         y <= yEnd; ++y)
-                        addMark(x, y);
-                }
-                i += spanMask;
+                last = s.Value(i + length - 1);
+                if (p.maskPoints)
+                    markRows(x, m.yOf(span.max), m.yOf(span.min));
+                i += length - 1;
                 continue;
             }
         }

@@ -57,6 +57,9 @@ struct GraphScene {
     QVector<QLine> grid; // dotted
     QVector<QLine> trace; // the polyline of series 0, as segments
     QVector<QPoint> marks; // centres of the point markers (no two alike)
+    // Markers on every row from p1 to p2 of a column (p1.y <= p2.y), where a column holds whole
+    // summarised spans of readings; they may repeat some of `marks`.
+    QVector<QLine> markRuns;
     QVector<QRect> margins; // filled with the border colour, or white when printing
     QVector<QLine> axes;
     QVector<GraphLabel> labels;

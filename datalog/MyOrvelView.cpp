@@ -13,6 +13,9 @@
 #include "link/PortSettings.h"
 
 #include <QApplication>
+#include <utility>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QClipboard>
 #include <QDateTime>
 #include <QDir>
@@ -151,10 +154,16 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     connect(m_pVScroll, &QScrollBar::actionTriggered, this, &CMyOrvelView::OnVScroll);
     connect(m_pListWindow, &CDataListWindow::pageChanged, this, &CMyOrvelView::OnListPageChanged);
     connect(m_pListScroll, &QScrollBar::valueChanged, m_pListWindow, &CDataListWindow::SetFirst);
+    m_pListScroll->installEventFilter(this);
     // A reading moves the page up a row: the table's pixels move with it and only the new row is
-    // painted, not the whole page.
+    // painted, not the whole page. The rows moved are added up and the pixels moved once, just
+    // before the window paints (moving them costs a copy of the table's pixels).
     connect(m_pListWindow, &CDataListWindow::pageScrolled, this, [this](int rows) {
-        m_pList->viewport()->scroll(0, -rows * m_pList->verticalHeader()->defaultSectionSize());
+        if (!m_pList->isVisible())
+            return;
+        if (m_nListShift == 0)
+            m_pList->window()->installEventFilter(this);
+        m_nListShift += rows;
     });
     if (doc) {
         connect(doc, &CMyOrvelDoc::summaryRefreshRequested, this, [this] {
@@ -357,8 +366,56 @@ void CMyOrvelView::FitListColumns(int listWidth)
 
 void CMyOrvelView::resizeEvent(QResizeEvent*) { Layout(); }
 
-void CMyOrvelView::OnListPageChanged()
+namespace {
+
+// Where a scroll bar's slider would be drawn for these values.
+QRect sliderRect(const QScrollBar* bar, int maximum, int page, int value)
 {
+    QStyleOptionSlider opt;
+    opt.initFrom(bar);
+    opt.subControls = QStyle::SC_All;
+    opt.orientation = bar->orientation();
+    opt.minimum = 0;
+    opt.maximum = maximum;
+    opt.pageStep = page;
+    opt.singleStep = bar->singleStep();
+    opt.sliderPosition = opt.sliderValue = value;
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
+}
+
+} // namespace
+
+void CMyOrvelView::MoveListPixels()
+{
+    const int rows = std::exchange(m_nListShift, 0);
+    QWidget* viewport = m_pList->viewport();
+    const int rowHeight = m_pList->verticalHeader()->defaultSectionSize();
+    if (!m_pList->isVisible() || rows <= 0)
+        return;
+    if (rows >= m_pListWindow->PageRows()) {
+        viewport->update();
+        return;
+    }
+    viewport->scroll(0, -rows * rowHeight);
+    // The rows that came in at the bottom, wherever the table marked them before the move.
+    const int bottom = m_pListWindow->PageRows() * rowHeight;
+    viewport->update(QRect(0, bottom - rows * rowHeight, viewport->width(), rows * rowHeight));
+}
+
+void CMyOrvelView::OnListPageChanged() { SyncListScroll(false); }
+
+void CMyOrvelView::SyncListScroll(bool always)
+{
+    const int maximum = m_pListWindow->LastFirst(), page = m_pListWindow->PageRows(), value = m_pListWindow->First();
+    QScrollBar* bar = m_pListScroll;
+    // A reading appended at the end of a long list moves the slider by far less than a pixel: the
+    // bar is left as drawn (a repaint of it would cost more than the new row) until its slider or
+    // the ends it shows would change, or the user reaches for it (the event filter brings it up to
+    // date first).
+    if (!always && !bar->isSliderDown() && bar->maximum() > 0 && maximum > 0
+        && (bar->value() == bar->maximum()) == (value == maximum) && (bar->value() == 0) == (value == 0)
+        && sliderRect(bar, bar->maximum(), bar->pageStep(), bar->value()) == sliderRect(bar, maximum, page, value))
+        return;
     const QSignalBlocker block(m_pListScroll);
     m_pListScroll->setRange(0, m_pListWindow->LastFirst());
     m_pListScroll->setPageStep(m_pListWindow->PageRows());
@@ -372,6 +429,13 @@ bool CMyOrvelView::eventFilter(QObject* watched, QEvent* event)
         QApplication::sendEvent(m_pListScroll, event);
         return true;
     }
+    if (event->type() == QEvent::UpdateRequest && m_nListShift > 0 && watched == m_pList->window())
+        MoveListPixels();
+    // The list's bar may lag the page by a few rows (see SyncListScroll): exact before it is used.
+    if (watched == m_pListScroll
+        && (event->type() == QEvent::Wheel || event->type() == QEvent::MouseButtonPress
+            || event->type() == QEvent::KeyPress))
+        SyncListScroll(true);
     return QWidget::eventFilter(watched, event);
 }
 

@@ -147,6 +147,10 @@ private:
     void OnHScroll(int action);
     void OnVScroll(int action);
     void OnListPageChanged();
+    // The list's scroll bar after the page; unless `always`, only when that changes its pixels.
+    void SyncListScroll(bool always);
+    // Moves the list's pixels up by the rows appended since the last paint.
+    void MoveListPixels();
 
     QPointer<CMyOrvelDoc> m_pDoc;
     QTabBar* m_pTab;
@@ -158,6 +162,7 @@ private:
     CDataListModel* m_pListModel;
     CDataListWindow* m_pListWindow;
     QScrollBar* m_pListScroll;
+    int m_nListShift = 0; // rows the list's page moved up since its pixels were last moved
     QPlainTextEdit* m_pSummary;
     bool m_bInitialised = false;
     bool m_bSyncingScroll = false;

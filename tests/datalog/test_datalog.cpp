@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <set>
 #include <cmath>
 
 namespace {
@@ -266,6 +267,61 @@ private slots:
         QCOMPARE(d.min, -18.0);
         s.Append(qQNaN(), u"V", 0.0, 0, u"t", u"VDC", 6.0f);
         QVERIFY(!s.SpanFrom(3 * n).plain);
+    }
+
+    // Every level's summaries against the points they sum up, while appends complete spans of each
+    // level: gaps, an over-range mark and a NaN on level boundaries, a partial last span.
+    void spanSummaryLevels()
+    {
+        const qsizetype top = qsizetype(1) << CDataSeries::SpanBitsAt(CDataSeries::kSpanLevels - 1);
+        const qsizetype mid = qsizetype(1) << CDataSeries::SpanBitsAt(1);
+        auto value = [&](qsizetype i) { return double((i * 7919) % 1001) - 500.0 + (i % 3 ? 0.25 : 0.0); };
+        auto check = [](const CDataSeries& s, int level, qsizetype first) {
+            const qsizetype length = qsizetype(1) << CDataSeries::SpanBitsAt(level);
+            const qsizetype end = std::min(s.Size(), first + length);
+            bool plain = true;
+            double lo = 0, hi = 0, step = 0;
+            for (qsizetype i = first; i < end && plain; ++i) {
+                const double v = s.Value(i);
+                plain = !s.IsNull(i) && std::isfinite(v) && std::abs(v) < 500000.0;
+                if (i == first)
+                    lo = hi = v;
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+                if (i > first)
+                    step = std::max(step, std::abs(v - s.Value(i - 1)));
+            }
+            const CDataSeries::Span& span = s.SpanFrom(level, first);
+            const QString where = QStringLiteral("level %1 from %2 of %3").arg(level).arg(first).arg(s.Size());
+            QVERIFY2(span.plain == plain, qPrintable(where));
+            if (plain) {
+                QVERIFY2(span.min == lo && span.max == hi && span.maxStep == step, qPrintable(where));
+            }
+        };
+        CDataSeries s;
+        const std::set<qsizetype> stops { 1, 255, 256, 257, mid - 1, mid, mid + 1, 16 * mid, top - 1, top, top + 300 };
+        for (qsizetype i = 0; i < top + 300; ++i) {
+            if (i == mid || i == 16 * mid - 1) // gaps first and last in a span
+                s.AppendNull();
+            else if (i == 3 * mid - 1)
+                s.Append(500000.0, u"V", 0.0, 0, u"", u"VDC", 6.0f);
+            else if (i == 5 * mid)
+                s.Append(qQNaN(), u"V", 0.0, 0, u"", u"VDC", 6.0f);
+            else
+                s.Append(value(i), u"V", 0.0, 0, u"", u"VDC", 6.0f);
+            if (stops.count(s.Size())) {
+                for (int level = 0; level < CDataSeries::kSpanLevels; ++level)
+                    check(s, level, (s.Size() - 1) >> CDataSeries::SpanBitsAt(level) << CDataSeries::SpanBitsAt(level));
+            }
+        }
+        for (int level = 0; level < CDataSeries::kSpanLevels; ++level) {
+            for (qsizetype first = 0; first < s.Size(); first += qsizetype(1) << CDataSeries::SpanBitsAt(level))
+                check(s, level, first);
+        }
+        QVERIFY(s.SpanFrom(1, 0).plain);
+        QVERIFY(!s.SpanFrom(1, mid).plain);
+        QVERIFY(!s.SpanFrom(2, 0).plain);
+        QVERIFY(s.SpanFrom(3, top).plain); // the partial last one
     }
 
     void statistics()

@@ -132,8 +132,12 @@ private slots:
         QCOMPARE(page.First(), 9);
         QCOMPARE(scrolled.size(), 1);
         QCOMPARE(scrolled[0][0].toInt(), 1);
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(changed[0][0].value<QModelIndex>().row(), 4);
+        // Cell by cell: a table repaints its whole viewport for a range of cells.
+        QCOMPARE(changed.size(), page.columnCount());
+        for (const QList<QVariant>& change : changed) {
+            QCOMPARE(change[0].value<QModelIndex>(), change[1].value<QModelIndex>());
+            QCOMPARE(change[0].value<QModelIndex>().row(), 4);
+        }
         QCOMPARE(shown(4), QStringLiteral("13"));
         // Scrolled up, new rows below the page change nothing on it.
         page.SetFirst(2);
@@ -160,6 +164,37 @@ private slots:
         m.Clear();
         QCOMPARE(page.rowCount(), 0);
         QCOMPARE(page.LastFirst(), 0);
+    }
+
+    // Rows of a recording read back from the document across its blocks of points and of time
+    // texts, with a text row and a gap between, and the page that follows the end.
+    void listRowsAcrossBlocks()
+    {
+        CDataLog log;
+        CDataListModel m;
+        CDataListWindow page(&m);
+        page.SetPageRows(7);
+        const qsizetype n = CDataSeries::kChunkPoints + 300;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (i == CDataSeries::kChunkPoints - 1) {
+                log.m_arrSeries[0].AppendNull();
+                m.AppendRowText(QStringLiteral("gap"), QString(), QString(), QString());
+                continue;
+            }
+            const QString time = QStringLiteral("2026/05/12 %1").arg(i, 9, 10, QLatin1Char('0'));
+            log.AddPoint(0, double(i), QStringLiteral("V"), 0, int(i), time, QStringLiteral("VDC"), 600, 0.0f);
+            m.AppendPoint(&log, 0, log.m_arrSeries[0].Size() - 1, Place::LiveList);
+        }
+        QCOMPARE(m.rowCount(), int(n));
+        auto row = [&](qsizetype i) { return m.RowTexts(int(i)); };
+        for (qsizetype i : { qsizetype(0), CDataSeries::kChunkPoints - 2, CDataSeries::kChunkPoints, n - 1 }) {
+            QCOMPARE(row(i)[0], QString::number(i + 1));
+            QCOMPARE(row(i)[1], QStringLiteral("2026/05/12 %1").arg(i, 9, 10, QLatin1Char('0')));
+            QCOMPARE(row(i)[2], QStringLiteral("V"));
+        }
+        QCOMPARE(row(CDataSeries::kChunkPoints - 1)[1], QStringLiteral("gap"));
+        QCOMPARE(page.First(), int(n) - 7);
+        QCOMPARE(page.data(page.index(6, CDataListModel::ColId)).toString(), QString::number(n));
     }
 
     void summaryByteExact()

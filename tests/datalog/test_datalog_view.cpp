@@ -800,25 +800,43 @@ private slots:
         }
         QVERIFY(!moved.isNull());
         QVERIFY(moved == whole);
+
+        // The list's bar is left as drawn while its slider keeps its pixels, and is exact again
+        // the moment the user reaches for it.
+        record(400);
+        QScrollBar* bar = view.ListScroll();
+        QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, 2));
+        QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, 2));
+        QCOMPARE(bar->maximum(), view.ListWindow()->LastFirst());
+        QCOMPARE(bar->value(), view.ListWindow()->First());
     }
 
     void envelopeMatchesFullPolyline()
     {
+        // Where readings jump and a column holds a whole summarised span of them, the markers are
+        // a band over the column's extent rather than each reading's own: compared without markers
+        // there, and with them where fewer share a column.
         struct Shape {
             const char* name;
             double (*f)(int);
+            int count;
+            bool bandOfMarks;
         } shapes[] = {
-            { "sine", [](int i) { return std::sin(i * 0.00002) * 400; } },
-            { "noise", [](int i) { return double(QRandomGenerator(uint(i)).bounded(800)) - 400; } },
-            { "steps", [](int i) { return (i / 50000) % 2 ? 300.0 : -300.0; } },
-            { "spikes", [](int i) { return i % 9973 == 0 ? 500000.0 : std::sin(i * 0.001) * 100; } },
+            { "sine", [](int i) { return std::sin(i * 0.00002) * 400; }, 1000000, false },
+            { "noise", [](int i) { return double(QRandomGenerator(uint(i)).bounded(800)) - 400; }, 1000000, true },
+            { "sparse-noise", [](int i) { return double(QRandomGenerator(uint(i)).bounded(800)) - 400; }, 150000, false },
+            { "steps", [](int i) { return (i / 50000) % 2 ? 300.0 : -300.0; }, 1000000, true },
+            { "sparse-steps", [](int i) { return (i / 7500) % 2 ? 300.0 : -300.0; }, 150000, false },
+            { "spikes", [](int i) { return i % 9973 == 0 ? 500000.0 : std::sin(i * 0.001) * 100; }, 1000000, false },
         };
         for (const Shape& shape : shapes) {
             CDataSeries s;
-            s.Reserve(1000000);
-            for (int i = 0; i < 1000000; ++i)
+            s.Reserve(shape.count);
+            for (int i = 0; i < shape.count; ++i)
                 s.Append(shape.f(i), u"V", 0, i, u"t", u"VDC", 600);
             for (bool marks : { false, true }) {
+                if (marks && shape.bandOfMarks)
+                    continue;
                 CGraphModel m;
                 m.Init(840, 520);
                 m.GrowX(s.Size(), false, false);
@@ -836,7 +854,7 @@ private slots:
                     pics[0].save(outDir() + "/full-" + shape.name + ".png");
                     pics[1].save(outDir() + "/envelope-" + shape.name + ".png");
                 }
-                QVERIFY2(pics[0] == pics[1], shape.name);
+                QVERIFY2(pics[0] == pics[1], qPrintable(QStringLiteral("%1 marks %2").arg(shape.name).arg(marks)));
             }
         }
     }

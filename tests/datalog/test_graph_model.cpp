@@ -336,6 +336,97 @@ private slots:
         QCOMPARE(extent(env), extent(full));
     }
 
+    // A document long enough that whole summaries of every level fall in one column, of readings
+    // that jump at every turn, with gaps and over-range marks on summary boundaries: each
+    // column's trace is the extent of its points and the joins run between neighbouring columns'
+    // last and first points, as found by visiting every point; markers lie within that extent
+    // and include every point's.
+    void envelopeOfLargeDocument()
+    {
+        const qsizetype n = (qsizetype(1) << CDataSeries::SpanBitsAt(CDataSeries::kSpanLevels - 1)) * 3 + 4321;
+        CDataSeries s;
+        s.Reserve(n);
+        for (qsizetype i = 0; i < n; ++i) {
+            if (i % 1000003 == 65536 || i == 2 * 4096)
+                s.AppendNull();
+            else if (i == 3 * 65536 - 1 || i == 1048576)
+                s.Append(i % 2 ? 500000.0 : -500000.0, u"V", 0, 0, u"", u"VDC", 6);
+            else
+                s.Append(double((i * 7919) % 997) / 997.0 * 2.0 - 1.0, u"V", 0, 0, u"", u"VDC", 6);
+        }
+        CGraphModel g;
+        g.Init(440, 250);
+        g.SetYRange(1, -1);
+        for (double xpp : { double(n) / 300.0, double(n) / 3000.0 }) {
+            GraphDrawParams p { QRect(0, 0, 440, 250), xpp, g.State(0).m_dYPerPixel };
+            const GraphScene scene = BuildGraphScene(g.State(0), s, p);
+
+            // The same picture, point by point.
+            QVector<QLine> want;
+            QSet<quint64> pointMarks;
+            bool open = false;
+            int colX = 0, lastY = 0, top = 0, bottom = 0;
+            const qsizetype end = std::min(n, qsizetype(std::trunc(scene.plot.width() * xpp + 2.0)));
+            for (qsizetype i = 0; i < end; ++i) {
+                if (s.IsNull(i)) {
+                    if (open && top != bottom)
+                        want.append(QLine(colX, top, colX, bottom));
+                    open = false;
+                    continue;
+                }
+                const QPoint pt = GraphPointAt(g.State(0), p, i, s.Value(i));
+                pointMarks.insert(quint64(quint32(pt.x())) << 32 | quint32(pt.y()));
+                if (open && pt.x() == colX) {
+                    top = std::min(top, pt.y());
+                    bottom = std::max(bottom, pt.y());
+                } else {
+                    if (open) {
+                        if (top != bottom)
+                            want.append(QLine(colX, top, colX, bottom));
+                        want.append(QLine(colX, lastY, pt.x(), pt.y()));
+                    }
+                    open = true;
+                    colX = pt.x();
+                    top = bottom = pt.y();
+                }
+                lastY = pt.y();
+            }
+            if (open && top != bottom)
+                want.append(QLine(colX, top, colX, bottom));
+            QCOMPARE(scene.trace, want);
+
+            QMap<int, QPair<int, int>> extent;
+            for (const QLine& l : want) {
+                for (const QPoint& q : { l.p1(), l.p2() }) {
+                    auto it = extent.find(q.x());
+                    if (it == extent.end())
+                        extent.insert(q.x(), { q.y(), q.y() });
+                    else
+                        *it = { std::min(it->first, q.y()), std::max(it->second, q.y()) };
+                }
+            }
+            QSet<quint64> drawn;
+            QVector<QPoint> all = scene.marks;
+            for (const QLine& run : scene.markRuns) {
+                QVERIFY(run.x1() == run.x2() && run.y1() <= run.y2());
+                for (int y = run.y1(); y <= run.y2(); ++y)
+                    all.append(QPoint(run.x1(), y));
+            }
+            for (const QPoint& m : all) {
+                drawn.insert(quint64(quint32(m.x())) << 32 | quint32(m.y()));
+                QVERIFY(extent.contains(m.x()));
+                QVERIFY(m.y() >= extent[m.x()].first && m.y() <= extent[m.x()].second);
+            }
+            QVERIFY(!scene.markRuns.isEmpty());
+            const QRect plot = scene.plot.adjusted(-3, -3, 3, 3);
+            for (quint64 k : pointMarks) {
+                const QPoint m(int(qint32(quint32(k >> 32))), int(qint32(quint32(k))));
+                if (plot.contains(m))
+                    QVERIFY(drawn.contains(k));
+            }
+        }
+    }
+
     void incrementalAppend()
     {
         CGraphModel g = graph();
