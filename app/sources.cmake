@@ -34,4 +34,11 @@ if(METER_BUILD_GUI)
   target_link_libraries(graph-gallery PRIVATE meter_gui meter_sim)
   target_compile_definitions(graph-gallery PRIVATE METER_GRAPH_GALLERY_DIR="${CMAKE_BINARY_DIR}/gallery/graph")
   meter_warnings(graph-gallery)
+
+  # meters-gallery: the window with two simulated meters, their combined graph, an alarm, the
+  # Alarms and Add meter dialogs.
+  add_executable(meters-gallery ${CMAKE_CURRENT_LIST_DIR}/gallery/MetersGallery.cpp)
+  target_link_libraries(meters-gallery PRIVATE meter_gui meter_sim)
+  target_compile_definitions(meters-gallery PRIVATE METER_METERS_GALLERY_DIR="${CMAKE_BINARY_DIR}/gallery/meters")
+  meter_warnings(meters-gallery)
 endif()

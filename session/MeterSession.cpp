@@ -8,7 +8,9 @@
 #include "scope/OscController.h"
 
 #include <QDateTime>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 CMeterSession::CMeterSession(int index, std::unique_ptr<IRecordingHost> recordingHost, QObject* parent)
@@ -118,6 +120,22 @@ void CMeterSession::OnConnected()
     SetIdentity(id);
 }
 
+namespace {
+
+// The meter sends single-precision values: 5.019f widened is 5.019000053405762. The session's
+// parts (alarm lines, a program's METER_VALUE, power) get the decimal the meter meant instead.
+double ShortestDouble(float value)
+{
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text - 1, value);
+    if (error != std::errc())
+        return double(value);
+    *end = '\0';
+    return std::strtod(text, nullptr);
+}
+
+} // namespace
+
 bool CMeterSession::ReadingOf(const MeterEvent& event, LiveReading* out)
 {
     if (event.m_bSavedFrame || event.m_nMode < 1 || event.m_nMode > 7)
@@ -128,7 +146,7 @@ bool CMeterSession::ReadingOf(const MeterEvent& event, LiveReading* out)
     const bool limited = event.m_nMode != 7;
     const bool over = !std::isfinite(v) || std::abs(v) >= recording::kOverRange
         || (limited && (v > d.m_fLimit || v < -d.m_fLimit));
-    out->value = over ? std::numeric_limits<double>::quiet_NaN() : v;
+    out->value = over ? std::numeric_limits<double>::quiet_NaN() : ShortestDouble(d.m_fValue);
     out->unit = d.m_strUnit;
     return true;
 }
