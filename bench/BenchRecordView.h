@@ -146,6 +146,28 @@ inline void PrintRun(const char* name, const ViewRun& r)
             static_cast<long long>(r.bytesPerReading));
 }
 
+struct ListPageTimes {
+    int rows = 0;
+    double medianMs = 0, bestMs = 0;
+};
+
+// Whole repaints of the list's page at pages spread over the list (the view on its list tab).
+inline ListPageTimes ListPages(CMyOrvelView& view)
+{
+    CDataListWindow* window = view.ListWindow();
+    std::vector<double> ms;
+    const int pages = 60;
+    for (int i = 0; i < pages; ++i) {
+        window->SetFirst(int(qint64(window->LastFirst()) * i / (pages - 1)));
+        PaintPending();
+        const auto t0 = ViewClock::now();
+        view.List()->viewport()->repaint();
+        ms.push_back(MsSince(t0));
+    }
+    std::sort(ms.begin(), ms.end());
+    return ListPageTimes { window->PageRows(), ms[ms.size() / 2], ms.front() };
+}
+
 // Opening the recorded file in a new view until its graph is painted, against copying the file;
 // then a full redraw of the graph and of a list page in the middle.
 inline void Reopen(const QString& path)
@@ -183,11 +205,20 @@ inline void Reopen(const QString& path)
     view.ListWindow()->SetFirst(view.ListWindow()->LastFirst() / 2);
     view.List()->viewport()->repaint();
     const double listMs = MsSince(t0);
+    const ListPageTimes normal = ListPages(view);
+    // A maximised window on a large screen: the most rows a page paints.
+    view.resize(1900, 1040);
+    PaintPending();
+    const ListPageTimes big = ListPages(view);
 
     std::printf("reopen: copy of the file %.0f ms, open to the first painted graph %.0f ms, ratio %.2f\n", copyMs,
         firstPaintMs, firstPaintMs / copyMs);
     std::printf("  then a full graph redraw %.2f ms, a list page in the middle %.2f ms (16 ms frame)\n", graphMs,
         listMs);
+    std::printf("  list page repaint (%d rows, 900x600)    median %.3f ms  best %.3f ms\n", normal.rows,
+        normal.medianMs, normal.bestMs);
+    std::printf("  list page repaint (%d rows, 1900x1040)  median %.3f ms  best %.3f ms\n", big.rows, big.medianMs,
+        big.bestMs);
 }
 
 inline void RecordIntoViews(int count, const std::vector<MeterEvent>& events, const QString& folder)
