@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <algorithm>
 #include <chrono>
@@ -21,6 +22,7 @@
 #include <ctime>
 #include <sys/resource.h>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -67,9 +69,13 @@ inline qint64 ThreadCpuNs()
 // Page faults of this thread so far (a first touch of fresh memory is one).
 inline long ThreadFaults()
 {
+#ifdef RUSAGE_THREAD
     rusage u {};
     getrusage(RUSAGE_THREAD, &u);
     return u.ru_minflt + u.ru_majflt;
+#else
+    return 0;
+#endif
 }
 
 struct ViewRun {
@@ -78,6 +84,7 @@ struct ViewRun {
     // The last readings, each painted as it comes: the meter sends a few readings a second and the
     // window paints at most every frame, so a paint shows one new row, not a stride of them.
     std::vector<int> eachPainted;
+    std::vector<int> paintedCpu, eachPaintedCpu; // thread CPU ns of those
     int stride = 1;
     std::vector<int> cpu; // thread CPU ns per reading
     std::vector<bool> wasPainted;
@@ -117,6 +124,7 @@ inline ViewRun RecordIntoView(int count, const std::vector<MeterEvent>& events, 
         run.wasPainted.reserve(size_t(count));
         run.faults.reserve(size_t(count));
         run.painted.reserve(size_t(count / stride + 4096));
+        run.paintedCpu.reserve(run.painted.capacity());
         CGraphDlg* graph = view->Graph();
         for (int i = 0; i < count; ++i) {
             const int incremental = graph->IncrementalDraws();
@@ -133,10 +141,13 @@ inline ViewRun RecordIntoView(int count, const std::vector<MeterEvent>& events, 
             run.cpu.push_back(int(ThreadCpuNs() - c0));
             run.faults.push_back(int(ThreadFaults() - f0));
             run.wasPainted.push_back(paint);
-            if (i >= eachFrom)
+            if (i >= eachFrom) {
                 run.eachPainted.push_back(ns);
-            else if (paint)
+                run.eachPaintedCpu.push_back(run.cpu.back());
+            } else if (paint) {
                 run.painted.push_back(ns);
+                run.paintedCpu.push_back(run.cpu.back());
+            }
         }
         PaintPending();
         run.fullPaints = graph->FullPaints();
@@ -147,6 +158,7 @@ inline ViewRun RecordIntoView(int count, const std::vector<MeterEvent>& events, 
         const qint64 after = residentBytes();
         const qint64 timing = qint64(
             (run.all.capacity() + run.painted.capacity() + run.eachPainted.capacity() + run.cpu.capacity()
+                + run.paintedCpu.capacity() + run.eachPaintedCpu.capacity()
                 + run.faults.capacity())
                 * sizeof(int)
             + run.wasPainted.capacity() / 8);
@@ -167,11 +179,18 @@ inline void PrintRun(const char* name, const ViewRun& r)
         r.painted.size(), r.stride,
         PercentileOf(r.painted, 0.5), PercentileOf(r.painted, 0.99),
         r.painted.empty() ? 0 : *std::max_element(r.painted.begin(), r.painted.end()));
+    if (!r.paintedCpu.empty())
+        std::printf("    their thread CPU  p50 %d ns  p99 %d ns  worst %d ns\n", PercentileOf(r.paintedCpu, 0.5),
+            PercentileOf(r.paintedCpu, 0.99), *std::max_element(r.paintedCpu.begin(), r.paintedCpu.end()));
     if (!r.eachPainted.empty())
         std::printf("  each of the last %zu readings painted as it comes (one new row, the meter's rate)  p50 %d ns  "
                     "p99 %d ns  worst %d ns\n",
             r.eachPainted.size(), PercentileOf(r.eachPainted, 0.5), PercentileOf(r.eachPainted, 0.99),
             *std::max_element(r.eachPainted.begin(), r.eachPainted.end()));
+    if (!r.eachPaintedCpu.empty())
+        std::printf("    their thread CPU  p50 %d ns  p99 %d ns  worst %d ns\n", PercentileOf(r.eachPaintedCpu, 0.5),
+            PercentileOf(r.eachPaintedCpu, 0.99),
+            *std::max_element(r.eachPaintedCpu.begin(), r.eachPaintedCpu.end()));
     std::printf("  thread CPU per reading  p99 %d ns  worst %d ns (a wall time far above it waited for a core)\n",
         PercentileOf(r.cpu, 0.99), *std::max_element(r.cpu.begin(), r.cpu.end()));
     std::printf("  worst / 16 ms frame %.3f   p99 with repaint / 2 ms %.3f   full graph repaints %d\n",
@@ -203,9 +222,24 @@ inline void PrintRun(const char* name, const ViewRun& r)
 struct ListPageTimes {
     int rows = 0;
     double medianMs = 0, bestMs = 0;
+    double stockMedianMs = 0; // the same pages drawn by the stock item delegate
 };
 
-// Whole repaints of the list's page at pages spread over the list (the view on its list tab).
+inline ListPageTimes ListPages(CMyOrvelView& view);
+
+// Whole repaints of the list's page at pages spread over the list (the view on its list tab), with
+// the list's own cell painter and, side by side, with the stock delegate.
+inline ListPageTimes ListPagesSideBySide(CMyOrvelView& view)
+{
+    ListPageTimes t = ListPages(view);
+    QAbstractItemDelegate* own = view.List()->itemDelegate();
+    QStyledItemDelegate stock;
+    view.List()->setItemDelegate(&stock);
+    t.stockMedianMs = ListPages(view).medianMs;
+    view.List()->setItemDelegate(own);
+    return t;
+}
+
 inline ListPageTimes ListPages(CMyOrvelView& view)
 {
     CDataListWindow* window = view.ListWindow();
@@ -259,20 +293,20 @@ inline void Reopen(const QString& path)
     view.ListWindow()->SetFirst(view.ListWindow()->LastFirst() / 2);
     view.List()->viewport()->repaint();
     const double listMs = MsSince(t0);
-    const ListPageTimes normal = ListPages(view);
+    const ListPageTimes normal = ListPagesSideBySide(view);
     // A maximised window on a large screen: the most rows a page paints.
     view.resize(1900, 1040);
     PaintPending();
-    const ListPageTimes big = ListPages(view);
+    const ListPageTimes big = ListPagesSideBySide(view);
 
     std::printf("reopen: copy of the file %.0f ms, open to the first painted graph %.0f ms, ratio %.2f\n", copyMs,
         firstPaintMs, firstPaintMs / copyMs);
     std::printf("  then a full graph redraw %.2f ms, a list page in the middle %.2f ms (16 ms frame)\n", graphMs,
         listMs);
-    std::printf("  list page repaint (%d rows, 900x600)    median %.3f ms  best %.3f ms\n", normal.rows,
-        normal.medianMs, normal.bestMs);
-    std::printf("  list page repaint (%d rows, 1900x1040)  median %.3f ms  best %.3f ms\n", big.rows, big.medianMs,
-        big.bestMs);
+    for (const auto& [t, size] : { std::pair { normal, "900x600" }, std::pair { big, "1900x1040" } })
+        std::printf("  list page repaint (%d rows, %s)  median %.3f ms  best %.3f ms;  stock delegate %.3f ms, "
+                    "ratio %.2f\n",
+            t.rows, size, t.medianMs, t.bestMs, t.stockMedianMs, t.stockMedianMs / t.medianMs);
 }
 
 // Both tabs, or only the list tab when `listOnly`.
