@@ -20,8 +20,8 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <sys/resource.h>
 #include <memory>
+#include <sys/resource.h>
 #include <utility>
 #include <vector>
 
@@ -132,8 +132,8 @@ inline ViewRun RecordIntoView(int count, const std::vector<MeterEvent>& events, 
             const qint64 c0 = ThreadCpuNs();
             const auto t0 = ViewClock::now();
             rec.OnMeterEvent(events[size_t(i) % events.size()]);
-            const bool paint
-                = i % stride == 0 || i >= eachFrom || (tab == CMyOrvelView::TabGraph && graph->IncrementalDraws() == incremental);
+            const bool paint = i % stride == 0 || i >= eachFrom
+                || (tab == CMyOrvelView::TabGraph && graph->IncrementalDraws() == incremental);
             if (paint)
                 PaintPending();
             const int ns = int(std::chrono::duration_cast<std::chrono::nanoseconds>(ViewClock::now() - t0).count());
@@ -156,12 +156,11 @@ inline ViewRun RecordIntoView(int count, const std::vector<MeterEvent>& events, 
                 static_cast<long long>(doc->m_arrSeries[0].Size()), view->ListModel()->rowCount(), count);
         releaseFreed();
         const qint64 after = residentBytes();
-        const qint64 timing = qint64(
-            (run.all.capacity() + run.painted.capacity() + run.eachPainted.capacity() + run.cpu.capacity()
-                + run.paintedCpu.capacity() + run.eachPaintedCpu.capacity()
-                + run.faults.capacity())
-                * sizeof(int)
-            + run.wasPainted.capacity() / 8);
+        const qint64 timing
+            = qint64((run.all.capacity() + run.painted.capacity() + run.eachPainted.capacity() + run.cpu.capacity()
+                         + run.paintedCpu.capacity() + run.eachPaintedCpu.capacity() + run.faults.capacity())
+                    * sizeof(int)
+                + run.wasPainted.capacity() / 8);
         if (before >= 0 && after >= 0)
             run.bytesPerReading = (after - before - timing) / count;
         if (!savePath.isEmpty())
@@ -176,8 +175,7 @@ inline void PrintRun(const char* name, const ViewRun& r)
         PercentileOf(r.all, 0.5), PercentileOf(r.all, 0.99), *std::max_element(r.all.begin(), r.all.end()));
     std::printf("  painted readings (%zu, one in %d: a paint shows that many new rows; repaint included)  p50 %d ns  "
                 "p99 %d ns  worst %d ns\n",
-        r.painted.size(), r.stride,
-        PercentileOf(r.painted, 0.5), PercentileOf(r.painted, 0.99),
+        r.painted.size(), r.stride, PercentileOf(r.painted, 0.5), PercentileOf(r.painted, 0.99),
         r.painted.empty() ? 0 : *std::max_element(r.painted.begin(), r.painted.end()));
     if (!r.paintedCpu.empty())
         std::printf("    their thread CPU  p50 %d ns  p99 %d ns  worst %d ns\n", PercentileOf(r.paintedCpu, 0.5),
@@ -189,8 +187,7 @@ inline void PrintRun(const char* name, const ViewRun& r)
             *std::max_element(r.eachPainted.begin(), r.eachPainted.end()));
     if (!r.eachPaintedCpu.empty())
         std::printf("    their thread CPU  p50 %d ns  p99 %d ns  worst %d ns\n", PercentileOf(r.eachPaintedCpu, 0.5),
-            PercentileOf(r.eachPaintedCpu, 0.99),
-            *std::max_element(r.eachPaintedCpu.begin(), r.eachPaintedCpu.end()));
+            PercentileOf(r.eachPaintedCpu, 0.99), *std::max_element(r.eachPaintedCpu.begin(), r.eachPaintedCpu.end()));
     std::printf("  thread CPU per reading  p99 %d ns  worst %d ns (a wall time far above it waited for a core)\n",
         PercentileOf(r.cpu, 0.99), *std::max_element(r.cpu.begin(), r.cpu.end()));
     std::printf("  worst / 16 ms frame %.3f   p99 with repaint / 2 ms %.3f   full graph repaints %d\n",
