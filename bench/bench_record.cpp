@@ -8,8 +8,9 @@
 // the recorded file: the time to the first painted graph against the time to copy the file, and
 // a full redraw of the graph and of the list afterwards.
 //
-//   QT_QPA_PLATFORM=offscreen build/bench/bench_record [readings] [view]   (default 1000000)
-// With "view" only the figures of the real view are taken (they are the long part).
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_record [readings] [view|list]   (default 1000000)
+// With "view" only the figures of the real view are taken (they are the long part); with "list"
+// only those of its list tab.
 #include "bench/BenchMemory.h"
 #include "datalog/MLogFile.h"
 #include "recording/RecordingJournal.h"
@@ -125,9 +126,9 @@ int main(int argc, char** argv)
     const std::vector<MeterEvent> events = Events(count);
     QTemporaryDir dir;
 #ifdef BENCH_RECORD_VIEW
-    if (argc > 2 && QByteArray(argv[2]) == "view") {
+    if (argc > 2 && (QByteArray(argv[2]) == "view" || QByteArray(argv[2]) == "list")) {
         std::printf("readings                              %d\n", count);
-        bench::RecordIntoViews(count, events, dir.path());
+        bench::RecordIntoViews(count, events, dir.path(), QByteArray(argv[2]) == "list");
         return 0;
     }
 #endif
@@ -190,7 +191,7 @@ int main(int argc, char** argv)
     }
     std::printf("(the figures above leave out the data-log view: the view there has no widgets)\n");
 #ifdef BENCH_RECORD_VIEW
-    bench::RecordIntoViews(count, events, dir.path());
+    bench::RecordIntoViews(count, events, dir.path(), false);
 #endif
     return 0;
 }

@@ -3,6 +3,11 @@
 // allocated: growing never copies what the array already holds, so an append costs the same at
 // ten million elements as at ten. Only the first block grows like a vector while the array is
 // smaller than one block, so that a small array stays small (that copy is bounded by one block).
+//
+// Blocks within the room asked for by Reserve (a file being loaded, a copy) are filled at once and
+// may take huge pages. Blocks reached by appending one element at a time (a recording, a reading
+// every fraction of a second) take ordinary pages: a fresh huge page is cleared, and may first be
+// compacted for, in one go on its first touch, which cost one reading ten milliseconds and more.
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
@@ -10,7 +15,8 @@
 
 namespace datalog_detail {
 
-void* BulkAllocate(size_t bytes);
+// `filledAtOnce`: the block is about to be filled in one go, so huge pages pay off.
+void* BulkAllocate(size_t bytes, bool filledAtOnce);
 void BulkFree(void* p, size_t bytes);
 
 template <typename T, int Bits> class ChunkedArray {
@@ -71,7 +77,7 @@ public:
             else {
                 if (m_firstRoom < kChunk)
                     GrowFirst(kChunk);
-                m_chunks.push_back(Allocate(kChunk));
+                m_chunks.push_back(Allocate(kChunk, (chunk << Bits) < m_reserved));
             }
         } else if (chunk == 0 && offset + n > m_firstRoom) {
             GrowFirst(std::min(kChunk, std::max(offset + n, m_firstRoom * 2)));
@@ -87,6 +93,7 @@ public:
     {
         if (n == 0)
             return;
+        m_reserved = std::max(m_reserved, n);
         GrowFirst(std::min(n, kChunk));
         m_chunks.reserve((n + kChunk - 1) >> Bits);
     }
@@ -98,17 +105,21 @@ public:
         std::vector<T*>().swap(m_chunks);
         m_size = 0;
         m_firstRoom = 0;
+        m_reserved = 0;
     }
 
 private:
     size_t ChunkRoom(size_t c) const { return c == 0 ? m_firstRoom : kChunk; }
-    static T* Allocate(size_t n) { return static_cast<T*>(BulkAllocate(n * sizeof(T))); }
+    static T* Allocate(size_t n, bool filledAtOnce)
+    {
+        return static_cast<T*>(BulkAllocate(n * sizeof(T), filledAtOnce));
+    }
 
     void GrowFirst(size_t room)
     {
         if (room <= m_firstRoom)
             return;
-        T* p = Allocate(room);
+        T* p = Allocate(room, room <= m_reserved);
         if (!m_chunks.empty()) {
             std::memcpy(static_cast<void*>(p), m_chunks[0], std::min(m_size, m_firstRoom) * sizeof(T));
             BulkFree(m_chunks[0], m_firstRoom * sizeof(T));
@@ -126,7 +137,7 @@ private:
         m_chunks.reserve(o.m_chunks.size());
         for (size_t c = 0; c < o.m_chunks.size(); ++c) {
             const size_t room = o.ChunkRoom(c);
-            m_chunks.push_back(Allocate(room));
+            m_chunks.push_back(Allocate(room, true));
             if (c == 0)
                 m_firstRoom = room;
             const size_t used = std::min(room, o.m_size - std::min(o.m_size, c << Bits));
@@ -140,11 +151,13 @@ private:
         m_chunks.swap(o.m_chunks);
         std::swap(m_size, o.m_size);
         std::swap(m_firstRoom, o.m_firstRoom);
+        std::swap(m_reserved, o.m_reserved);
     }
 
     std::vector<T*> m_chunks;
     size_t m_size = 0;
     size_t m_firstRoom = 0; // the first block's room: kChunk once a second block exists
+    size_t m_reserved = 0; // elements Reserve asked room for
 };
 
 } // namespace datalog_detail

@@ -22,7 +22,7 @@ constexpr size_t kHugePage = size_t(2) << 20;
 constexpr size_t kBulkBytes = size_t(4) << 20;
 } // namespace
 
-void* BulkAllocate(size_t bytes)
+void* BulkAllocate(size_t bytes, bool filledAtOnce)
 {
 #if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
     if (bytes >= kBulkBytes) {
@@ -30,9 +30,13 @@ void* BulkAllocate(size_t bytes)
         void* p = std::aligned_alloc(kHugePage, rounded);
         if (!p)
             throw std::bad_alloc();
-        madvise(p, rounded, MADV_HUGEPAGE); // advice only: without it the block still works
+        // Advice only: without it the block still works. A block filled a reading at a time says
+        // so even where the system gives huge pages unasked, so no one reading pays for one.
+        madvise(p, rounded, filledAtOnce ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
         return p;
     }
+#else
+    (void)filledAtOnce;
 #endif
     return ::operator new(bytes);
 }

@@ -2,6 +2,7 @@
 
 #include "datalog/ColorSetting.h"
 #include "datalog/DataListModel.h"
+#include "datalog/DataListDelegate.h"
 #include "datalog/ExportJob.h"
 #include "datalog/DataListWindow.h"
 #include "datalog/GraphDlg.h"
@@ -129,6 +130,7 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
     m_pList->verticalHeader()->setDefaultSectionSize(20);
     m_pList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pList->setItemDelegate(new CDataListDelegate(m_pList));
     for (int c = 0; c < CDataListModel::ColumnCount; ++c)
         m_pList->setColumnWidth(c, CDataListModel::ColumnWidth(c));
     m_pSummary = new QPlainTextEdit(this);

@@ -43,6 +43,8 @@ if(METER_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/GraphDlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PointBox.h
+    ${CMAKE_CURRENT_LIST_DIR}/DataListDelegate.h
+    ${CMAKE_CURRENT_LIST_DIR}/DataListDelegate.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.h
     ${CMAKE_CURRENT_LIST_DIR}/MyOrvelView.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ControlDlgBar.h

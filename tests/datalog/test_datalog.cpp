@@ -1,4 +1,5 @@
 // The data-log document: statistics, the exact ".mLog" bytes, and refusal of damaged files.
+#include "datalog/ChunkedArray.h"
 #include "datalog/MLogFile.h"
 #include "datalog/MyOrvelDoc.h"
 #include "protocol/MeterData.h"
@@ -241,6 +242,53 @@ private slots:
         small.Clear();
         QVERIFY(small.IsEmpty());
         QCOMPARE(small.Capacity(), 0);
+    }
+
+    void appendedBlocksTakeOrdinaryPages()
+    {
+#ifndef __linux__
+        QSKIP("page advice is read back from /proc");
+#else
+        // A block reached by appending one element at a time must not ask for huge pages: the
+        // first touch of one cleared (and compacted for) a whole huge page within one reading.
+        // Blocks inside the room Reserve asked for are filled at once and keep asking.
+        auto flagsAt = [](const void* p) {
+            QFile f(QStringLiteral("/proc/self/smaps"));
+            if (!f.open(QIODevice::ReadOnly))
+                return QByteArray();
+            const quintptr at = quintptr(p);
+            bool inside = false;
+            for (const QByteArray& line : f.readAll().split('\n')) {
+                const int dash = line.indexOf('-');
+                const int space = line.indexOf(' ');
+                if (dash > 0 && space > dash && !line.startsWith("VmFlags")) {
+                    bool ok1 = false, ok2 = false;
+                    const quintptr from = line.left(dash).toULongLong(&ok1, 16);
+                    const quintptr to = line.mid(dash + 1, space - dash - 1).toULongLong(&ok2, 16);
+                    if (ok1 && ok2)
+                        inside = from <= at && at < to;
+                } else if (inside && line.startsWith("VmFlags:")) {
+                    return line.mid(8).simplified();
+                }
+            }
+            return QByteArray();
+        };
+        using Blocks = datalog_detail::ChunkedArray<double, 20>; // 8 MB blocks
+        Blocks appended;
+        for (size_t i = 0; i <= Blocks::kChunk; ++i)
+            appended.Append(double(i));
+        const QByteArray plain = flagsAt(&appended[Blocks::kChunk]);
+        if (plain.isEmpty())
+            QSKIP("no /proc/self/smaps");
+        QVERIFY2(!plain.split(' ').contains("hg"), plain.constData());
+        Blocks reserved;
+        reserved.Reserve(3 * Blocks::kChunk);
+        for (size_t i = 0; i <= Blocks::kChunk; ++i)
+            reserved.Append(double(i));
+        const QByteArray bulk = flagsAt(&reserved[Blocks::kChunk]);
+        QVERIFY2(bulk.split(' ').contains("hg"), bulk.constData());
+        QCOMPARE(reserved[Blocks::kChunk], appended[Blocks::kChunk]);
+#endif
     }
 
     // The per-span summaries the graph draws from.

@@ -6,6 +6,7 @@
 #include "app/ChildFrame.h"
 #include "datalog/ColorSetting.h"
 #include "datalog/ControlDlgBar.h"
+#include "datalog/DataListDelegate.h"
 #include "datalog/DataListModel.h"
 #include "datalog/DataListWindow.h"
 #include "datalog/GraphDlg.h"
@@ -39,6 +40,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -809,6 +811,86 @@ private slots:
         QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, 2));
         QCOMPARE(bar->maximum(), view.ListWindow()->LastFirst());
         QCOMPARE(bar->value(), view.ListWindow()->First());
+    }
+
+    void listCellsLookAsTheStockDelegateDrawsThem()
+    {
+        // The list's own cell painter places glyphs itself: the page it paints is pixel for pixel
+        // what the stock delegate paints, for plain rows, the lost-link row, "OL", units outside
+        // ASCII, a text too wide for its column, a selected row and the focused cell.
+        CMyOrvelDoc doc;
+        CMyOrvelView view(&doc);
+        view.resize(700, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        view.SelectTab(CMyOrvelView::TabList);
+        const QString units[] = { "VDC", "mVAC", QString::fromUtf8("\u2103"), QString::fromUtf8("M\u03a9"), "Hz" };
+        for (int i = 0; i < 40; ++i) {
+            RecordingListRow row;
+            row.number = QString::number(i + 1);
+            row.time = QString::asprintf("5/12/26 %d:%02d:%02d", 9 + i / 20, i * 7 % 60, i * 13 % 60);
+            row.unit = units[i % 5];
+            row.value = i % 9 == 4 ? QStringLiteral("OL") : QString::asprintf("%.4f", (i - 20) * 1.0625);
+            row.label = i % 5 == 3 ? QStringLiteral("Temperature probe reading") : row.unit;
+            if (i == 30) {
+                row.time = QStringLiteral("5/12/26 9:31:07");
+                row.unit.clear();
+                row.value = QStringLiteral("-");
+                row.label = CRecorder::GapLabel();
+            }
+            view.AddListRow(row, true);
+        }
+        QApplication::processEvents();
+        QTableView* list = view.List();
+        auto* fast = qobject_cast<CDataListDelegate*>(list->itemDelegate());
+        QVERIFY(fast);
+        // The cells the stock path drew, or -1 when the pictures differ.
+        auto compare = [&](const char* name) {
+            list->setItemDelegate(fast);
+            const int stock = fast->StockCells();
+            const QImage mine = list->grab().toImage();
+            const int stockCells = fast->StockCells() - stock;
+            QStyledItemDelegate plain;
+            list->setItemDelegate(&plain);
+            const QImage theirs = list->grab().toImage();
+            list->setItemDelegate(fast);
+            if (mine != theirs) {
+                mine.save(outDir() + QStringLiteral("/list-%1-fast.png").arg(name));
+                theirs.save(outDir() + QStringLiteral("/list-%1-stock.png").arg(name));
+                return -1;
+            }
+            return stockCells;
+        };
+        // Only the too-wide function texts of the page take the stock path.
+        const int page = view.ListWindow()->PageRows();
+        int wide = 0;
+        for (int r = 0; r < page; ++r)
+            wide += view.ListWindow()->data(view.ListWindow()->index(r, 4)).toString().size() > 20;
+        QVERIFY(wide > 0);
+        QCOMPARE(compare("plain"), wide);
+        const QImage mine0 = list->grab().toImage();
+        list->selectRow(3);
+        list->setFocus();
+        list->setCurrentIndex(view.ListWindow()->index(5, 1));
+        QApplication::processEvents();
+        QVERIFY(compare("selected") > wide);
+        // Its pixels, not just the path: another row selected draws another page.
+        QVERIFY(list->grab().toImage() != mine0);
+        // A narrow window shrinks the columns: texts that no longer fit are elided as before.
+        view.resize(330, 400);
+        QApplication::processEvents();
+        QVERIFY(compare("narrow") >= 0);
+        // Another font: its glyphs are looked up again and its line is centred the same way.
+        view.resize(700, 500);
+        for (const qreal points : { 7.5, 10.5, 11.0 }) {
+            QFont font = list->font();
+            font.setPointSizeF(points);
+            list->setFont(font);
+            QApplication::processEvents();
+            const int stock = compare("font");
+            QVERIFY2(stock >= 0 && stock < page, qPrintable(QString::number(points)));
+        }
     }
 
     void envelopeMatchesFullPolyline()
