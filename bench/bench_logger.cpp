@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <ctime>
 #include <vector>
 
@@ -232,8 +233,15 @@ int main(int argc, char** argv)
     std::printf("show the record in its document      %.1f ms\n", showMs);
     std::printf("GUI thread CPU in one loop turn      downloading: worst %.2f ms, p99 %.3f ms (%zu turns)\n",
         worstTurn(downloadTurns), p99Turn(downloadTurns), downloadTurns.size());
+    std::vector<double> busiest = turns;
+    std::sort(busiest.begin(), busiest.end(), std::greater<double>());
+    busiest.resize(std::min<size_t>(busiest.size(), 3));
     std::printf("                                     showing and painting the record: worst %.2f ms\n",
         worstTurn(turns));
+    std::printf("                                     its busiest turns:");
+    for (double t : busiest)
+        std::printf(" %.2f", t);
+    std::printf(" ms\n");
     std::printf("  worst turn as a fraction of 8 ms   %.3f (target < 1)\n",
         std::max(worstTurn(downloadTurns), worstTurn(turns)) / 8.0);
     frame.close();

@@ -9,8 +9,11 @@
 // a full redraw of the graph and of the list afterwards.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_record [readings] [view|list]   (default 1000000)
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_record [readings] reopen [file]
 // With "view" only the figures of the real view are taken (they are the long part); with "list"
-// only those of its list tab.
+// only those of its list tab. With "reopen" only the reopening is timed, of `file` (default: in
+// the temporary folder), which is written first when it does not exist yet and kept, so that the
+// next run reuses it.
 #include "bench/BenchMemory.h"
 #include "datalog/MLogFile.h"
 #include "recording/RecordingJournal.h"
@@ -22,6 +25,7 @@
 #include "bench/BenchRecordView.h"
 #include <QApplication>
 #endif
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -129,6 +133,35 @@ int main(int argc, char** argv)
     if (argc > 2 && (QByteArray(argv[2]) == "view" || QByteArray(argv[2]) == "list")) {
         std::printf("readings                              %d\n", count);
         bench::RecordIntoViews(count, events, dir.path(), QByteArray(argv[2]) == "list");
+        return 0;
+    }
+    if (argc > 2 && QByteArray(argv[2]) == "reopen") {
+        const QString file = argc > 3 ? QString::fromLocal8Bit(argv[3])
+                                      : QDir::temp().filePath(QStringLiteral("bench_record-reopen-%1.mLog").arg(count));
+        if (!QFile::exists(file)) {
+            CDataLog log;
+            for (int i = 0; i < count; ++i) {
+                const MeterEvent& e = events[size_t(i) % events.size()];
+                log.AddPoint(0, e.m_data.m_fValue, e.m_data.m_strUnit, 0.0, i, e.m_strDate, e.m_data.m_strFunction,
+                    e.m_data.m_fLimit, e.m_data.m_fValue);
+            }
+            QString message;
+            if (!mlog::Save(file, log, &message)) {
+                std::fprintf(stderr, "%s\n", qPrintable(message));
+                return 1;
+            }
+        }
+        std::printf("readings                              %d (%s)\n", count, qPrintable(file));
+        {
+            const auto t0 = Clock::now();
+            CDataLog loaded;
+            if (!mlog::Load(file, loaded))
+                return 1;
+            const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+            std::printf("load alone %.0f ms (%.0f MB/s)\n", secs * 1e3, double(QFile(file).size()) / 1e6 / secs);
+        }
+        releaseFreed();
+        bench::Reopen(file);
         return 0;
     }
 #endif

@@ -15,6 +15,78 @@ constexpr qint64 kMinPointBytes = 2 + 8 + 4 + 8 + 4 + 4 + 4 + 4;
 
 std::atomic<quint64> g_maxLoadPoints { 0 };
 
+// The fields of a point as read from a file; the texts are views into the reader's buffers.
+struct PointFields {
+    double value = 0.0;
+    double rate = 0.0;
+    qint32 index = 0;
+    float range = 0.0f;
+    QStringView unit, dateTime, type;
+};
+
+// Room for the texts of a point decoded in one go: the short wide form holds up to 254 characters.
+struct ShortTexts {
+    static constexpr qint64 kMostChars = 0xFE;
+    char16_t unit[kMostChars], dateTime[kMostChars], type[kMostChars];
+};
+// A point whose three texts are short wide ones takes at most this many bytes after its tag.
+constexpr qint64 kMostShortPointBytes = 8 + 8 + 4 + 4 + 3 * (4 + 2 * ShortTexts::kMostChars);
+
+template <typename T> T takeNumber(const char*& p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    p += sizeof v;
+    return qFromLittleEndian(v);
+}
+
+// A text in the short wide form the writer uses (FF FE FF, a length under 255, UTF-16LE
+// characters) at `p`, copied to `to`: false when it is stored another way or runs past `end`.
+bool takeShortText(const char*& p, const char* end, char16_t* to, QStringView& text)
+{
+    if (end - p < 4 || quint8(p[0]) != 0xFF || quint8(p[1]) != 0xFE || quint8(p[2]) != 0xFF || quint8(p[3]) == 0xFF)
+        return false;
+    const qsizetype length = quint8(p[3]);
+    p += 4;
+    if (end - p < 2 * length)
+        return false;
+    std::memcpy(to, p, size_t(2 * length));
+    p += 2 * length;
+    text = QStringView(to, length);
+    return true;
+}
+
+// Decodes the point after a tag from the bytes [p, end) when all its texts are short wide ones,
+// as this program writes them, with no call into the reader per field. Returns the bytes it took,
+// or 0 when the point is stored otherwise or is cut off (it is then read field by field, which
+// finds the same values or the fault).
+qint64 takeShortPoint(const char* p, const char* end, ShortTexts& room, PointFields& f)
+{
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    const char* const start = p;
+    if (end - p < 8)
+        return 0;
+    const quint64 valueBits = takeNumber<quint64>(p);
+    if (!takeShortText(p, end, room.unit, f.unit) || end - p < 12)
+        return 0;
+    const quint64 rateBits = takeNumber<quint64>(p);
+    f.index = takeNumber<qint32>(p);
+    if (!takeShortText(p, end, room.dateTime, f.dateTime) || !takeShortText(p, end, room.type, f.type) || end - p < 4)
+        return 0;
+    const quint32 rangeBits = takeNumber<quint32>(p);
+    std::memcpy(&f.value, &valueBits, 8);
+    std::memcpy(&f.rate, &rateBits, 8);
+    std::memcpy(&f.range, &rangeBits, 4);
+    return p - start;
+#else
+    Q_UNUSED(p);
+    Q_UNUSED(end);
+    Q_UNUSED(room);
+    Q_UNUSED(f);
+    return 0;
+#endif
+}
+
 bool sameBits(double a, double b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
@@ -174,6 +246,7 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
     };
     std::vector<Run> runs;
     QString unit, dateTime, type;
+    ShortTexts shortTexts;
     const quint64 maxPoints = MaxLoadPoints();
     quint64 announced = 0;
     // What the elements read so far take in memory: each is counted before it is stored, whether
@@ -225,18 +298,28 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
                 s.AppendCopy(from, at);
                 continue;
             }
-            const double value = ar.ReadDouble();
-            ar.ReadString(unit);
-            const double rate = ar.ReadDouble();
-            const qint32 index = ar.ReadInt32();
-            ar.ReadString(dateTime);
-            ar.ReadString(type);
-            const float range = ar.ReadFloat();
-            take(dateTime.size());
+            PointFields f;
+            qint64 have = 0;
+            const char* bytes = ar.Peek(kMostShortPointBytes, have);
+            if (const qint64 used = takeShortPoint(bytes, bytes + have, shortTexts, f)) {
+                ar.Skip(used);
+            } else {
+                f.value = ar.ReadDouble();
+                ar.ReadString(unit);
+                f.rate = ar.ReadDouble();
+                f.index = ar.ReadInt32();
+                ar.ReadString(dateTime);
+                ar.ReadString(type);
+                f.range = ar.ReadFloat();
+                f.unit = unit;
+                f.dateTime = dateTime;
+                f.type = type;
+            }
+            take(f.dateTime.size());
             const qint64 offset = static_cast<qint64>(tag.number) - s.Size();
             if (runs.empty() || runs.back().series != si || runs.back().offset != offset)
                 runs.push_back(Run { tag.number, si, offset });
-            s.Append(value, unit, rate, index, dateTime, type, range);
+            s.Append(f.value, f.unit, f.rate, f.index, f.dateTime, f.type, f.range);
         }
     }
     m_dAverage = ar.ReadDouble();

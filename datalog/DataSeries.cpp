@@ -126,17 +126,23 @@ void CDataSeries::PushRec(const Rec& r)
     const bool plain = r.unit != kNullId && std::isfinite(r.value) && r.value < kOverRange && r.value != -kOverRange;
     // The step from the previous point counts in every span that holds both.
     const double step = i > 0 ? std::abs(r.value - m_recs[i - 1].value) : 0.0;
-    for (int level = 0; level < kSpanLevels; ++level) {
-        const int bits = SpanBitsAt(level);
-        if ((i & ((size_t(1) << bits) - 1)) == 0) {
-            m_spans[level].Append(Span { r.value, r.value, 0.0, plain });
-            continue;
-        }
-        Span& span = m_spans[level][i >> bits];
-        if (!(span.plain && plain)) {
+    // A point that begins a span at some level begins one at every level below it.
+    int level = 0;
+    for (; level < kSpanLevels && (i & ((size_t(1) << SpanBitsAt(level)) - 1)) == 0; ++level)
+        m_spans[level].Append(Span { r.value, r.value, 0.0, plain });
+    // Each longer span holds every point of the shorter one the point joins, so its extremes and
+    // step already cover that one's, and it is not plain when that one is not: once a span is
+    // left as it was, so is every one above it.
+    for (; level < kSpanLevels; ++level) {
+        Span& span = m_spans[level][i >> SpanBitsAt(level)];
+        if (!span.plain)
+            break;
+        if (!plain) {
             span.plain = false;
             continue;
         }
+        if (!(r.value < span.min || r.value > span.max || step > span.maxStep))
+            break;
         span.min = std::min(span.min, r.value);
         span.max = std::max(span.max, r.value);
         span.maxStep = std::max(span.maxStep, step);

@@ -294,8 +294,21 @@ void CMyOrvelView::SetYRange(double max, double min) { m_pGraph->FollowYRange(ma
 
 void CMyOrvelView::RefreshSummary()
 {
-    if (m_pDoc)
+    // Laid out only when it is shown (or read): the first layout of the text takes milliseconds,
+    // which the turn that shows a downloaded or opened document cannot spare.
+    m_bSummaryStale = m_pTab->currentIndex() != TabSummary;
+    if (!m_bSummaryStale && m_pDoc)
         m_pSummary->setPlainText(datalog_text::SummaryText(*m_pDoc));
+}
+
+QPlainTextEdit* CMyOrvelView::SummaryBox()
+{
+    if (m_bSummaryStale) {
+        m_bSummaryStale = false;
+        if (m_pDoc)
+            m_pSummary->setPlainText(datalog_text::SummaryText(*m_pDoc));
+    }
+    return m_pSummary;
 }
 
 void CMyOrvelView::SelectTab(int tab)

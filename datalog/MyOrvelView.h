@@ -63,7 +63,8 @@ public:
     // The page of the list the table shows, and the scroll bar that moves it.
     CDataListWindow* ListWindow() const { return m_pListWindow; }
     QScrollBar* ListScroll() const { return m_pListScroll; }
-    QPlainTextEdit* SummaryBox() const { return m_pSummary; }
+    // The summary's text box, its text brought up to date.
+    QPlainTextEdit* SummaryBox();
     QTabBar* Tabs() const { return m_pTab; }
     QScrollBar* HScroll() const { return m_pHScroll; }
     QScrollBar* VScroll() const { return m_pVScroll; }
@@ -165,6 +166,7 @@ private:
     int m_nListShift = 0; // rows the list's page moved up since its pixels were last moved
     QPlainTextEdit* m_pSummary;
     bool m_bInitialised = false;
+    bool m_bSummaryStale = false; // the document changed while the summary was not shown
     bool m_bSyncingScroll = false;
     QPointer<CExportJob> m_pExport;
     QPointer<CDataPrintJob> m_pPrint;

@@ -5,7 +5,9 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -210,9 +212,17 @@ const ScaleRow* ScaleRowOf(int code)
 // 1, 1000 or 1000000 for the row's three units; 0 for a unit not in the row.
 double UnitFactor(const ScaleRow& row, const QString& unit)
 {
+    // The units as texts, made once: this runs for every reading of a record shown.
+    static const std::vector<std::array<QString, 3>> texts = [] {
+        std::vector<std::array<QString, 3>> out;
+        for (const ScaleRow& r : kScaleRows)
+            out.push_back({ QString::fromUtf8(r.units[0]), QString::fromUtf8(r.units[1]), QString::fromUtf8(r.units[2]) });
+        return out;
+    }();
     constexpr double kFactors[3] = { 1.0, 1000.0, 1000000.0 };
+    const std::array<QString, 3>& units = texts[size_t(&row - kScaleRows)];
     for (int i = 0; i < 3; ++i) {
-        if (unit == QString::fromUtf8(row.units[i]))
+        if (unit == units[size_t(i)])
             return kFactors[i];
     }
     return 0.0;

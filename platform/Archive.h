@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringView>
 #include <QtEndian>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -164,6 +165,22 @@ public:
     // The element count of an object array; every element takes at least `minElementBytes`
     // bytes, so a count that the remaining data cannot hold is refused.
     quint64 ReadCount(qint64 minElementBytes = 2);
+
+    // The bytes from the current position on, at least `n` of them unless the data ends first
+    // (`available` says how many): for a caller that decodes a run of fields in one go and then
+    // moves past them with Skip. Valid until the next read.
+    const char* Peek(qint64 n, qint64& available)
+    {
+        Need(std::min(n, Remaining()));
+        available = m_end - m_p;
+        return m_p;
+    }
+    // Moves past `n` bytes that the last Peek made available.
+    void Skip(qint64 n)
+    {
+        Need(n);
+        m_p += n;
+    }
 
     struct ObjectTag {
         enum Kind { Null, NewObject, Reference } kind = Null;

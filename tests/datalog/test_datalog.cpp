@@ -8,8 +8,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <set>
 #include <cmath>
+#include <limits>
+#include <set>
 
 namespace {
 
@@ -28,7 +29,13 @@ QByteArray d64(double v)
 QByteArray str(const QString& s)
 {
     QByteArray b = hex("fffeff");
-    b += char(s.size());
+    if (s.size() >= 0xff) {
+        b += char(0xff);
+        b += char(s.size() & 0xff);
+        b += char(s.size() >> 8);
+    } else {
+        b += char(s.size());
+    }
     b.append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
     return b;
 }
@@ -48,6 +55,14 @@ QByteArray pointBody(
     b += str(time) + str(type);
     b.append(reinterpret_cast<const char*>(&range), 4);
     return b;
+}
+
+template <typename To, typename From> To bitsAs(From v)
+{
+    static_assert(sizeof(To) == sizeof(From), "same size");
+    To to;
+    std::memcpy(&to, &v, sizeof to);
+    return to;
 }
 
 const QByteArray kNewClass = QByteArray::fromHex("ffff01000700434f6244617461");
@@ -411,6 +426,78 @@ private slots:
         rec.m_fValue = 10.0f;
         doc.AddPoint(0, 10.0, "VDC", 0.0, 6, "t7", "VDC", rec);
         QCOMPARE(doc.m_dMax, 10.0);
+    }
+
+    // Points are read in one go when their texts are in the short wide form, field by field
+    // otherwise; both give the same bits, and a point cut anywhere is refused either way.
+    void pointFormsReadAlike()
+    {
+        const double nanPayload = bitsAs<double>(quint64(0x7ff4000000000123));
+        const double values[] = { -0.0, std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max(),
+            -std::numeric_limits<double>::infinity(), nanPayload, 0.1 + 0.2, -500000.0 };
+        const QString longest(254, QChar(0x00b5));
+        const QString tooLong(255, QLatin1Char('x'));
+        QByteArray narrow = d64(2.5) + hex("04") + QByteArray("\xb5VDC") + d64(1.0) + hex("09000000") + hex("00")
+            + str("VDC");
+        const float range = bitsAs<float>(quint32(0x7fc00001));
+        narrow.append(reinterpret_cast<const char*>(&range), 4);
+        const int count = int(std::size(values)) + 3;
+        QByteArray file = hex("0a00") + kNewClass + narrow;
+        for (double v : values)
+            file += hex("0180") + pointBody(v, {}, v, -1, longest, "VDC", float(v));
+        file += hex("0180") + pointBody(1.0, tooLong, 0.0, 1, "t", tooLong, 1.0f);
+        file += hex("0180") + pointBody(3.0, "V", 0.0, 2, QString(), "V", 1.0f);
+        file += hex("0000") + hex("0000") + initialStats();
+        QCOMPARE(count, 10);
+
+        CDataLog log;
+        QString why;
+        QVERIFY2(mlog::FromBytes(file, log, &why), qPrintable(why));
+        const CDataSeries& s = log.m_arrSeries[0];
+        QCOMPARE(s.Size(), count);
+        QCOMPARE(s.Unit(0), QString(QChar(0x00b5)) + "VDC");
+        QCOMPARE(s.DateTimeView(0).size(), 0);
+        QCOMPARE(bitsAs<quint32>(s.Range(0)), quint32(0x7fc00001));
+        for (int i = 0; i < int(std::size(values)); ++i) {
+            QCOMPARE(bitsAs<quint64>(s.Value(i + 1)), bitsAs<quint64>(values[i]));
+            QCOMPARE(bitsAs<quint64>(s.SampleRate(i + 1)), bitsAs<quint64>(values[i]));
+            QCOMPARE(bitsAs<quint32>(s.Range(i + 1)), bitsAs<quint32>(float(values[i])));
+            QCOMPARE(s.DateTime(i + 1), longest);
+            QCOMPARE(s.Index(i + 1), -1);
+        }
+        QCOMPARE(s.Unit(8), tooLong);
+        QCOMPARE(s.Type(8), tooLong);
+        QCOMPARE(s.DateTime(9), QString());
+        QCOMPARE(s.Unit(9), QStringLiteral("V"));
+
+        // Cut anywhere inside the last points: refused, naming the end of the data.
+        const qsizetype tail = initialStats().size() + 4;
+        for (qsizetype n = file.size() - tail - 600; n < file.size() - tail; ++n) {
+            CDataLog cut;
+            QVERIFY(!mlog::FromBytes(file.left(n), cut, &why));
+            QVERIFY2(why.contains("end"), qPrintable(why));
+        }
+        // A text whose length runs past the data is a bad length, as before.
+        QByteArray lying = file;
+        lying[file.size() - tail - 7] = char(0xfe);
+        QVERIFY(!mlog::FromBytes(lying, log, &why));
+        QVERIFY2(why.contains("254"), qPrintable(why));
+    }
+
+    // A file read from disk through the reader's window gives what the same bytes give in memory,
+    // also where points straddle the window's edge.
+    void loadFromDiskMatchesBytes()
+    {
+        CDataLog log;
+        fillAcrossBlocks(log);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("big.mLog");
+        QVERIFY(mlog::Save(path, log));
+        CDataLog fromDisk;
+        QString message;
+        QVERIFY2(mlog::Load(path, fromDisk, &message), qPrintable(message));
+        QVERIFY(fromDisk.SameStoredContents(log));
+        QCOMPARE(fromDisk.m_arrSeries[0].DateTime(7).size(), 2100000);
     }
 
     void damagedFilesRefused()

@@ -240,7 +240,16 @@ private slots:
         // Nothing in range: a sound range up to the limit, and the graph paints.
         QCOMPARE(view.Graph()->Model().State(0).m_dYMax, 6.0);
         QCOMPARE(view.Graph()->Model().State(0).m_dYMinHome, 0.0);
+        // The summary is laid out when it is read or shown, not in the turn that shows the record.
+        auto* summary = view.findChild<QPlainTextEdit*>(QStringLiteral("summary"));
+        QVERIFY(summary->document()->isEmpty());
         QVERIFY(view.SummaryBox()->toPlainText().contains(QStringLiteral("Minimum: OL")));
+        summary->clear();
+        doc.m_nDataNumber = 4;
+        view.RefreshSummary();
+        QVERIFY(summary->document()->isEmpty());
+        view.SelectTab(CMyOrvelView::TabSummary);
+        QVERIFY(summary->toPlainText().contains(QStringLiteral("DataNumber: 4")));
         view.Graph()->repaint();
         QVERIFY(view.Graph()->FullPaints() > 0);
     }
