@@ -12,8 +12,7 @@
 
 namespace datalog_text {
 
-// Over-range readings are stored as this value with either sign.
-constexpr double kOverRange = 500000.0;
+constexpr double kOverRange = kStoredOverRange;
 
 // Where a value is shown. Every place follows one rule: a value that is not a number or is
 // infinite is shown empty, one at or beyond the over-range mark (either sign, or an absurd

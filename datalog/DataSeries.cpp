@@ -11,8 +11,7 @@
 #endif
 
 namespace {
-// An over-range reading is stored as +-500000.
-constexpr double kOverRange = 500000.0;
+constexpr double kOverRange = kStoredOverRange;
 } // namespace
 
 namespace datalog_detail {

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr double kOverRange = 500000.0;
+constexpr double kOverRange = kStoredOverRange;
 // Far enough outside any picture; keeps coordinates in int range whatever the data.
 constexpr double kFar = 1.0e6;
 

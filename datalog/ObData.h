@@ -3,6 +3,9 @@
 #include <QString>
 #include <QtGlobal>
 
+// An over-range reading is stored as this value with either sign (the file format's sentinel).
+constexpr double kStoredOverRange = 500000.0;
+
 struct CObData {
     double m_dValue = 0.0; // reading in the displayed unit; over range is +/-500000
     QString m_strUnit; // unit text, e.g. "mVDC"

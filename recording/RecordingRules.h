@@ -2,6 +2,7 @@
 // The small rules of recording readings, as pure functions: the graph's
 // vertical range for a function and its decimals, the meter's time stamps, the start of a
 // MAX/MIN or PEAK run and the crest factor of a PEAK reading.
+#include "datalog/ObData.h"
 #include "protocol/MeterTime.h"
 
 #include <QDateTime>
@@ -12,7 +13,7 @@ struct MeterData;
 namespace recording {
 
 // The over-range sentinel a reading beyond the meter's limit is stored as (with its sign).
-constexpr double kOverRange = 500000.0;
+constexpr double kOverRange = kStoredOverRange;
 // What a crest factor outside (1, 5), or of a zero reading, is recorded as: 1.3 in single
 // precision (1.2999999523162842).
 constexpr float kFallbackCrestFactor = 1.3f;
