@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
@@ -152,6 +153,23 @@ CMyOrvelDoc* CDocManager::OpenDocumentFile(const QString& path)
             return doc;
         }
     }
+    // A large file is read in the background into a window of its own that shows its points as
+    // they come; a fault found on the way closes that window again and says why.
+    if (QFileInfo(path).size() >= m_nBackgroundBytes) {
+        auto* doc = new CMyOrvelDoc;
+        connect(doc, &CMyOrvelDoc::contentsLoaded, this, [this, path] { AddToRecentFileList(path); },
+            Qt::SingleShotConnection);
+        connect(doc, &CMyOrvelDoc::loadFailed, this, [this, doc](const QString& message) {
+            CloseDocument(doc, false);
+            // Shown from a turn of its own, not from within the reading's end.
+            QTimer::singleShot(0, this, [this, message] {
+                msgbox::Show(m_dialogParent, message, QString(), msgbox::Warning);
+            });
+        });
+        doc->BeginOpenDocument(path);
+        Adopt(doc);
+        return doc;
+    }
     // Loaded into a document of its own, so a bad file leaves everything open as it was.
     auto doc = std::make_unique<CMyOrvelDoc>();
     QString message;
@@ -169,6 +187,13 @@ bool CDocManager::DoSave(CMyOrvelDoc* doc, bool askForName)
 {
     if (!doc)
         return false;
+    if (doc->IsLoading()) {
+        // Saving half a file could replace the whole one with it.
+        msgbox::Show(m_dialogParent,
+            tr("\"%1\" is still being read; it can be saved once it is open.").arg(QDir::toNativeSeparators(doc->GetPathName())), QString(),
+            msgbox::Warning);
+        return false;
+    }
     QString path = doc->GetPathName();
     if (path.isEmpty() || askForName) {
         QString proposed = path;

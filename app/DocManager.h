@@ -72,6 +72,10 @@ public:
     // Opens `path`, or activates the document that already shows it. A file that cannot be read
     // is reported in a message box and changes nothing else. Returns the document or null.
     CMyOrvelDoc* OpenDocumentFile(const QString& path);
+    // Files of at least this size are read in the background (OpenDocumentFile returns their
+    // document while it is still being read); smaller ones take a few frames and are read at once.
+    static constexpr qint64 kBackgroundReadBytes = qint64(16) << 20;
+    void SetBackgroundReadBytes(qint64 bytes) { m_nBackgroundBytes = bytes; }
     // Saves `doc` to its file, or asks for one when it has none or `askForName` is set.
     bool DoSave(CMyOrvelDoc* doc, bool askForName = false);
     // Asks "Save changes to ...?" for a modified document; false when the user cancels or the
@@ -129,6 +133,7 @@ private:
     QList<CMyOrvelDoc*> m_docs;
     CMyOrvelDoc* m_active = nullptr;
     int m_nUntitledCount = 0;
+    qint64 m_nBackgroundBytes = kBackgroundReadBytes;
     QStringList m_recent;
 
     QAction* m_actNew;

@@ -152,15 +152,6 @@ int main(int argc, char** argv)
             }
         }
         std::printf("readings                              %d (%s)\n", count, qPrintable(file));
-        {
-            const auto t0 = Clock::now();
-            CDataLog loaded;
-            if (!mlog::Load(file, loaded))
-                return 1;
-            const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
-            std::printf("load alone %.0f ms (%.0f MB/s)\n", secs * 1e3, double(QFile(file).size()) / 1e6 / secs);
-        }
-        releaseFreed();
         bench::Reopen(file);
         return 0;
     }

@@ -18,6 +18,8 @@ namespace datalog_detail {
 // `filledAtOnce`: the block is about to be filled in one go, so huge pages pay off.
 void* BulkAllocate(size_t bytes, bool filledAtOnce);
 void BulkFree(void* p, size_t bytes);
+// Makes the system give `bytes` at `p` their pages now (writing zeros where it cannot be asked).
+void TouchPages(void* p, size_t bytes);
 
 template <typename T, int Bits> class ChunkedArray {
     static_assert(std::is_trivially_copyable<T>::value, "blocks are copied and moved as bytes");
@@ -58,6 +60,38 @@ public:
 
     void Append(const T& v) { *Grab(1) = v; }
 
+    // The size after Grab(n) at `size`: where Grab puts what it is asked for.
+    static size_t SizeAfterGrab(size_t size, size_t n)
+    {
+        if ((size & (kChunk - 1)) + n > kChunk)
+            size = ((size >> Bits) + 1) << Bits;
+        return size + n;
+    }
+
+    // A whole block made ready where that costs the thread that fills it nothing: allocated and
+    // its pages touched, so that filling it takes no page faults. Given to an array by AddSpare.
+    static T* ReadyBlock()
+    {
+        T* p = Allocate(kChunk, true);
+        TouchPages(p, kChunk * sizeof(T));
+        return p;
+    }
+    // Keeps `block` (from ReadyBlock) for the next block this array needs; Clear frees it unused.
+    void AddSpare(T* block) { m_spares.push_back(block); }
+    // Takes the spare blocks of `o`.
+    void TakeSpares(ChunkedArray& o)
+    {
+        m_spares.insert(m_spares.end(), o.m_spares.begin(), o.m_spares.end());
+        o.m_spares.clear();
+    }
+    // Frees the spare blocks not used.
+    void DropSpares()
+    {
+        for (T* p : m_spares)
+            BulkFree(p, kChunk * sizeof(T));
+        std::vector<T*>().swap(m_spares);
+    }
+
     // Room for `n` (at most kChunk) more elements side by side at the end; the array grows by `n`
     // and the returned room begins at Size() - n. When the last block cannot hold them together
     // they go to the next block and the rest of the last one stays unused (counted in Size()).
@@ -77,7 +111,7 @@ public:
             else {
                 if (m_firstRoom < kChunk)
                     GrowFirst(kChunk);
-                m_chunks.push_back(Allocate(kChunk, (chunk << Bits) < m_reserved));
+                m_chunks.push_back(NewBlock((chunk << Bits) < m_reserved));
             }
         } else if (chunk == 0 && offset + n > m_firstRoom) {
             GrowFirst(std::min(kChunk, std::max(offset + n, m_firstRoom * 2)));
@@ -100,6 +134,7 @@ public:
 
     void Clear()
     {
+        DropSpares();
         for (size_t c = 0; c < m_chunks.size(); ++c)
             BulkFree(m_chunks[c], ChunkRoom(c) * sizeof(T));
         std::vector<T*>().swap(m_chunks);
@@ -114,12 +149,24 @@ private:
     {
         return static_cast<T*>(BulkAllocate(n * sizeof(T), filledAtOnce));
     }
+    // A whole block: a spare one when there is one.
+    T* NewBlock(bool filledAtOnce)
+    {
+        if (m_spares.empty())
+            return Allocate(kChunk, filledAtOnce);
+        T* p = m_spares.back();
+        m_spares.pop_back();
+        return p;
+    }
 
     void GrowFirst(size_t room)
     {
         if (room <= m_firstRoom)
             return;
-        T* p = Allocate(room, room <= m_reserved);
+        // With a spare block at hand the first block becomes whole at once.
+        if (!m_spares.empty())
+            room = kChunk;
+        T* p = room == kChunk ? NewBlock(room <= m_reserved) : Allocate(room, room <= m_reserved);
         if (!m_chunks.empty()) {
             std::memcpy(static_cast<void*>(p), m_chunks[0], std::min(m_size, m_firstRoom) * sizeof(T));
             BulkFree(m_chunks[0], m_firstRoom * sizeof(T));
@@ -148,6 +195,7 @@ private:
 
     void Swap(ChunkedArray& o) noexcept
     {
+        m_spares.swap(o.m_spares);
         m_chunks.swap(o.m_chunks);
         std::swap(m_size, o.m_size);
         std::swap(m_firstRoom, o.m_firstRoom);
@@ -158,6 +206,7 @@ private:
     size_t m_size = 0;
     size_t m_firstRoom = 0; // the first block's room: kChunk once a second block exists
     size_t m_reserved = 0; // elements Reserve asked room for
+    std::vector<T*> m_spares; // whole blocks ready for use (AddSpare)
 };
 
 } // namespace datalog_detail

@@ -37,6 +37,7 @@ void CDataListModel::ShowDocument(const CDataLog* log, datalog_text::Place place
     std::vector<Run>().swap(m_runs);
     std::vector<Appended>().swap(m_appended);
     m_nRows = 0;
+    m_nShownPoints = 0;
     if (log) {
         const CDataSeries& s0 = log->m_arrSeries[0];
         const CDataSeries& s1 = log->m_arrSeries[1];
@@ -58,8 +59,42 @@ void CDataListModel::ShowDocument(const CDataLog* log, datalog_text::Place place
                 }
             }
         }
+        m_nShownPoints = s0.Size();
     }
     endResetModel();
+}
+
+void CDataListModel::ShowAddedPoints()
+{
+    if (!m_pLog)
+        return;
+    const CDataSeries& s0 = m_pLog->m_arrSeries[0];
+    // The stretches of points between null elements, each added as one run.
+    std::vector<std::pair<qsizetype, qsizetype>> stretches;
+    qsizetype added = 0;
+    for (qsizetype i = m_nShownPoints; i < s0.Size();) {
+        while (i < s0.Size() && s0.IsNull(i))
+            ++i;
+        const qsizetype from = i;
+        while (i < s0.Size() && !s0.IsNull(i))
+            ++i;
+        if (i > from) {
+            stretches.emplace_back(from, i - from);
+            added += i - from;
+        }
+    }
+    m_nShownPoints = s0.Size();
+    if (added == 0)
+        return;
+    beginInsertRows(QModelIndex(), m_nRows, m_nRows + int(added) - 1);
+    for (const auto& [from, count] : stretches) {
+        PushRow(0, from, m_place);
+        if (count > 1) {
+            m_runs.back().count += qint32(count - 1);
+            m_nRows += int(count - 1);
+        }
+    }
+    endInsertRows();
 }
 
 int CDataListModel::AppendOne(int series, qint64 pos, datalog_text::Place place)

@@ -27,6 +27,10 @@ public:
     // sequence number; values follow `place` (LoadedList or DownloadedList). `log` must outlive
     // the rows (they are dropped by Clear or the next call).
     void ShowDocument(const CDataLog* log, datalog_text::Place place);
+    // Appends the rows of the points of series 0 added to the shown document since ShowDocument
+    // or the last call, for a document whose series 1 is empty (a file being read: its series 1
+    // comes after series 0).
+    void ShowAddedPoints();
     // Appends one row (the recording paths): number = row count + 1, the value text by `place`
     // (LiveList or SavedList). Returns the new row.
     int AppendRow(const QString& time, const QString& unit, double value, const QString& type,
@@ -65,6 +69,7 @@ private:
     int AppendOne(int series, qint64 pos, datalog_text::Place place);
 
     const CDataLog* m_pLog = nullptr;
+    qsizetype m_nShownPoints = 0; // points of series 0 ShowDocument and ShowAddedPoints went through
     datalog_text::Place m_place = datalog_text::Place::LoadedList;
     std::vector<Run> m_runs;
     int m_nRows = 0;

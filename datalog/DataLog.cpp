@@ -161,8 +161,6 @@ bool CDataLog::AddPoint(int series, double value, const QString& unit, double sa
 
 void CDataLog::TakeStatistics(qsizetype from)
 {
-    // Readings at or beyond this are the meter's over-range sentinel.
-    constexpr double kOverRange = 500000.0;
     const CDataSeries& s = m_arrSeries[0];
     m_dSum = 0.0;
     m_nAvgCount = 0;
@@ -175,7 +173,7 @@ void CDataLog::TakeStatistics(qsizetype from)
         if (s.IsNull(i))
             continue;
         const double v = s.Value(i);
-        if (!(v > -kOverRange && v < kOverRange))
+        if (!(v > -kStoredOverRange && v < kStoredOverRange))
             continue;
         m_dSum += v;
         ++m_nAvgCount;
@@ -236,6 +234,11 @@ void CDataLog::Serialize(archive::CArchiveWriter& ar) const
 
 void CDataLog::Serialize(archive::CArchiveReader& ar)
 {
+    ReadInPieces(ar, {});
+}
+
+void CDataLog::ReadInPieces(archive::CArchiveReader& ar, const PieceFn& hand)
+{
     const int pointClass = ar.RegisterClass(PointClass());
     // Where each numbered object went, for back-references. New objects take consecutive numbers
     // and consecutive places, so runs of them are kept: number n of a run lies at n - offset.
@@ -258,18 +261,46 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
         if (memory > memoryBound)
             throw CDataLogTooLarge { announced, memory };
     };
+    // Elements of each series read so far, and the longest time stamp among them: a reference
+    // into a piece already handed over is counted as taking that much.
+    std::array<qsizetype, kSeriesCount> stored {};
+    std::array<qsizetype, kSeriesCount> longest {};
+    // What the series taking the pieces will hold in characters of time stamps, and the blocks
+    // made ready for it so far (records, characters): each piece brings the blocks its points
+    // need, made ready here rather than by the thread that takes it.
+    std::array<qsizetype, kSeriesCount> chars {};
+    std::array<qsizetype, kSeriesCount> readyRecords {};
+    std::array<qsizetype, kSeriesCount> readyChars {};
+    const auto handOver = [&](int si, CDataSeries& piece) {
+        const auto blocks = [](qsizetype n, qsizetype per) { return (n + per - 1) / per; };
+        const qsizetype records = blocks(stored[si], CDataSeries::kChunkPoints) - readyRecords[si];
+        const qsizetype charBlocks = blocks(chars[si], qsizetype(1) << CDataSeries::kTimeChunkBits) - readyChars[si];
+        piece.AddReadyBlocks(std::max<qsizetype>(0, records), std::max<qsizetype>(0, charBlocks));
+        readyRecords[si] += std::max<qsizetype>(0, records);
+        readyChars[si] += std::max<qsizetype>(0, charBlocks);
+        hand(si, std::move(piece), ar.Position());
+    };
 
     for (int si = 0; si < kSeriesCount; ++si) {
-        CDataSeries& s = m_arrSeries[static_cast<size_t>(si)];
+        CDataSeries piece;
+        CDataSeries& s = hand ? piece : m_arrSeries[static_cast<size_t>(si)];
         const quint64 count = ar.ReadCount(2);
         // Refused before anything is allocated, rather than running out of memory on the way.
         announced += count;
         if (announced > maxPoints)
             throw CDataLogTooLarge { announced };
         // Reserve only what the remaining bytes can really hold as points.
-        const quint64 fit = std::min<quint64>(count, static_cast<quint64>(ar.Remaining()) / kMinPointBytes);
-        s.Reserve(static_cast<qsizetype>(fit), static_cast<qsizetype>(std::min<quint64>(fit * 24, ar.Remaining() / 2)));
+        const auto reserve = [&](quint64 points) {
+            const quint64 fit = std::min<quint64>(points, static_cast<quint64>(ar.Remaining()) / kMinPointBytes);
+            s.Reserve(static_cast<qsizetype>(fit), static_cast<qsizetype>(std::min<quint64>(fit * 24, ar.Remaining() / 2)));
+        };
+        reserve(hand ? std::min<quint64>(count, kPiecePoints) : count);
         for (quint64 k = 0; k < count; ++k) {
+            if (hand && piece.Size() == kPiecePoints) {
+                handOver(si, piece);
+                piece = CDataSeries();
+                reserve(std::min<quint64>(count - k, kPiecePoints));
+            }
             const qint64 tagAt = ar.Position();
             const auto tag = ar.ReadObjectTag();
             if (tag.kind == archive::CArchiveReader::ObjectTag::Null) {
@@ -277,9 +308,10 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
                 // point above: take room for the announced count at once, which the file's size
                 // has bounded, instead of growing by doubling.
                 take(0);
-                if (s.Size() == s.Capacity())
+                if (!hand && s.Size() == s.Capacity())
                     s.Reserve(static_cast<qsizetype>(count));
                 s.AppendNull();
+                ++stored[si];
                 continue;
             }
             if (tag.classId != pointClass)
@@ -290,12 +322,19 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
                 if (it == runs.begin())
                     throw archive::Error(archive::Cause::BadIndex, tagAt);
                 const Run& run = *std::prev(it);
-                const CDataSeries& from = m_arrSeries[static_cast<size_t>(run.series)];
                 const qint64 at = static_cast<qint64>(tag.number) - run.offset;
-                if (at < 0 || at >= from.Size())
+                if (at < 0 || at >= stored[run.series])
                     throw archive::Error(archive::Cause::BadIndex, tagAt);
-                take(from.IsNull(at) ? 0 : from.DateTimeView(at).size());
-                s.AppendCopy(from, at);
+                if (hand) {
+                    take(longest[run.series]);
+                    chars[si] = CDataSeries::CharsAfter(chars[si], longest[run.series]);
+                    piece.AppendReference(run.series, at);
+                } else {
+                    const CDataSeries& from = m_arrSeries[static_cast<size_t>(run.series)];
+                    take(from.IsNull(at) ? 0 : from.DateTimeView(at).size());
+                    s.AppendCopy(from, at);
+                }
+                ++stored[si];
                 continue;
             }
             PointFields f;
@@ -316,11 +355,16 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
                 f.type = type;
             }
             take(f.dateTime.size());
-            const qint64 offset = static_cast<qint64>(tag.number) - s.Size();
+            longest[si] = std::max(longest[si], f.dateTime.size());
+            chars[si] = CDataSeries::CharsAfter(chars[si], f.dateTime.size());
+            const qint64 offset = static_cast<qint64>(tag.number) - stored[si];
             if (runs.empty() || runs.back().series != si || runs.back().offset != offset)
                 runs.push_back(Run { tag.number, si, offset });
             s.Append(f.value, f.unit, f.rate, f.index, f.dateTime, f.type, f.range);
+            ++stored[si];
         }
+        if (hand && !piece.IsEmpty())
+            handOver(si, piece);
     }
     m_dAverage = ar.ReadDouble();
     m_dMax = ar.ReadDouble();
@@ -333,6 +377,47 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
     ar.ReadString(m_strStartTime);
     ar.ReadString(m_strEndTime);
     ar.ReadString(m_strType);
+}
+
+void CDataLog::TakePiece(int series, CDataSeries& piece)
+{
+    if (series < 0 || series >= kSeriesCount)
+        return;
+    CDataSeries& s = m_arrSeries[static_cast<size_t>(series)];
+    const qsizetype first = s.Size();
+    s.AppendPiece(piece, [this](int k) -> const CDataSeries& { return m_arrSeries[static_cast<size_t>(k)]; });
+    if (series != 0)
+        return;
+    // The stored statistics come after the points: until then the extremes are those of the
+    // readings so far, so that a view can scale to them.
+    for (qsizetype i = first; i < s.Size(); ++i) {
+        const double v = s.Value(i);
+        if (s.IsNull(i) || !(v > -kStoredOverRange && v < kStoredOverRange))
+            continue;
+        m_dMax = std::max(m_dMax, v);
+        m_dMin = std::min(m_dMin, v);
+    }
+}
+
+void CDataLog::DropSpareBlocks()
+{
+    for (CDataSeries& s : m_arrSeries)
+        s.DropSpareBlocks();
+}
+
+void CDataLog::TakeStoredStatistics(const CDataLog& o)
+{
+    m_dAverage = o.m_dAverage;
+    m_dMax = o.m_dMax;
+    m_strMaxTime = o.m_strMaxTime;
+    m_dMin = o.m_dMin;
+    m_strMinTime = o.m_strMinTime;
+    m_dSampleRate = o.m_dSampleRate;
+    m_dSum = o.m_dSum;
+    m_nDataNumber = o.m_nDataNumber;
+    m_strStartTime = o.m_strStartTime;
+    m_strEndTime = o.m_strEndTime;
+    m_strType = o.m_strType;
 }
 
 bool CDataLog::SameStoredContents(const CDataLog& o) const

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 
 namespace archive {
 class CArchiveReader;
@@ -85,6 +86,24 @@ public:
     // Reads the stored form into this object, which should be freshly made: after an
     // archive::Error it holds whatever was read up to the fault. Back-references become copies.
     void Serialize(archive::CArchiveReader& ar);
+
+    // Reading a large file in pieces, so that a view can show its points while the rest is read
+    // (elsewhere). Gets each piece of a series, in file order, with the file position reached.
+    using PieceFn = std::function<void(int series, CDataSeries&& piece, qint64 position)>;
+    static constexpr qsizetype kPiecePoints = qsizetype(1) << 14;
+    // Reads the stored form like Serialize, but hands the points over in pieces of at most
+    // kPiecePoints instead of keeping them (with no `hand`, it is Serialize). The statistics that
+    // follow the points are read into this object. Throws what Serialize throws; a throw from
+    // `hand` ends the reading.
+    void ReadInPieces(archive::CArchiveReader& ar, const PieceFn& hand);
+    // Appends a piece read by ReadInPieces to `series` (taking the blocks it brings); its
+    // references are resolved against the points taken before. Until the statistics are taken,
+    // the extremes follow the readings.
+    void TakePiece(int series, CDataSeries& piece);
+    // Frees the blocks pieces brought that were not needed.
+    void DropSpareBlocks();
+    // Takes the stored statistics of `o` (those read after the points).
+    void TakeStoredStatistics(const CDataLog& o);
 
     // Same contents, numbers compared bit for bit; in-memory-only members are not compared.
     bool SameStoredContents(const CDataLog& o) const;

@@ -51,6 +51,15 @@ void BulkFree(void* p, size_t bytes)
     ::operator delete(p);
 }
 
+void TouchPages(void* p, size_t bytes)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
+    if (madvise(p, bytes, MADV_POPULATE_WRITE) == 0)
+        return;
+#endif
+    std::memset(p, 0, bytes);
+}
+
 } // namespace datalog_detail
 
 const QString& CDataSeries::text(quint32 id) const
@@ -104,12 +113,39 @@ quint32 CDataSeries::Intern(QStringView s, quint32& lastHit)
     return id;
 }
 
+bool CDataSeries::KeptApart(size_t length)
+{
+    return length >= kLongTime || length > decltype(m_chars)::kChunk;
+}
+
+qsizetype CDataSeries::CharsAfter(qsizetype chars, qsizetype length)
+{
+    const auto n = static_cast<size_t>(length);
+    if (n == 0 || KeptApart(n))
+        return chars;
+    return static_cast<qsizetype>(decltype(m_chars)::SizeAfterGrab(static_cast<size_t>(chars), n));
+}
+
+void CDataSeries::AddReadyBlocks(qsizetype records, qsizetype chars)
+{
+    for (qsizetype i = 0; i < records; ++i)
+        m_recs.AddSpare(decltype(m_recs)::ReadyBlock());
+    for (qsizetype i = 0; i < chars; ++i)
+        m_chars.AddSpare(decltype(m_chars)::ReadyBlock());
+}
+
+void CDataSeries::DropSpareBlocks()
+{
+    m_recs.DropSpares();
+    m_chars.DropSpares();
+}
+
 quint64 CDataSeries::StoreTime(QStringView dateTime)
 {
     const auto length = static_cast<size_t>(dateTime.size());
     if (length == 0)
         return 0;
-    if (length >= kLongTime || length > m_chars.kChunk) {
+    if (KeptApart(length)) {
         m_longTimes.emplace(Size(), dateTime.toString());
         return kLongTime;
     }
@@ -176,6 +212,37 @@ void CDataSeries::AppendCopy(const CDataSeries& from, qsizetype i)
     }
     // Copy out first: `from` may be this series, and appending can move its first block.
     Append(from.At(i));
+}
+
+void CDataSeries::AppendReference(int series, qsizetype at)
+{
+    // Kept out of the span summaries: a piece is never drawn.
+    m_recs.Append(Rec { 0.0, 0.0, static_cast<quint64>(at), series, 0.0f, kReferenceId, kReferenceId });
+}
+
+qsizetype CDataSeries::AppendPieceRun(const CDataSeries& piece, qsizetype from, std::vector<quint32>& ids)
+{
+    // The piece's texts in this series' numbering, looked up once each.
+    const auto id = [&](quint32 pieceId, quint32& lastHit) {
+        quint32& mine = ids[pieceId];
+        if (mine == kNullId)
+            mine = Intern(piece.m_texts[pieceId], lastHit);
+        return mine;
+    };
+    qsizetype i = from;
+    for (; i < piece.Size(); ++i) {
+        const Rec& r = piece.rec(i);
+        if (r.unit == kReferenceId)
+            break;
+        if (r.unit == kNullId) {
+            AppendNull();
+            continue;
+        }
+        const quint32 unitId = id(r.unit, m_lastUnit);
+        const quint32 typeId = id(r.type, m_lastType);
+        PushRec(Rec { r.value, r.rate, StoreTime(piece.DateTimeView(i)), r.index, r.range, unitId, typeId });
+    }
+    return i;
 }
 
 void CDataSeries::Reserve(qsizetype points, qsizetype chars)

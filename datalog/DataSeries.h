@@ -45,6 +45,24 @@ public:
     // Appends a copy of point `i` of `from` (which may be this series).
     void AppendCopy(const CDataSeries& from, qsizetype i);
 
+    // A document read in pieces (CDataLog::ReadInPieces) gets its points a piece at a time. A
+    // piece may hold references to a point read before: of series `series`, at `at` (where the
+    // file stores one object twice). Only a piece holds them; AppendPiece resolves them.
+    void AppendReference(int series, qsizetype at);
+    // Appends every point of `piece`; a reference in it is resolved through `seriesAt`, which
+    // gives the series with that number (this one included) holding every point read before it.
+    // The piece's ready blocks become this series' spare ones.
+    template <typename SeriesAt> void AppendPiece(CDataSeries& piece, SeriesAt seriesAt);
+    // A piece may carry blocks made ready by the thread that reads (allocated, their pages
+    // touched) for the series that takes it, so that taking the piece takes no page faults:
+    // `records` blocks of points and `chars` blocks of time stamp characters.
+    void AddReadyBlocks(qsizetype records, qsizetype chars);
+    // Frees the spare blocks left once no more pieces come.
+    void DropSpareBlocks();
+    // The characters of time stamps a series holds (blocks skipped into included) after a time
+    // stamp of `length` characters is stored when it held `chars`.
+    static qsizetype CharsAfter(qsizetype chars, qsizetype length);
+
     // Room for `points` points with `chars` characters of time stamps in all (blocks past the
     // first are still allocated only when reached).
     void Reserve(qsizetype points, qsizetype chars = 0);
@@ -95,6 +113,8 @@ public:
 
 private:
     static constexpr quint32 kNullId = 0xFFFFFFFFu;
+    // The unit of a reference in a piece: its `index` is the series and its `time` the point.
+    static constexpr quint32 kReferenceId = 0xFFFFFFFEu;
 
     struct Rec {
         double value;
@@ -108,8 +128,13 @@ private:
     static_assert(sizeof(Rec) == kBytesPerPoint, "a point and a null element take one record each");
 
     static constexpr quint64 kLongTime = 0xFFFFFF;
+    // A time stamp of `length` characters is kept apart from the blocks of characters.
+    static bool KeptApart(size_t length);
 
     const Rec& rec(qsizetype i) const { return m_recs[static_cast<size_t>(i)]; }
+    // Appends the points of `piece` from `from` up to its next reference or its end; returns
+    // where it stopped. `ids` maps the piece's texts to this series' (kNullId: not looked up yet).
+    qsizetype AppendPieceRun(const CDataSeries& piece, qsizetype from, std::vector<quint32>& ids);
     const QString& text(quint32 id) const;
     quint32 Intern(QStringView s, quint32& lastHit);
     quint64 StoreTime(QStringView dateTime);
@@ -126,3 +151,18 @@ private:
     quint32 m_lastType = kNullId;
     qsizetype m_nNulls = 0;
 };
+
+template <typename SeriesAt> void CDataSeries::AppendPiece(CDataSeries& piece, SeriesAt seriesAt)
+{
+    m_recs.TakeSpares(piece.m_recs);
+    m_chars.TakeSpares(piece.m_chars);
+    std::vector<quint32> ids(piece.m_texts.size(), kNullId);
+    for (qsizetype i = 0; i < piece.Size();) {
+        i = AppendPieceRun(piece, i, ids);
+        if (i < piece.Size()) {
+            const Rec& r = piece.rec(i);
+            AppendCopy(seriesAt(r.index), static_cast<qsizetype>(r.time));
+            ++i;
+        }
+    }
+}

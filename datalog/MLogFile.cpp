@@ -14,11 +14,12 @@ namespace {
 // the most points a document may hold must fit, with room for longer texts.
 constexpr qint64 kMaxFileBytes = std::max(qint64(1) << 31, qint64(CDataLog::kMaxLoadPoints) * 128);
 
-// Reads a whole document into `fresh`; a document past what can be loaded is refused.
-void readDocument(archive::CArchiveReader& ar, CDataLog& fresh)
+// Reads a whole document into `fresh` (its points handed over in pieces when `hand` is given); a
+// document past what can be loaded is refused.
+void readDocument(archive::CArchiveReader& ar, CDataLog& fresh, const CDataLog::PieceFn& hand = {})
 {
     try {
-        fresh.Serialize(ar);
+        fresh.ReadInPieces(ar, hand);
     } catch (const CDataLogTooLarge& e) {
         if (e.bytes != 0) {
             const quint64 size = static_cast<quint64>(ar.Size());
@@ -67,6 +68,12 @@ bool Load(const QString& path, CDataLog& out, QString* message)
         return false;
     out = std::move(fresh);
     return true;
+}
+
+bool LoadInPieces(const QString& path, CDataLog& statistics, const CDataLog::PieceFn& hand, QString* message)
+{
+    return archive::LoadFile(
+        path, [&](archive::CArchiveReader& ar) { readDocument(ar, statistics, hand); }, message, kMaxFileBytes);
 }
 
 bool Save(const QString& path, const CDataLog& log, QString* message)

@@ -1,6 +1,7 @@
 #include "datalog/MyOrvelDoc.h"
 
 #include "datalog/MLogFile.h"
+#include "datalog/MLogLoader.h"
 #include "protocol/MeterData.h"
 
 #include <QFileInfo>
@@ -12,6 +13,8 @@ CMyOrvelDoc::CMyOrvelDoc(QObject* parent)
 
 CMyOrvelDoc::~CMyOrvelDoc()
 {
+    // The reading stops before the points it fills go.
+    m_pLoader.reset();
     DeleteContents();
 }
 
@@ -49,6 +52,47 @@ bool CMyOrvelDoc::OnOpenDocument(const QString& path, QString* message)
     SetModifiedFlag(false);
     emit contentsLoaded();
     return true;
+}
+
+void CMyOrvelDoc::BeginOpenDocument(const QString& path)
+{
+    m_pLoader.reset();
+    DeleteContents();
+    static_cast<CDataLog&>(*this) = CDataLog();
+    m_bLive = false;
+    m_strPathName = path;
+    const QString name = QFileInfo(path).fileName();
+    SetTitle(name);
+    SetModifiedFlag(false);
+    m_pLoader = std::make_unique<CMLogLoader>(path, this);
+    connect(m_pLoader.get(), &CMLogLoader::progressed, this, [this, name] {
+        SetTitle(QStringLiteral("%1 (reading, %2%)").arg(name).arg(m_pLoader->Permille() / 10));
+        emit loadProgress();
+    });
+    connect(m_pLoader.get(), &CMLogLoader::finished, this, &CMyOrvelDoc::LoadEnded);
+    m_pLoader->Start();
+}
+
+bool CMyOrvelDoc::IsLoading() const
+{
+    return m_pLoader && m_pLoader->IsRunning();
+}
+
+int CMyOrvelDoc::LoadPermille() const
+{
+    return m_pLoader ? m_pLoader->Permille() : 0;
+}
+
+void CMyOrvelDoc::LoadEnded(bool ok, const QString& message)
+{
+    if (!ok) {
+        m_strPathName.clear();
+        emit loadFailed(message);
+        return;
+    }
+    SetPathName(m_strPathName);
+    SetModifiedFlag(false);
+    emit contentsLoaded();
 }
 
 bool CMyOrvelDoc::OnSaveDocument(const QString& path, QString* message)

@@ -7,6 +7,9 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
+
+class CMLogLoader;
 
 struct MeterData;
 
@@ -32,6 +35,17 @@ public:
     // Loads a ".mLog" file. The contents change only when the whole file was good; then the
     // document is no longer live, not modified, and takes the path and the file's name as title.
     bool OnOpenDocument(const QString& path, QString* message = nullptr);
+    // Reads a ".mLog" file into this new, empty document on a worker thread: the points come in as
+    // they are read (loadProgress), contentsLoaded follows once the whole file was good, as after
+    // OnOpenDocument. On a fault loadFailed tells why; the document then holds what was read
+    // before it, is not the file's, and should be closed. Meanwhile the title shows the progress.
+    void BeginOpenDocument(const QString& path);
+    // True from BeginOpenDocument until contentsLoaded or loadFailed: the document is not whole
+    // and must not be saved, exported or printed.
+    bool IsLoading() const;
+    // During BeginOpenDocument: the part of the file read, 0 to 1000.
+    int LoadPermille() const;
+
     // Saves to `path`; on success the document takes that path and is no longer modified.
     bool OnSaveDocument(const QString& path, QString* message = nullptr);
 
@@ -49,10 +63,17 @@ signals:
     void summaryRefreshRequested(float limit);
     // After a file was loaded: views leave live mode and show the new contents.
     void contentsLoaded();
+    // While reading in the background: more points were taken in.
+    void loadProgress();
+    // Reading in the background failed: `message` is the one-line text for the user.
+    void loadFailed(const QString& message);
     void titleChanged(const QString& title);
     void modifiedChanged(bool modified);
 
 private:
+    void LoadEnded(bool ok, const QString& message);
+
+    std::unique_ptr<CMLogLoader> m_pLoader;
     QString m_strTitle;
     QString m_strPathName;
     bool m_bModified = false;

@@ -30,6 +30,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
+#include <QTimer>
 #include <QWheelEvent>
 
 namespace {
@@ -176,10 +177,19 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
         });
         connect(doc, &CMyOrvelDoc::contentsLoaded, this, [this] {
             m_bLiveView = false;
+            if (m_bShownLoading) {
+                FinishLoadedView();
+                return;
+            }
             m_bInitialised = false;
             OnInitialUpdate();
         });
+        connect(doc, &CMyOrvelDoc::loadProgress, this, &CMyOrvelView::OnLoadProgress);
     }
+    m_pLoadRefresh = new QTimer(this);
+    m_pLoadRefresh->setSingleShot(true);
+    m_pLoadRefresh->setInterval(kLoadRefreshMs);
+    connect(m_pLoadRefresh, &QTimer::timeout, this, &CMyOrvelView::ShowLoadedSoFar);
     resize(800, 560);
 }
 
@@ -214,16 +224,7 @@ void CMyOrvelView::OnInitialUpdate(QVector<CObData>* downloaded)
         m_bLiveView = false;
         m_pListModel->ShowDocument(&doc, datalog_text::Place::LoadedList);
         RefreshSummary();
-        float limit = 0.0f;
-        for (qsizetype i = 0; i < s.Size(); ++i) {
-            if (!s.IsNull(i)) {
-                limit = s.Range(i);
-                break;
-            }
-        }
-        const datalog_text::YRange r = datalog_text::FitYRange(doc.m_dMax, doc.m_dMin, limit);
-        if (m_bAutoScale)
-            m_pGraph->SetYRange(r.max, r.min);
+        FitToDocument();
     }
     if (downloaded && !downloaded->isEmpty()) {
         doc.SetTitle(QStringLiteral("DataLogger"));
@@ -233,6 +234,66 @@ void CMyOrvelView::OnInitialUpdate(QVector<CObData>* downloaded)
         downloaded->clear();
         ShowDownloaded(r.max, r.min);
     }
+    OnScrollUpdate();
+}
+
+void CMyOrvelView::FitToDocument()
+{
+    if (!m_bAutoScale || !m_pDoc)
+        return;
+    const CDataSeries& s = m_pDoc->m_arrSeries[0];
+    float limit = 0.0f;
+    for (qsizetype i = 0; i < s.Size(); ++i) {
+        if (!s.IsNull(i)) {
+            limit = s.Range(i);
+            break;
+        }
+    }
+    const datalog_text::YRange r = datalog_text::FitYRange(m_pDoc->m_dMax, m_pDoc->m_dMin, limit);
+    m_pGraph->SetYRange(r.max, r.min);
+}
+
+void CMyOrvelView::OnLoadProgress()
+{
+    if (!m_bShownLoading) {
+        m_bShownLoading = true;
+        m_bLiveView = false;
+        m_bInitialised = false;
+        OnInitialUpdate();
+        return;
+    }
+    if (!m_pLoadRefresh->isActive())
+        m_pLoadRefresh->start();
+}
+
+void CMyOrvelView::ShowLoadedSoFar()
+{
+    if (!m_pDoc)
+        return;
+    m_pListModel->ShowAddedPoints();
+    FitToDocument();
+    m_pGraph->Invalidate();
+    OnScrollUpdate();
+}
+
+void CMyOrvelView::FinishLoadedView()
+{
+    m_pLoadRefresh->stop();
+    m_bShownLoading = false;
+    if (!m_pDoc)
+        return;
+    // The rows of series 1 go between those of series 0, so only they make the list anew.
+    if (m_pDoc->m_arrSeries[1].IsEmpty())
+        m_pListModel->ShowAddedPoints();
+    else
+        m_pListModel->ShowDocument(m_pDoc.data(), datalog_text::Place::LoadedList);
+    RefreshSummary();
+    FitToDocument();
+    // The X axis grew in steps while the points came: it now fits them exactly, unless the user
+    // zoomed or moved it meanwhile.
+    if (!m_pGraph->IsZoomedOrMoved())
+        m_pGraph->ResetHorizontal();
+    m_pGraph->Invalidate();
     OnScrollUpdate();
 }
 
@@ -533,9 +594,23 @@ void CMyOrvelView::OnCommand(int id)
     case IdFft: m_pGraph->SetTool(CGraphModel::Fft); break;
     case IdAll: m_pGraph->ResetZoom(); break;
     case IdSetting: OnSetting(); break;
-    case IdExport: OnExport(); break;
-    case IdPrintGraph: OnPrintGraph(); break;
-    case IdPrintData: OnPrintData(); break;
+    case IdExport:
+    case IdPrintGraph:
+    case IdPrintData:
+        // Half a file would make half an export or printout.
+        if (m_pDoc && m_pDoc->IsLoading()) {
+            msgbox::Show(this, QStringLiteral("\"%1\" is still being read; it can be exported and printed once it is open.")
+                                   .arg(QDir::toNativeSeparators(m_pDoc->GetPathName())),
+                QString(), msgbox::Warning);
+            break;
+        }
+        if (id == IdExport)
+            OnExport();
+        else if (id == IdPrintGraph)
+            OnPrintGraph();
+        else
+            OnPrintData();
+        break;
     default: break;
     }
 }

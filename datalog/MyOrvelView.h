@@ -26,6 +26,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 class QTabBar;
+class QTimer;
 class QTableView;
 
 class CMyOrvelView : public QWidget, public IRecordingView {
@@ -152,6 +153,15 @@ private:
     void SyncListScroll(bool always);
     // Moves the list's pixels up by the rows appended since the last paint.
     void MoveListPixels();
+    // A file being read in the background: its points so far are shown, the first piece at once
+    // and later ones at most every kLoadRefreshMs (each showing redraws the whole graph).
+    void OnLoadProgress();
+    void ShowLoadedSoFar();
+    // The file was read whole: its rows, statistics and range as for a file read at once, without
+    // listing the rows shown on the way again.
+    void FinishLoadedView();
+    // Fits the graph's Y range to the document's extremes (with automatic scaling).
+    void FitToDocument();
 
     QPointer<CMyOrvelDoc> m_pDoc;
     QTabBar* m_pTab;
@@ -168,6 +178,9 @@ private:
     bool m_bInitialised = false;
     bool m_bSummaryStale = false; // the document changed while the summary was not shown
     bool m_bSyncingScroll = false;
+    static constexpr int kLoadRefreshMs = 100;
+    QTimer* m_pLoadRefresh;
+    bool m_bShownLoading = false; // some of a file being read is shown
     QPointer<CExportJob> m_pExport;
     QPointer<CDataPrintJob> m_pPrint;
 };

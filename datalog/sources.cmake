@@ -7,6 +7,8 @@ target_sources(meter_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/DataLog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MLogFile.h
   ${CMAKE_CURRENT_LIST_DIR}/MLogFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MLogLoader.h
+  ${CMAKE_CURRENT_LIST_DIR}/MLogLoader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MLogJson.h
   ${CMAKE_CURRENT_LIST_DIR}/MLogJson.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MyOrvelDoc.h
