@@ -1,6 +1,9 @@
 // The data-log document: statistics, the exact ".mLog" bytes, and refusal of damaged files.
 #include "datalog/ChunkedArray.h"
 #include "datalog/MLogFile.h"
+#include "datalog/MLogLoader.h"
+#include "platform/Archive.h"
+#include "platform/ArchiveFile.h"
 #include "datalog/MyOrvelDoc.h"
 #include "protocol/MeterData.h"
 
@@ -104,6 +107,39 @@ void fillAcrossBlocks(CDataLog& log)
     }
 }
 
+// Reads `bytes` the way a file is read in the background: the points in pieces taken one by one
+// into `target` (each with the blocks it brings), then the statistics.
+bool readInPieces(const QByteArray& bytes, CDataLog& target, int* pieces = nullptr)
+{
+    CDataLog statistics;
+    int n = 0;
+    QString why;
+    const bool ok = archive::ReadBytes(
+        bytes,
+        [&](archive::CArchiveReader& ar) {
+            statistics.ReadInPieces(ar, [&](int series, CDataSeries&& piece, qint64) {
+                QVERIFY(piece.Size() <= CDataLog::kPiecePoints);
+                CDataSeries mine(std::move(piece));
+                target.TakePiece(series, mine);
+                ++n;
+            });
+        },
+        &why);
+    target.DropSpareBlocks();
+    if (ok)
+        target.TakeStoredStatistics(statistics);
+    if (pieces)
+        *pieces = n;
+    return ok;
+}
+
+QByteArray le32(quint32 v)
+{
+    QByteArray b(4, 0);
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
 } // namespace
 
 class TestDataLog : public QObject {
@@ -153,6 +189,178 @@ private slots:
         QVERIFY(back.SameStoredContents(log));
         QCOMPARE(back.m_arrSeries[0].Type(5), longText);
         QCOMPARE(back.m_arrSeries[0].DateTime(69999), QStringLiteral("t69999"));
+    }
+
+    // A file read in pieces (as the window reads a large one) makes the same document as one read
+    // at once: points, null elements on block and piece edges, a time stamp longer than a block,
+    // back-references into earlier pieces and into the piece being read, the span summaries the
+    // graph draws from, and the bytes written back.
+    void piecesMakeTheSameDocument()
+    {
+        CDataLog log;
+        fillAcrossBlocks(log);
+        const QByteArray blocks = mlog::ToBytes(log);
+
+        // Series 0 of n points (objects 2 .. n + 1), then series 1 referring back to the first
+        // and last point of series 0, a new point and a reference to that one.
+        const qsizetype n = 2 * CDataLog::kPiecePoints + 5;
+        CDataLog plain;
+        for (qsizetype i = 0; i < n; ++i)
+            plain.AddPoint(0, double(i % 97), "VDC", 0.0, qint32(i), QStringLiteral("t%1").arg(i), "VDC", 6.0f, 0.0f);
+        const QByteArray head = mlog::ToBytes(plain);
+        CDataLog statsOnly = plain;
+        statsOnly.DeleteContents();
+        const QByteArray stats = mlog::ToBytes(statsOnly).mid(6);
+        const QByteArray refs = head.left(head.size() - 4 - stats.size()) + hex("0400") + hex("0200") + hex("ff7f")
+            + le32(quint32(n + 1)) + hex("0180") + pointBody(-1.5, "A", 1.0, 3, "x", "Max", 6.0f) + hex("ff7f")
+            + le32(quint32(n + 2)) + hex("0000") + stats;
+
+        for (const QByteArray& bytes : { blocks, refs }) {
+            CDataLog whole;
+            QString why;
+            QVERIFY2(mlog::FromBytes(bytes, whole, &why), qPrintable(why));
+            CDataLog pieced;
+            int pieces = 0;
+            QVERIFY(readInPieces(bytes, pieced, &pieces));
+            QVERIFY(pieces > 2);
+            QVERIFY(pieced.SameStoredContents(whole));
+            QCOMPARE(mlog::ToBytes(pieced), mlog::ToBytes(whole));
+            const CDataSeries& a = pieced.m_arrSeries[0];
+            const CDataSeries& b = whole.m_arrSeries[0];
+            for (int level = 0; level < CDataSeries::kSpanLevels; ++level) {
+                const qsizetype step = qsizetype(1) << CDataSeries::SpanBitsAt(level);
+                for (qsizetype first = 0; first < a.Size(); first += step) {
+                    const CDataSeries::Span& x = a.SpanFrom(level, first);
+                    const CDataSeries::Span& y = b.SpanFrom(level, first);
+                    QVERIFY(x.min == y.min && x.max == y.max && x.maxStep == y.maxStep && x.plain == y.plain);
+                }
+            }
+        }
+        CDataLog pieced;
+        QVERIFY(readInPieces(refs, pieced));
+        const CDataSeries& s1 = pieced.m_arrSeries[1];
+        QCOMPARE(s1.Size(), 4);
+        QCOMPARE(s1.At(0), pieced.m_arrSeries[0].At(0));
+        QCOMPARE(s1.At(1), pieced.m_arrSeries[0].At(n - 1));
+        QCOMPARE(s1.At(3), s1.At(2));
+        QCOMPARE(s1.DateTime(1), QStringLiteral("t%1").arg(n - 1));
+    }
+
+    // A fault part-way is found as a whole read finds it; a reference to a point not read yet is
+    // refused, not resolved later.
+    void piecesStopAtTheFault()
+    {
+        CDataLog log;
+        fillAcrossBlocks(log);
+        const QByteArray bytes = mlog::ToBytes(log);
+        for (qsizetype cut : { qsizetype(100), bytes.size() / 2, bytes.size() - 3 }) {
+            QString whole, pieced;
+            CDataLog a, b;
+            QVERIFY(!mlog::FromBytes(bytes.left(cut), a, &whole));
+            QVERIFY(!archive::ReadBytes(
+                bytes.left(cut), [&](archive::CArchiveReader& ar) { b.ReadInPieces(ar, [](int, CDataSeries&&, qint64) {}); },
+                &pieced));
+            QCOMPARE(pieced, whole);
+        }
+        const QByteArray a = pointBody(3.0, "A", 0.0, 7, "x", "T", 1.0f);
+        const QByteArray ahead = hex("0200") + kNewClass + a + hex("0300") + hex("0000") + hex("0000") + initialStats();
+        CDataLog target;
+        QVERIFY(!readInPieces(ahead, target));
+    }
+
+    // The loader reads on a thread of its own and fills the document on this one: the same
+    // document, progress on the way, and a damaged file told as an ordinary open tells it.
+    void loaderReadsInTheBackground()
+    {
+        QTemporaryDir dir;
+        CDataLog log;
+        fillAcrossBlocks(log);
+        const QString path = dir.filePath("big.mLog");
+        QVERIFY(mlog::Save(path, log));
+        CDataLog target;
+        CMLogLoader loader(path, &target);
+        QSignalSpy progressed(&loader, &CMLogLoader::progressed);
+        QSignalSpy finished(&loader, &CMLogLoader::finished);
+        loader.Start();
+        QVERIFY(loader.IsRunning());
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.first().at(0).toBool(), true);
+        QVERIFY(progressed.count() > 2);
+        QVERIFY(!loader.IsRunning());
+        QCOMPARE(loader.Permille(), 1000);
+        QVERIFY(target.SameStoredContents(log));
+
+        const QByteArray bytes = readFile(path);
+        const QString cut = dir.filePath("cut.mLog");
+        writeFile(cut, bytes.left(bytes.size() * 2 / 3));
+        CDataLog partial;
+        CMLogLoader bad(cut, &partial);
+        QSignalSpy badEnd(&bad, &CMLogLoader::finished);
+        bad.Start();
+        QVERIFY(badEnd.wait(30000));
+        QCOMPARE(badEnd.first().at(0).toBool(), false);
+        QString message;
+        CDataLog none;
+        QVERIFY(!mlog::Load(cut, none, &message));
+        QCOMPARE(badEnd.first().at(1).toString(), message);
+        QVERIFY(message.startsWith("Cannot open"));
+    }
+
+    // A loader that goes away part-way stops its worker and leaves the target alone after.
+    void loaderStopsWhenDestroyed()
+    {
+        QTemporaryDir dir;
+        CDataLog log;
+        fillAcrossBlocks(log);
+        const QString path = dir.filePath("big.mLog");
+        QVERIFY(mlog::Save(path, log));
+        CDataLog target;
+        auto loader = std::make_unique<CMLogLoader>(path, &target);
+        QSignalSpy progressed(loader.get(), &CMLogLoader::progressed);
+        loader->Start();
+        QVERIFY(progressed.wait(30000));
+        loader.reset();
+        const qsizetype held = target.m_arrSeries[0].Size();
+        QTest::qWait(50);
+        QCOMPARE(target.m_arrSeries[0].Size(), held);
+        QVERIFY(held < log.m_arrSeries[0].Size());
+    }
+
+    // The document read in the background: loading until the whole file is in, then named after
+    // it and not modified; a damaged one says why and is not the file's.
+    void documentOpenedInTheBackground()
+    {
+        QTemporaryDir dir;
+        CDataLog log;
+        fillAcrossBlocks(log);
+        const QString path = dir.filePath("big.mLog");
+        QVERIFY(mlog::Save(path, log));
+        CMyOrvelDoc doc;
+        QSignalSpy loaded(&doc, &CMyOrvelDoc::contentsLoaded);
+        QStringList titles;
+        connect(&doc, &CMyOrvelDoc::titleChanged, this, [&titles](const QString& t) { titles << t; });
+        doc.BeginOpenDocument(path);
+        QVERIFY(doc.IsLoading());
+        QVERIFY(loaded.wait(30000));
+        QVERIFY(!doc.IsLoading());
+        QVERIFY(!doc.m_bLive);
+        QVERIFY(!doc.IsModified());
+        QCOMPARE(doc.GetPathName(), path);
+        QCOMPARE(doc.GetTitle(), QStringLiteral("big.mLog"));
+        // The title tells the progress while reading and is the file's name again at the end.
+        QVERIFY(std::any_of(titles.begin(), titles.end(), [](const QString& t) { return t.startsWith("big.mLog (reading, "); }));
+        QCOMPARE(titles.last(), QStringLiteral("big.mLog"));
+        QVERIFY(doc.SameStoredContents(log));
+
+        const QString cut = dir.filePath("cut.mLog");
+        writeFile(cut, readFile(path).left(5000));
+        CMyOrvelDoc bad;
+        QSignalSpy failed(&bad, &CMyOrvelDoc::loadFailed);
+        bad.BeginOpenDocument(cut);
+        QVERIFY(failed.wait(30000));
+        QVERIFY(!bad.IsLoading());
+        QVERIFY(bad.GetPathName().isEmpty());
+        QVERIFY(failed.first().at(0).toString().contains("cut.mLog"));
     }
 
     void backReferencesAndNulls()

@@ -76,6 +76,51 @@ private slots:
         QCOMPARE(CDocManager::GetDocString(CDocManager::DocString::RegFileTypeName), QStringLiteral("Multimeter"));
     }
 
+    // A large file opens at once in a document that is still being read: it cannot be saved
+    // meanwhile (the file on disk stays whole), joins the recent files once read; a damaged one
+    // closes again with the message an ordinary open gives.
+    void largeFileOpensInTheBackground()
+    {
+        auto m = make();
+        m->SetBackgroundReadBytes(1);
+        const QString path = file("big.mLog", 200000);
+        const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        CMyOrvelDoc* doc = m->OpenDocumentFile(path);
+        QVERIFY(doc);
+        QVERIFY(doc->IsLoading());
+        QCOMPARE(m->Documents().size(), 1);
+        QVERIFY(!m->DoSave(doc));
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY(m_boxes.first().text.contains("is still being read"));
+        QSignalSpy loaded(doc, &CMyOrvelDoc::contentsLoaded);
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(doc->m_arrSeries[0].Size(), 200000);
+        QCOMPARE(m->RecentFiles().value(0), path);
+        // Opening it again finds the open document.
+        QCOMPARE(m->OpenDocumentFile(path), doc);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+
+        const QString cut = m_dir.filePath("cut.mLog");
+        {
+            QFile c(cut);
+            QVERIFY(c.open(QIODevice::WriteOnly));
+            c.write(before.left(before.size() / 2));
+        }
+        m_boxes.clear();
+        QPointer<CMyOrvelDoc> bad = m->OpenDocumentFile(cut);
+        QVERIFY(bad);
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes.size(), 1, 30000);
+        QCOMPARE(m->Documents().size(), 1);
+        QTRY_VERIFY(!bad);
+        CDataLog none;
+        QString message;
+        QVERIFY(!mlog::Load(cut, none, &message));
+        QCOMPARE(m_boxes.first().text, message);
+        QVERIFY(!m->RecentFiles().contains(cut));
+    }
+
     void newOpenAndBadFiles()
     {
         auto m = make();
