@@ -260,6 +260,7 @@ void CMyOrvelView::OnLoadProgress()
         m_bLiveView = false;
         m_bInitialised = false;
         OnInitialUpdate();
+        m_pLoadRefresh->start();
         return;
     }
     if (!m_pLoadRefresh->isActive())
@@ -274,6 +275,9 @@ void CMyOrvelView::ShowLoadedSoFar()
     FitToDocument();
     m_pGraph->Invalidate();
     OnScrollUpdate();
+    emit hint(QStringLiteral("Reading %1: %2%")
+                  .arg(QDir::toNativeSeparators(m_pDoc->GetPathName()))
+                  .arg(m_pDoc->LoadPermille() / 10));
 }
 
 void CMyOrvelView::FinishLoadedView()
@@ -289,12 +293,13 @@ void CMyOrvelView::FinishLoadedView()
         m_pListModel->ShowDocument(m_pDoc.data(), datalog_text::Place::LoadedList);
     RefreshSummary();
     FitToDocument();
-    // The X axis grew in steps while the points came: it now fits them exactly, unless the user
-    // zoomed or moved it meanwhile.
+    // The X axis grew with the points as they came: it is set as for a file read at once, unless
+    // the user zoomed or moved it meanwhile.
     if (!m_pGraph->IsZoomedOrMoved())
         m_pGraph->ResetHorizontal();
     m_pGraph->Invalidate();
     OnScrollUpdate();
+    emit hint(QString());
 }
 
 void CMyOrvelView::ShowDownloaded(double yMax, double yMin)

@@ -15,6 +15,7 @@
 #include "link/PortSettings.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
@@ -202,6 +203,27 @@ int main(int argc, char** argv)
         big.OnInitialUpdate();
         QApplication::processEvents();
         save(big.grab(), QStringLiteral("graph-1M-envelope"));
+
+        // A large file opened in the window: shown while it is still being read (the title says
+        // how far), then whole.
+        QTemporaryDir tmp;
+        const QString file = tmp.filePath(QStringLiteral("week.mLog"));
+        mlog::Save(file, million);
+        CMainFrame frame;
+        frame.resize(1280, 800);
+        frame.show();
+        CMyOrvelDoc* reading = frame.docManager()->OpenDocumentFile(file);
+        QElapsedTimer waited;
+        waited.start();
+        while (reading && reading->IsLoading() && reading->LoadPermille() < 400 && waited.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QApplication::processEvents();
+        save(frame.grab(), QStringLiteral("main-window-reading"));
+        while (reading && reading->IsLoading() && waited.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QApplication::processEvents();
+        save(frame.grab(), QStringLiteral("main-window-read"));
+        frame.docManager()->CloseAllDocuments(false);
     }
     {
         // The main window with the document open: menus, both tool bars, the maximised view.
