@@ -158,7 +158,7 @@ void CDataSeries::PushRec(const Rec& r)
 {
     const size_t i = m_recs.Size();
     m_recs.Append(r);
-    const bool plain = r.unit != kNullId && std::isfinite(r.value) && r.value < kOverRange && r.value != -kOverRange;
+    const bool plain = r.unit != kNullId && r.unit != kReferenceId && std::isfinite(r.value) && r.value < kOverRange && r.value != -kOverRange;
     // The step from the previous point counts in every span that holds both.
     const double step = i > 0 ? std::abs(r.value - m_recs[i - 1].value) : 0.0;
     // A point that begins a span at some level begins one at every level below it.
@@ -216,8 +216,9 @@ void CDataSeries::AppendCopy(const CDataSeries& from, qsizetype i)
 
 void CDataSeries::AppendReference(int series, qsizetype at)
 {
-    // Kept out of the span summaries: a piece is never drawn.
-    m_recs.Append(Rec { 0.0, 0.0, static_cast<quint64>(at), series, 0.0f, kReferenceId, kReferenceId });
+    // Counted in the summaries like a null element (a piece is never drawn, but its summaries
+    // must cover every record).
+    PushRec(Rec { 0.0, 0.0, static_cast<quint64>(at), series, 0.0f, kReferenceId, kReferenceId });
 }
 
 qsizetype CDataSeries::AppendPieceRun(const CDataSeries& piece, qsizetype from, std::vector<quint32>& ids)
