@@ -185,6 +185,10 @@ CMyOrvelView::CMyOrvelView(CMyOrvelDoc* doc, QWidget* parent)
             OnInitialUpdate();
         });
         connect(doc, &CMyOrvelDoc::loadProgress, this, &CMyOrvelView::OnLoadProgress);
+        connect(doc, &CMyOrvelDoc::loadFailed, this, [this] {
+            m_pLoadRefresh->stop();
+            emit hint(QString());
+        });
     }
     m_pLoadRefresh = new QTimer(this);
     m_pLoadRefresh->setSingleShot(true);
