@@ -237,7 +237,7 @@ void CDataLog::Serialize(archive::CArchiveReader& ar)
     ReadInPieces(ar, {});
 }
 
-void CDataLog::ReadInPieces(archive::CArchiveReader& ar, const PieceFn& hand)
+void CDataLog::ReadInPieces(archive::CArchiveReader& ar, const PieceFn& hand, CDataSeries::CReadyBlocks* ready)
 {
     const int pointClass = ar.RegisterClass(PointClass());
     // Where each numbered object went, for back-references. New objects take consecutive numbers
@@ -275,7 +275,7 @@ void CDataLog::ReadInPieces(archive::CArchiveReader& ar, const PieceFn& hand)
         const auto blocks = [](qsizetype n, qsizetype per) { return (n + per - 1) / per; };
         const qsizetype records = blocks(stored[si], CDataSeries::kChunkPoints) - readyRecords[si];
         const qsizetype charBlocks = blocks(chars[si], qsizetype(1) << CDataSeries::kTimeChunkBits) - readyChars[si];
-        piece.AddReadyBlocks(std::max<qsizetype>(0, records), std::max<qsizetype>(0, charBlocks));
+        piece.AddReadyBlocks(std::max<qsizetype>(0, records), std::max<qsizetype>(0, charBlocks), ready);
         readyRecords[si] += std::max<qsizetype>(0, records);
         readyChars[si] += std::max<qsizetype>(0, charBlocks);
         hand(si, std::move(piece), ar.Position());

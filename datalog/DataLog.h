@@ -95,7 +95,8 @@ public:
     // kPiecePoints instead of keeping them (with no `hand`, it is Serialize). The statistics that
     // follow the points are read into this object. Throws what Serialize throws; a throw from
     // `hand` ends the reading.
-    void ReadInPieces(archive::CArchiveReader& ar, const PieceFn& hand);
+    // The blocks the pieces bring come from `ready` when given.
+    void ReadInPieces(archive::CArchiveReader& ar, const PieceFn& hand, CDataSeries::CReadyBlocks* ready = nullptr);
     // Appends a piece read by ReadInPieces to `series` (taking the blocks it brings); its
     // references are resolved against the points taken before. Until the statistics are taken,
     // the extremes follow the readings.

@@ -126,12 +126,88 @@ qsizetype CDataSeries::CharsAfter(qsizetype chars, qsizetype length)
     return static_cast<qsizetype>(decltype(m_chars)::SizeAfterGrab(static_cast<size_t>(chars), n));
 }
 
-void CDataSeries::AddReadyBlocks(qsizetype records, qsizetype chars)
+void CDataSeries::AddReadyBlocks(qsizetype records, qsizetype chars, CReadyBlocks* ready)
 {
-    for (qsizetype i = 0; i < records; ++i)
-        m_recs.AddSpare(decltype(m_recs)::ReadyBlock());
-    for (qsizetype i = 0; i < chars; ++i)
-        m_chars.AddSpare(decltype(m_chars)::ReadyBlock());
+    for (qsizetype i = 0; i < records; ++i) {
+        Rec* block = ready ? ready->TakeRecords() : nullptr;
+        m_recs.AddSpare(block ? block : decltype(m_recs)::ReadyBlock());
+    }
+    for (qsizetype i = 0; i < chars; ++i) {
+        char16_t* block = ready ? ready->TakeChars() : nullptr;
+        m_chars.AddSpare(block ? block : decltype(m_chars)::ReadyBlock());
+    }
+}
+
+CDataSeries::CReadyBlocks::CReadyBlocks()
+    : m_maker([this] { Run(); })
+{
+}
+
+CDataSeries::CReadyBlocks::~CReadyBlocks()
+{
+    {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        m_bStop = true;
+    }
+    m_wake.notify_all();
+    m_maker.join();
+    for (Rec* p : m_records)
+        datalog_detail::BulkFree(p, decltype(CDataSeries::m_recs)::kChunk * sizeof(Rec));
+    for (char16_t* p : m_chars)
+        datalog_detail::BulkFree(p, decltype(CDataSeries::m_chars)::kChunk * sizeof(char16_t));
+}
+
+CDataSeries::Rec* CDataSeries::CReadyBlocks::TakeRecords()
+{
+    Rec* p = nullptr;
+    {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        if (m_records.empty())
+            return nullptr;
+        p = m_records.back();
+        m_records.pop_back();
+    }
+    m_wake.notify_all();
+    return p;
+}
+
+char16_t* CDataSeries::CReadyBlocks::TakeChars()
+{
+    char16_t* p = nullptr;
+    {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        if (m_chars.empty())
+            return nullptr;
+        p = m_chars.back();
+        m_chars.pop_back();
+    }
+    m_wake.notify_all();
+    return p;
+}
+
+void CDataSeries::CReadyBlocks::Run()
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    for (;;) {
+        m_wake.wait(hold, [this] { return m_bStop || m_records.size() < kAhead || m_chars.size() < kAhead; });
+        if (m_bStop)
+            return;
+        // Records first: a point takes more bytes of them than of characters.
+        const bool records = m_records.size() < kAhead;
+        hold.unlock();
+        void* block = nullptr;
+        try {
+            block = records ? static_cast<void*>(decltype(CDataSeries::m_recs)::ReadyBlock())
+                            : static_cast<void*>(decltype(CDataSeries::m_chars)::ReadyBlock());
+        } catch (const std::bad_alloc&) {
+            return; // the reading makes its own, and finds the shortage itself
+        }
+        hold.lock();
+        if (records)
+            m_records.push_back(static_cast<Rec*>(block));
+        else
+            m_chars.push_back(static_cast<char16_t*>(block));
+    }
 }
 
 void CDataSeries::DropSpareBlocks()

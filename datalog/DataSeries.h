@@ -13,7 +13,10 @@
 #include <QHash>
 #include <QString>
 #include <QStringView>
+#include <condition_variable>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 class CDataSeries {
@@ -53,10 +56,14 @@ public:
     // gives the series with that number (this one included) holding every point read before it.
     // The piece's ready blocks become this series' spare ones.
     template <typename SeriesAt> void AppendPiece(CDataSeries& piece, SeriesAt seriesAt);
-    // A piece may carry blocks made ready by the thread that reads (allocated, their pages
-    // touched) for the series that takes it, so that taking the piece takes no page faults:
-    // `records` blocks of points and `chars` blocks of time stamp characters.
-    void AddReadyBlocks(qsizetype records, qsizetype chars);
+    // Whole blocks made ready (allocated, their pages touched) by a thread of their own while a
+    // file is read in pieces, a few ahead of need: touching fresh pages is the system clearing
+    // them, as much work as reading the file, and this way it runs beside the reading.
+    class CReadyBlocks;
+    // A piece may carry blocks made ready for the series that takes it, so that taking the piece
+    // takes no page faults: `records` blocks of points and `chars` blocks of time stamp
+    // characters, from `ready` where it has them waiting, else made here.
+    void AddReadyBlocks(qsizetype records, qsizetype chars, CReadyBlocks* ready = nullptr);
     // Frees the spare blocks left once no more pieces come.
     void DropSpareBlocks();
     // The characters of time stamps a series holds (blocks skipped into included) after a time
@@ -150,6 +157,31 @@ private:
     quint32 m_lastUnit = kNullId;
     quint32 m_lastType = kNullId;
     qsizetype m_nNulls = 0;
+};
+
+class CDataSeries::CReadyBlocks {
+public:
+    // Starts the thread that makes them.
+    CReadyBlocks();
+    // Stops it and frees the blocks not taken.
+    ~CReadyBlocks();
+    CReadyBlocks(const CReadyBlocks&) = delete;
+    CReadyBlocks& operator=(const CReadyBlocks&) = delete;
+
+private:
+    friend class CDataSeries;
+    static constexpr size_t kAhead = 2; // blocks of each kind kept waiting
+    // A waiting block of each kind, or null when none is.
+    Rec* TakeRecords();
+    char16_t* TakeChars();
+    void Run();
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::vector<Rec*> m_records; // guarded by m_lock
+    std::vector<char16_t*> m_chars; // guarded by m_lock
+    bool m_bStop = false; // guarded by m_lock
+    std::thread m_maker;
 };
 
 template <typename SeriesAt> void CDataSeries::AppendPiece(CDataSeries& piece, SeriesAt seriesAt)

@@ -16,10 +16,11 @@ constexpr qint64 kMaxFileBytes = std::max(qint64(1) << 31, qint64(CDataLog::kMax
 
 // Reads a whole document into `fresh` (its points handed over in pieces when `hand` is given); a
 // document past what can be loaded is refused.
-void readDocument(archive::CArchiveReader& ar, CDataLog& fresh, const CDataLog::PieceFn& hand = {})
+void readDocument(archive::CArchiveReader& ar, CDataLog& fresh, const CDataLog::PieceFn& hand = {},
+    CDataSeries::CReadyBlocks* ready = nullptr)
 {
     try {
-        fresh.ReadInPieces(ar, hand);
+        fresh.ReadInPieces(ar, hand, ready);
     } catch (const CDataLogTooLarge& e) {
         if (e.bytes != 0) {
             const quint64 size = static_cast<quint64>(ar.Size());
@@ -70,10 +71,11 @@ bool Load(const QString& path, CDataLog& out, QString* message)
     return true;
 }
 
-bool LoadInPieces(const QString& path, CDataLog& statistics, const CDataLog::PieceFn& hand, QString* message)
+bool LoadInPieces(const QString& path, CDataLog& statistics, const CDataLog::PieceFn& hand, QString* message,
+    CDataSeries::CReadyBlocks* ready)
 {
     return archive::LoadFile(
-        path, [&](archive::CArchiveReader& ar) { readDocument(ar, statistics, hand); }, message, kMaxFileBytes);
+        path, [&](archive::CArchiveReader& ar) { readDocument(ar, statistics, hand, ready); }, message, kMaxFileBytes);
 }
 
 bool Save(const QString& path, const CDataLog& log, QString* message)

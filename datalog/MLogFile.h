@@ -23,7 +23,8 @@ bool Load(const QString& path, CDataLog& out, QString* message = nullptr);
 // Reads `path` handing its points over in pieces (CDataLog::ReadInPieces) and the statistics
 // stored after them to `statistics`; the same checks and messages as Load. A piece handed over
 // before a fault is found stays with whoever took it.
-bool LoadInPieces(const QString& path, CDataLog& statistics, const CDataLog::PieceFn& hand, QString* message = nullptr);
+bool LoadInPieces(const QString& path, CDataLog& statistics, const CDataLog::PieceFn& hand, QString* message = nullptr,
+    CDataSeries::CReadyBlocks* ready = nullptr);
 // Writes `log` to `path` safely. `message` gets a one-line text for the user on failure.
 bool Save(const QString& path, const CDataLog& log, QString* message = nullptr);
 

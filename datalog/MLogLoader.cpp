@@ -47,6 +47,7 @@ void CMLogLoader::Start()
     m_worker = std::thread([this] {
         Handed end;
         end.statistics = std::make_unique<CDataLog>();
+        CDataSeries::CReadyBlocks ready;
         try {
             end.ok = mlog::LoadInPieces(
                 m_strPath, *end.statistics,
@@ -60,7 +61,7 @@ void CMLogLoader::Start()
                     h.position = position;
                     Hand(std::move(h));
                 },
-                &end.message);
+                &end.message, &ready);
         } catch (const Stopped&) {
             return;
         }

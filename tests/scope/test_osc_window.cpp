@@ -223,7 +223,9 @@ private slots:
             dlg.PrintData(printer, now);
             const QString t = pdfText(data);
             const int pages = pdfPages(data);
-            QVERIFY(pages >= 1 && pages <= 2);
+            // Two pages with the fonts of a bare system; a system with other fonts may set fewer rows
+            // to a page.
+            QVERIFY(pages >= 1 && pages <= 3);
             QCOMPARE(int(t.count(QStringLiteral("Data Table"))), pages);
             QCOMPARE(int(t.count(QRegularExpression(QStringLiteral("Time: 2026-12-7\\s+10:11:12")))), pages);
             QVERIFY(t.contains(QStringLiteral("Page -%1-").arg(pages)));
