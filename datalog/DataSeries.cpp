@@ -157,32 +157,28 @@ CDataSeries::CReadyBlocks::~CReadyBlocks()
         datalog_detail::BulkFree(p, decltype(CDataSeries::m_chars)::kChunk * sizeof(char16_t));
 }
 
-CDataSeries::Rec* CDataSeries::CReadyBlocks::TakeRecords()
+template <typename T> T* CDataSeries::CReadyBlocks::Take(std::vector<T*>& waiting)
 {
-    Rec* p = nullptr;
+    T* p = nullptr;
     {
         const std::lock_guard<std::mutex> hold(m_lock);
-        if (m_records.empty())
+        if (waiting.empty())
             return nullptr;
-        p = m_records.back();
-        m_records.pop_back();
+        p = waiting.back();
+        waiting.pop_back();
     }
     m_wake.notify_all();
     return p;
 }
 
+CDataSeries::Rec* CDataSeries::CReadyBlocks::TakeRecords()
+{
+    return Take(m_records);
+}
+
 char16_t* CDataSeries::CReadyBlocks::TakeChars()
 {
-    char16_t* p = nullptr;
-    {
-        const std::lock_guard<std::mutex> hold(m_lock);
-        if (m_chars.empty())
-            return nullptr;
-        p = m_chars.back();
-        m_chars.pop_back();
-    }
-    m_wake.notify_all();
-    return p;
+    return Take(m_chars);
 }
 
 void CDataSeries::CReadyBlocks::Run()

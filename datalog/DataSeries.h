@@ -174,6 +174,7 @@ private:
     // A waiting block of each kind, or null when none is.
     Rec* TakeRecords();
     char16_t* TakeChars();
+    template <typename T> T* Take(std::vector<T*>& waiting);
     void Run();
 
     std::mutex m_lock;

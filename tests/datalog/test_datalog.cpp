@@ -133,6 +133,14 @@ bool readInPieces(const QByteArray& bytes, CDataLog& target, int* pieces = nullp
     return ok;
 }
 
+// The document of fillAcrossBlocks, saved in `dir` as "big.mLog": its path (empty when not saved).
+QString saveAcrossBlocks(const QTemporaryDir& dir, CDataLog& log)
+{
+    fillAcrossBlocks(log);
+    const QString path = dir.filePath("big.mLog");
+    return mlog::Save(path, log) ? path : QString();
+}
+
 QByteArray le32(quint32 v)
 {
     QByteArray b(4, 0);
@@ -274,9 +282,8 @@ private slots:
     {
         QTemporaryDir dir;
         CDataLog log;
-        fillAcrossBlocks(log);
-        const QString path = dir.filePath("big.mLog");
-        QVERIFY(mlog::Save(path, log));
+        const QString path = saveAcrossBlocks(dir, log);
+        QVERIFY(!path.isEmpty());
         CDataLog target;
         CMLogLoader loader(path, &target);
         QSignalSpy progressed(&loader, &CMLogLoader::progressed);
@@ -311,9 +318,8 @@ private slots:
     {
         QTemporaryDir dir;
         CDataLog log;
-        fillAcrossBlocks(log);
-        const QString path = dir.filePath("big.mLog");
-        QVERIFY(mlog::Save(path, log));
+        const QString path = saveAcrossBlocks(dir, log);
+        QVERIFY(!path.isEmpty());
         CDataLog target;
         auto loader = std::make_unique<CMLogLoader>(path, &target);
         QSignalSpy progressed(loader.get(), &CMLogLoader::progressed);
@@ -332,9 +338,8 @@ private slots:
     {
         QTemporaryDir dir;
         CDataLog log;
-        fillAcrossBlocks(log);
-        const QString path = dir.filePath("big.mLog");
-        QVERIFY(mlog::Save(path, log));
+        const QString path = saveAcrossBlocks(dir, log);
+        QVERIFY(!path.isEmpty());
         CMyOrvelDoc doc;
         QSignalSpy loaded(&doc, &CMyOrvelDoc::contentsLoaded);
         QStringList titles;
