@@ -13,6 +13,16 @@ if(METER_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Data races between the threads the program starts (link reader, file loader). Qt itself is not
+# instrumented, so only what passes through the standard library's locks is seen.
+if(METER_TSAN)
+  if(METER_SANITIZE)
+    message(FATAL_ERROR "METER_TSAN and METER_SANITIZE cannot be used together")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(METER_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "METER_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
