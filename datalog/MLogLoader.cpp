@@ -99,7 +99,6 @@ void CMLogLoader::TakeNext()
         return;
     }
     m_pTarget->TakePiece(h.series, *h.piece);
-
     m_slots.release();
     m_nTaken += h.piece->Size();
     if (m_nFileBytes > 0)
@@ -109,7 +108,6 @@ void CMLogLoader::TakeNext()
     if (more)
         m_pNext->start();
     emit progressed();
-
 }
 
 void CMLogLoader::Finish(Handed& end)

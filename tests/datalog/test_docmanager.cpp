@@ -119,6 +119,17 @@ private slots:
         QVERIFY(!mlog::Load(cut, none, &message));
         QCOMPARE(m_boxes.first().text, message);
         QVERIFY(!m->RecentFiles().contains(cut));
+
+        // Closed while it is read: nothing asked, the reading stops, nothing shown after.
+        m->CloseAllDocuments(false);
+        m_boxes.clear();
+        QPointer<CMyOrvelDoc> closed = m->OpenDocumentFile(path);
+        QVERIFY(closed && closed->IsLoading());
+        QVERIFY(m->CloseDocument(closed, true));
+        QTRY_VERIFY(!closed);
+        QTest::qWait(50);
+        QVERIFY(m_boxes.isEmpty());
+        QVERIFY(m->Documents().isEmpty());
     }
 
     void newOpenAndBadFiles()
