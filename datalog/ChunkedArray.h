@@ -60,7 +60,8 @@ public:
 
     void Append(const T& v) { *Grab(1) = v; }
 
-    // The size after Grab(n) at `size`: where Grab puts what it is asked for.
+    // The size after Grab(n) at `size`: what would straddle two blocks goes to the start of the
+    // next one.
     static size_t SizeAfterGrab(size_t size, size_t n)
     {
         if ((size & (kChunk - 1)) + n > kChunk)
@@ -97,13 +98,9 @@ public:
     // they go to the next block and the rest of the last one stays unused (counted in Size()).
     T* Grab(size_t n)
     {
-        size_t chunk = m_size >> Bits;
-        size_t offset = m_size & (kChunk - 1);
-        if (offset + n > kChunk) { // would straddle two blocks: skip to the next
-            m_size = (chunk + 1) << Bits;
-            ++chunk;
-            offset = 0;
-        }
+        const size_t start = SizeAfterGrab(m_size, n) - n;
+        const size_t chunk = start >> Bits;
+        const size_t offset = start & (kChunk - 1);
         if (chunk >= m_chunks.size()) {
             // The first block grows like a vector; every later one is made whole.
             if (chunk == 0)
@@ -116,7 +113,7 @@ public:
         } else if (chunk == 0 && offset + n > m_firstRoom) {
             GrowFirst(std::min(kChunk, std::max(offset + n, m_firstRoom * 2)));
         }
-        m_size = (chunk << Bits) + offset + n;
+        m_size = start + n;
         return m_chunks[chunk] + offset;
     }
 

@@ -15,18 +15,18 @@ CDataListModel::CDataListModel(QObject* parent)
 {
 }
 
-void CDataListModel::PushRow(int series, qint64 pos, datalog_text::Place place)
+void CDataListModel::PushRows(int series, qint64 pos, qint32 count, datalog_text::Place place)
 {
     if (!m_runs.empty()) {
         Run& last = m_runs.back();
         if (last.series == series && last.place == place && last.pos + last.count == pos) {
-            ++last.count;
-            ++m_nRows;
+            last.count += count;
+            m_nRows += count;
             return;
         }
     }
-    m_runs.push_back(Run { pos, m_nRows, 1, static_cast<qint8>(series), place });
-    ++m_nRows;
+    m_runs.push_back(Run { pos, m_nRows, count, static_cast<qint8>(series), place });
+    m_nRows += count;
 }
 
 void CDataListModel::ShowDocument(const CDataLog* log, datalog_text::Place place)
@@ -87,13 +87,8 @@ void CDataListModel::ShowAddedPoints()
     if (added == 0)
         return;
     beginInsertRows(QModelIndex(), m_nRows, m_nRows + int(added) - 1);
-    for (const auto& [from, count] : stretches) {
-        PushRow(0, from, m_place);
-        if (count > 1) {
-            m_runs.back().count += qint32(count - 1);
-            m_nRows += int(count - 1);
-        }
-    }
+    for (const auto& [from, count] : stretches)
+        PushRows(0, from, qint32(count), m_place);
     endInsertRows();
 }
 

@@ -64,8 +64,10 @@ private:
         QString time, unit, value, type;
     };
     QString Text(int row, int column) const;
-    // Adds one row at the end to the runs (extending the last when it continues it).
-    void PushRow(int series, qint64 pos, datalog_text::Place place);
+    // Adds `count` rows showing points pos .. pos + count - 1 at the end of the runs (extending the
+    // last when it continues it).
+    void PushRows(int series, qint64 pos, qint32 count, datalog_text::Place place);
+    void PushRow(int series, qint64 pos, datalog_text::Place place) { PushRows(series, pos, 1, place); }
     int AppendOne(int series, qint64 pos, datalog_text::Place place);
 
     const CDataLog* m_pLog = nullptr;

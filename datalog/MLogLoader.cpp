@@ -100,7 +100,6 @@ void CMLogLoader::TakeNext()
     }
     m_pTarget->TakePiece(h.series, *h.piece);
     m_slots.release();
-    m_nTaken += h.piece->Size();
     if (m_nFileBytes > 0)
         m_nPermille = int(std::min<qint64>(1000, h.position * 1000 / m_nFileBytes));
     h.piece.reset();

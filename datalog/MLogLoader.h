@@ -30,8 +30,7 @@ public:
 
     void Start();
     bool IsRunning() const { return m_bRunning; }
-    // Elements taken into the target so far, and the part of the file they came from (0 to 1000).
-    qint64 Taken() const { return m_nTaken; }
+    // The part of the file the pieces taken so far came from (0 to 1000).
     int Permille() const { return m_nPermille; }
 
 signals:
@@ -67,7 +66,6 @@ private:
     std::mutex m_lock;
     std::deque<Handed> m_handed; // guarded by m_lock
     qint64 m_nFileBytes = 0;
-    qint64 m_nTaken = 0;
     int m_nPermille = 0;
     bool m_bRunning = false;
 };

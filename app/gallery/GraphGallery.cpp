@@ -215,14 +215,18 @@ int main(int argc, char** argv)
         CMyOrvelDoc* reading = frame.docManager()->OpenDocumentFile(file);
         QElapsedTimer waited;
         waited.start();
-        while (reading && reading->IsLoading() && reading->LoadPermille() < 400 && waited.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        QApplication::processEvents();
-        save(frame.grab(), QStringLiteral("main-window-reading"));
-        while (reading && reading->IsLoading() && waited.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        QApplication::processEvents();
-        save(frame.grab(), QStringLiteral("main-window-read"));
+        // Pictured once `permille` of the file is read (or the reading ended).
+        const std::pair<int, const char*> shots[] = { { 400, "main-window-reading" }, { 1001, "main-window-read" } };
+        for (const auto& [permille, name] : shots) {
+            while (reading && reading->IsLoading() && reading->LoadPermille() < permille && waited.elapsed() < 20000)
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            // The view follows the reading every 100 ms: one more of its refreshes.
+            QElapsedTimer refresh;
+            refresh.start();
+            while (refresh.elapsed() < 150)
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+            save(frame.grab(), QString::fromLatin1(name));
+        }
         frame.docManager()->CloseAllDocuments(false);
     }
     {
